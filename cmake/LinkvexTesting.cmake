@@ -1,0 +1,28 @@
+# lvx_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
+# A GoogleTest executable whose tests are listed by CTest one by one.
+function(lvx_add_gtest name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_compile_definitions(${name} PRIVATE
+        LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+        LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/../shared/corpus/edid"
+        LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
+endfunction()
+
+# lvx_add_qtest(<name> SOURCES <files...> LIBS <targets...>)
+# A Qt Test executable run headless.
+function(lvx_add_qtest name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
+    target_compile_definitions(${name} PRIVATE
+        LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+        LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/../shared/corpus/edid"
+        LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+        TIMEOUT 300)
+endfunction()
