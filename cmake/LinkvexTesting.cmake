@@ -6,7 +6,7 @@ function(lvx_add_gtest name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     target_compile_definitions(${name} PRIVATE
         LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-        LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/../shared/corpus/edid"
+        LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/tests/data/edid"
         LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
@@ -20,7 +20,7 @@ function(lvx_add_qtest name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
     target_compile_definitions(${name} PRIVATE
         LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-        LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/../shared/corpus/edid"
+        LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/tests/data/edid"
         LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace lvx {
+
+class ConnectionController;
+struct DeviceRecord;
+struct DeviceRow;
+
+namespace cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// The parsed command line of one linkvex-cli run.
+struct CliContext {
+    QString command;
+    QStringList arguments; // positional arguments after the command
+    QStringList ports;     // --port, in the order given
+    bool noEthernet = false;
+    bool noSerial = false;
+    bool loopback = false;
+    bool trace = false;
+    bool json = false;
+    QString mac;
+    QString node;
+    QString output;
+    QString input;
+};
+
+// Prints to standard output / standard error.
+void out(const QString& text);
+void err(const QString& text);
+
+// Sets up the controller for a Search over the interfaces the options select, with the
+// debug log printed to standard error when --trace is given.
+void PrepareSearch(ConnectionController& controller, const CliContext& context);
+
+QJsonObject RecordJson(const DeviceRecord& record);
+QJsonObject RowJson(const DeviceRow& row, const DeviceRecord& record, int index);
+
+int RunPorts(const CliContext& context);
+int RunSearch(const CliContext& context);
+
+} // namespace cli
+} // namespace lvx

@@ -1,0 +1,90 @@
+// linkvex-cli: the program's flows from the command line, without windows.
+#include "cli/CliContext.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <functional>
+#include <map>
+
+using namespace lvx::cli;
+
+namespace {
+
+const char* kUsage = R"(Usage: linkvex-cli <command> [options]
+
+Commands:
+  ports                       the serial ports a Search goes through
+  search                      find the devices on the COM ports and the network
+
+Options:
+  --port PATH                 search exactly this port (repeatable, in order)
+  --no-ethernet               do not search the network
+  --no-serial                 do not search the COM ports
+  --loopback                  keep the network endpoints on loopback (tests, demos)
+  --json                      print JSON
+  --trace                     print the protocol trace to standard error
+  -h, --help                  this text
+  -v, --version               the version
+
+Exit status: 0 success, 1 failure, 2 usage error.
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("linkvex-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0L"));
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("path"));
+    const QCommandLineOption noEthernet(QStringLiteral("no-ethernet"), QString());
+    const QCommandLineOption noSerial(QStringLiteral("no-serial"), QString());
+    const QCommandLineOption loopback(QStringLiteral("loopback"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption trace(QStringLiteral("trace"), QString());
+    parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace});
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
+        return kExitUsage;
+    }
+    if (parser.isSet(help)) {
+        out(QString::fromLatin1(kUsage));
+        return kExitOk;
+    }
+    if (parser.isSet(version)) {
+        out(QStringLiteral("linkvex-cli 1.0L\n"));
+        return kExitOk;
+    }
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        err(QString::fromLatin1(kUsage));
+        return kExitUsage;
+    }
+
+    CliContext context;
+    context.command = positional.takeFirst();
+    context.arguments = positional;
+    context.ports = parser.values(port);
+    context.noEthernet = parser.isSet(noEthernet);
+    context.noSerial = parser.isSet(noSerial);
+    context.loopback = parser.isSet(loopback);
+    context.json = parser.isSet(json);
+    context.trace = parser.isSet(trace);
+
+    const std::map<QString, std::function<int(const CliContext&)>> commands = {
+        {QStringLiteral("ports"), RunPorts},
+        {QStringLiteral("search"), RunSearch},
+    };
+    const auto it = commands.find(context.command);
+    if (it == commands.end()) {
+        err(QStringLiteral("unknown command: %1\n").arg(context.command) +
+            QString::fromLatin1(kUsage));
+        return kExitUsage;
+    }
+    return it->second(context);
+}

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "common/DebugLog.h"
+#include "connection/DeviceRows.h"
+#include "links/SerialLink.h"
+#include "protocol/Descriptor.h"
+#include "protocol/DeviceRecord.h"
+#include "protocol/ProtocolSession.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lvx {
+
+// Names of the button pictures that need a connected device.
+struct ButtonPictures {
+    std::string open = "OpenGray";
+    std::string save = "SaveGray";
+    std::string copyUp = "CopyUpGray";
+    std::string analysis = "AnalysisGray";
+};
+
+// What selecting a device changes in the tab window, as data the windows show.
+struct SelectionView {
+    bool serial = false;
+    bool isp = false;
+    bool ipTab = false;
+    bool edidTab = true;
+    bool creatorTab = true;
+    bool multiComTab = false;
+    bool serialNumberGroup = false;
+    bool configurationGroup = true;
+    bool sysDefaultButton = true;
+    bool modeSelectGroup = false;
+    bool clearFwPath = false;
+    std::string activeTab; // caption of the tab to activate; empty keeps the current one
+    std::string fwVersionLabel;
+    std::string serialNumLabel;
+    std::string productString;
+    // Mode Select group: height, visible radio buttons per column, the column caption.
+    int modeGroupHeight = 65;
+    int internalRadios = 0;
+    int externalRadios = 0;
+    int userRadios = 0;
+    bool label30 = false;
+    // A network device refills the node lists itself (without the input chooser).
+    bool listsRefilled = false;
+    EdidSelectionLists lists;
+};
+
+// The radio buttons a connect enables and a disconnect disables, per column (at most 8).
+struct ModeButtonRange {
+    int internal = 0;
+    int external = 0;
+    int user = 0;
+};
+
+// Search, device selection and Disconnect, without any window: the device table, the
+// protocol session on the COM port, and the network side through the hooks below.
+class ConnectionController : public QObject {
+    Q_OBJECT
+public:
+    explicit ConnectionController(QObject* parent = nullptr);
+    ~ConnectionController() override;
+
+    DeviceTable& devices() { return devices_; }
+    DebugLog& log() { return log_; }
+    ProtocolSession& session() { return session_; }
+
+    // Interfaces searched: both at start.
+    bool ethernet = true;
+    bool comPort = true;
+    // Ports named by the user replace the system's list.
+    QStringList givenPorts;
+
+    // The network side: set by whoever owns the UDP link.
+    std::function<void()> sendDiscoveryProbe;
+    std::function<void()> openNetworkDevice;
+    std::function<void()> resetNetworkTable;
+    // A network device answered the probe: add its row (the record is already in the table).
+    void networkDeviceAdded(const DeviceRow& row);
+
+    void search();
+    void select(int row);
+    void disconnectDevices();
+
+    bool searchEnabled() const { return searchEnabled_; }
+    bool disconnectEnabled() const { return disconnectEnabled_; }
+    bool connected() const { return !searchEnabled_; }
+    bool busy() const { return busy_ > 0; }
+    const ButtonPictures& pictures() const { return pictures_; }
+    int firmwareGroupHeight() const { return firmwareGroupHeight_; }
+    const ModeButtonRange& modeButtonsEnabled() const { return modeButtons_; }
+    const std::vector<DeviceRow>& rows() const { return rows_; }
+    int selectedRow() const { return selectedRow_; }
+    const SelectionView& selection() const { return selection_; }
+    const QStringList& ports() const { return ports_; }
+
+    // Runs a device flow: marks the controller busy so that no second flow starts meanwhile.
+    void runFlow(const std::function<void()>& flow);
+
+signals:
+    void rowsChanged();
+    void stateChanged();
+    void selectionChanged();
+    void portsListed(const QStringList& ports);
+    void edidListsChanged(const lvx::EdidSelectionLists& lists);
+    void disconnected();
+    void busyChanged(bool busy);
+
+private:
+    bool searchPort(const QString& port);
+    void setBusy(bool on);
+    SerialLink* linkForRow(int row);
+
+    DeviceTable devices_;
+    DebugLog log_;
+    ProtocolSession session_;
+    std::vector<std::unique_ptr<SerialLink>> links_; // one per listed serial device
+    std::vector<int> linkRows_;                      // the row each kept link belongs to
+    bool searchEnabled_ = true;
+    bool disconnectEnabled_ = false;
+    ButtonPictures pictures_;
+    int firmwareGroupHeight_ = 48;
+    ModeButtonRange modeButtons_;
+    std::vector<DeviceRow> rows_;
+    int selectedRow_ = 0;
+    SelectionView selection_;
+    QStringList ports_;
+    int busy_ = 0;
+};
+
+// Mode Select group layout for a device's counts: visible buttons per column (at most 8),
+// the group height and whether the column caption shows.
+SelectionView& ApplyModeGroupLayout(SelectionView& view, int internalCount, int outputCount,
+                                    int userCount);
+
+} // namespace lvx

@@ -1,0 +1,103 @@
+#include "links/SerialLink.h"
+
+#include <QSerialPortInfo>
+
+namespace lvx {
+
+QStringList ListSerialPorts(const QStringList& given) {
+    if (!given.isEmpty()) {
+        return given;
+    }
+    QStringList ports;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : infos) {
+        ports << info.systemLocation();
+    }
+    return ports;
+}
+
+SerialLink::SerialLink(QObject* parent) : QObject(parent) {
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+}
+
+SerialLink::~SerialLink() {
+    onLost = nullptr;
+    port_.close();
+}
+
+bool SerialLink::open(const QString& name, DebugLog& log) {
+    close();
+    name_ = name;
+    port_.setPortName(name);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        log.appendText("Open " + name.toStdString() + " Failed.\r\n");
+        return false;
+    }
+    log.appendText("Check " + name.toStdString() + "\r\n");
+    const bool configured = port_.setBaudRate(QSerialPort::Baud115200) &&
+                            port_.setDataBits(QSerialPort::Data8) &&
+                            port_.setParity(QSerialPort::NoParity) &&
+                            port_.setStopBits(QSerialPort::OneStop);
+    if (!configured) {
+        log.appendText("Set COM Failed.\r\n");
+        close();
+        return false;
+    }
+    port_.clearError();
+    return true;
+}
+
+bool SerialLink::isOpen() const { return port_.isOpen(); }
+
+std::int64_t SerialLink::bytesWaiting() {
+    if (!port_.isOpen()) {
+        return 0;
+    }
+    port_.clearError();
+    return port_.bytesAvailable();
+}
+
+std::string SerialLink::read(std::size_t count) {
+    if (!port_.isOpen() || count == 0) {
+        return {};
+    }
+    const QByteArray bytes = port_.read(static_cast<qint64>(count));
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void SerialLink::write(std::string_view bytes) {
+    if (!port_.isOpen() || bytes.empty()) {
+        return;
+    }
+    port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    port_.flush();
+}
+
+void SerialLink::purgeReceive() {
+    if (port_.isOpen()) {
+        port_.clear(QSerialPort::Input);
+    }
+}
+
+void SerialLink::close() {
+    if (port_.isOpen()) {
+        port_.close();
+    }
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) {
+        return;
+    }
+    if (closing_ || !port_.isOpen()) {
+        return;
+    }
+    closing_ = true;
+    port_.close();
+    closing_ = false;
+    if (onLost) {
+        onLost();
+    }
+}
+
+} // namespace lvx

@@ -1,0 +1,330 @@
+#include "protocol/ProtocolSession.h"
+
+#include "protocol/Frame.h"
+#include "protocol/PumpDelay.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lvx {
+
+std::string_view ProtocolState::text() const {
+    // Only the bytes stored since the last send or handled answer count, up to a zero byte.
+    const auto* begin = reinterpret_cast<const char*>(buffer.data());
+    const std::size_t stored = std::min<std::size_t>(count, buffer.size());
+    const void* zero = std::memchr(begin, 0, stored);
+    const std::size_t length =
+        zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - begin) : stored;
+    return std::string_view(begin, length);
+}
+
+bool ProtocolState::contains(std::string_view needle) const {
+    const std::string_view all(reinterpret_cast<const char*>(buffer.data()), buffer.size());
+    return all.find(needle) != std::string_view::npos;
+}
+
+ProtocolSession::ProtocolSession(DeviceTable& devices, DebugLog& log, QObject* parent)
+    : QObject(parent), devices_(devices), log_(log), delay_(PumpDelay) {
+    rxTimer_.setObjectName(QStringLiteral("Timer_UART_Rx"));
+    rxTimer_.setInterval(kReceiveTickMs);
+    rxTimer_.setTimerType(Qt::PreciseTimer);
+    pollStatusTimer_.setObjectName(QStringLiteral("Timer_Poll_Status"));
+    pollStatusTimer_.setInterval(kPollStatusMs);
+    multiComTimer_.setObjectName(QStringLiteral("Timer_MultiCom_Polling"));
+    multiComTimer_.setInterval(kMultiComPollMs);
+    connect(&rxTimer_, &QTimer::timeout, this, &ProtocolSession::receiveTick);
+    connect(&pollStatusTimer_, &QTimer::timeout, this, &ProtocolSession::pollStatusTick);
+    connect(&multiComTimer_, &QTimer::timeout, this, &ProtocolSession::multiComTick);
+    multiComTimer_.start();
+}
+
+ProtocolSession::~ProtocolSession() {
+    if (link_) {
+        link_->onLost = nullptr;
+    }
+}
+
+void ProtocolSession::setLink(ByteLink* link) {
+    if (link_ && link_ != link) {
+        link_->onLost = nullptr;
+    }
+    link_ = link;
+    if (link_) {
+        link_->onLost = [this] { linkLost(); };
+    }
+}
+
+void ProtocolSession::wait(int ms) {
+    if (delay_) {
+        delay_(ms);
+    }
+}
+
+void ProtocolSession::setFlag(std::uint32_t flag, bool on) {
+    if (on) {
+        state_.flags |= flag;
+    } else {
+        state_.flags &= ~flag;
+    }
+}
+
+void ProtocolSession::enablePolling() {
+    pollStatusTimer_.start();
+    multiComTimer_.start();
+}
+
+void ProtocolSession::disablePolling() {
+    pollStatusTimer_.stop();
+    multiComTimer_.stop();
+}
+
+void ProtocolSession::write(std::string_view bytes) {
+    if (link_ && link_->isOpen()) {
+        link_->write(bytes);
+    }
+}
+
+void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length,
+                                  const std::uint8_t* data) {
+    const bool keepStatusPoll = command == CmdComMsg;
+    if (!keepStatusPoll) {
+        pollStatusTimer_.stop();
+    }
+    multiComTimer_.stop();
+
+    state_.count = 0;
+    state_.lastMode = mode;
+    state_.currentCommand = command;
+    state_.buffer.fill(0);
+
+    if (command == CmdWakeUp) {
+        write(kWakeUpText);
+        emit frameSent(mode, command, std::string(kWakeUpText));
+        wait(200);
+        enablePolling();
+        return;
+    }
+    if (command == CmdEntrance) {
+        write(kWakeUpText);
+        wait(150);
+    }
+
+    const std::vector<std::string> pieces =
+        BuildFramePieces(mode, command, data, mode == ModeSet ? length : 0);
+    std::string frame;
+    for (const std::string& piece : pieces) {
+        write(piece);
+        frame += piece;
+    }
+    emit frameSent(mode, command, frame);
+
+    if (mode == ModeGet) {
+        wait(60);
+        return;
+    }
+    wait(20);
+    if (command == CmdNdSel) {
+        wait((devices_.current().nodeSelector >> 12) == 2 ? 100 : 50);
+    } else if (command == CmdFwData) {
+        if (ispKind == 1) {
+            wait(90);
+        } else if (ispKind == 2) {
+            wait(30);
+        }
+    } else if (command == CmdSysDef) {
+        wait(500);
+    }
+    if (!keepStatusPoll) {
+        pollStatusTimer_.start();
+    }
+    multiComTimer_.start();
+}
+
+void ProtocolSession::sendNodeSelect(std::uint32_t selector) {
+    devices_.current().nodeSelector = selector;
+    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>((selector >> 8) & 0xFF),
+                                   static_cast<std::uint8_t>(selector & 0xFF)};
+    SendCommand(ModeSet, CmdNdSel, 2, bytes);
+}
+
+void ProtocolSession::beginTransfer() {
+    setFlag(FlagTransfer, true);
+    resetWatchdog();
+    SendCommand(ModeSet, CmdSysStm);
+}
+
+void ProtocolSession::endTransfer() {
+    setFlag(FlagTransfer, false);
+    resetWatchdog();
+    SendCommand(ModeSet, CmdSysCtm);
+}
+
+void ProtocolSession::receiveTick() {
+    watchdogStep();
+    receiveStep();
+    ResponseHandler();
+}
+
+void ProtocolSession::watchdogStep() {
+    if (hasFlag(FlagIspMode) || !connected_) {
+        state_.watchdog = 0;
+        return;
+    }
+    if (hasFlag(FlagTransfer)) {
+        return;
+    }
+    if (++state_.watchdog >= kWatchdogTicks) {
+        state_.watchdog = 0;
+        emit connectionLost();
+    }
+}
+
+void ProtocolSession::receiveStep() {
+    if (!link_ || !link_->isOpen()) {
+        return;
+    }
+    const std::int64_t waiting = link_->bytesWaiting();
+    if (waiting > static_cast<std::int64_t>(kReceiveBufferSize)) {
+        link_->purgeReceive();
+        return;
+    }
+    if (waiting > 0) {
+        const std::string bytes = link_->read(static_cast<std::size_t>(waiting));
+        if (!bytes.empty()) {
+            log_.addLine(bytes);
+            const std::size_t room = kReceiveBufferSize - std::min<std::size_t>(state_.count,
+                                                                                kReceiveBufferSize);
+            const std::size_t kept = std::min(room, bytes.size());
+            std::memcpy(state_.buffer.data() + state_.count, bytes.data(), kept);
+            state_.count = static_cast<std::uint32_t>(
+                std::min<std::size_t>(state_.count + bytes.size(), kReceiveBufferSize));
+        }
+    }
+    if (state_.count > 0 && state_.buffer[state_.count - 1] == '\n') {
+        state_.flags |= FlagReceiveComplete;
+    }
+}
+
+void ProtocolSession::ResponseHandler() {
+    if (!hasFlag(FlagReceiveComplete)) {
+        return;
+    }
+    setFlag(FlagReceiveComplete, false);
+    const std::string_view text = state_.text();
+    const AnswerCheck check = CheckAnswer(text);
+    if (check == AnswerCheck::TooShort) {
+        return;
+    }
+    const std::uint32_t command = state_.currentCommand;
+    if (check == AnswerCheck::BadCrc) {
+        if (command == 0) {
+            return;
+        }
+        log_.addLine("\r\nCRC Err! [Cmd=" + std::to_string(command) + "]");
+        if (hasFlag(FlagRetry)) {
+            state_.count = 0;
+            enablePolling();
+            return;
+        }
+        if (command == CmdSysDscpt) {
+            setFlag(FlagRetry, true);
+            setFlag(FlagDescriptor, false);
+            log_.addLine("\r\nRetry [Cmd=" + std::to_string(command) + "]");
+            SendCommand(ModeGet, CmdWakeUp);
+            SendCommand(ModeGet, CmdSysDscpt);
+            return;
+        }
+        if (command >= CmdNdEd0A && command <= CmdNdEd1B) {
+            setFlag(FlagRetry, true);
+            setFlag(FlagEdidBlockError, true);
+        }
+        return;
+    }
+
+    setFlag(FlagRetry, false);
+    // Handlers may send further commands, which clear the buffer: hand them a copy.
+    const std::string answer(text);
+    dispatch(answer);
+    enablePolling();
+    state_.count = 0;
+    state_.currentCommand = 0;
+    state_.watchdog = 0;
+}
+
+void ProtocolSession::setHandler(std::uint16_t command, Handler handler) {
+    if (command < handlers_.size()) {
+        handlers_[command] = std::move(handler);
+    }
+}
+
+void ProtocolSession::dispatch(std::string_view answer) {
+    const std::uint32_t command = state_.currentCommand;
+    const bool afterGet = state_.lastMode == ModeGet;
+    auto call = [&](std::uint32_t cmd) {
+        if (cmd < handlers_.size() && handlers_[cmd]) {
+            handlers_[cmd](answer);
+        }
+    };
+    switch (command) {
+    case CmdSysDscpt: {
+        const EdidSelectionLists lists = ParseDeviceDescriptor(devices_.current(), answer);
+        setFlag(FlagDescriptor, true);
+        call(command);
+        emit deviceDescribed(lists);
+        break;
+    }
+    case CmdNdDscpt:
+        ParseNodeDescriptor(devices_.current(), answer);
+        call(command);
+        emit nodeDescribed();
+        break;
+    case CmdNdEd0A:
+    case CmdNdEd0B:
+    case CmdNdEd1A:
+    case CmdNdEd1B:
+    case CmdRxEdMd:
+    case CmdComConfig:
+        if (afterGet) {
+            call(command);
+        }
+        break;
+    case CmdComMsg:
+        if (afterGet && answer.size() >= 4 && answer[0] == 'C' && answer[1] == 'H' &&
+            answer[3] == ':') {
+            const int channel = static_cast<unsigned char>(answer[2]) - 64;
+            if (channel >= 1 && channel <= devices_.current().comChannelCount) {
+                call(command);
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void ProtocolSession::pollStatusTick() {
+    multiComTimer_.stop();
+    for (int i = 0; i < devices_.count && i < kDeviceTableSize; ++i) {
+        const DeviceRecord& record = devices_.records[static_cast<std::size_t>(i)];
+        if (record.linkKind == 1 && record.inputNodes[0].modePollFlag() &&
+            hasFlag(FlagDescriptor)) {
+            SendCommand(ModeGet, CmdRxEdMd);
+        }
+    }
+    multiComTimer_.start();
+}
+
+void ProtocolSession::multiComTick() {
+    if (devices_.current().comChannelCount > 0) {
+        SendCommand(ModeGet, CmdComMsg);
+    }
+}
+
+void ProtocolSession::linkLost() {
+    log_.addLine("\r\nPort lost.");
+    if (connected_) {
+        emit connectionLost();
+    }
+}
+
+} // namespace lvx

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "common/DebugLog.h"
+#include "protocol/ByteLink.h"
+#include "protocol/CommandTable.h"
+#include "protocol/Descriptor.h"
+#include "protocol/DeviceRecord.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace lvx {
+
+// Bits of the protocol's status word.
+enum StatusFlag : std::uint32_t {
+    FlagReceiveComplete = 0x001,
+    FlagIspMode = 0x008,
+    FlagRetry = 0x020,
+    FlagTransfer = 0x040,
+    FlagDescriptor = 0x080,
+    FlagEdidBlockError = 0x100,
+};
+
+constexpr std::size_t kReceiveBufferSize = 1024;
+constexpr int kWatchdogTicks = 250;
+constexpr int kReceiveTickMs = 12;
+constexpr int kPollStatusMs = 2500;
+constexpr int kMultiComPollMs = 400;
+
+// State shared by the sender and the receiver.
+struct ProtocolState {
+    std::array<std::uint8_t, kReceiveBufferSize> buffer{};
+    std::uint32_t count = 0;
+    std::uint32_t currentCommand = 0;
+    std::uint8_t lastMode = ModeGet;
+    std::uint32_t watchdog = 0;
+    std::uint32_t flags = 0;
+
+    // The buffer as text, up to its first zero byte.
+    std::string_view text() const;
+    bool contains(std::string_view needle) const;
+};
+
+// The serial command protocol on the main thread: sends request frames with their pacing,
+// reads the port on the 12 ms receive tick, validates answers and hands them to the handler
+// registered for their command, retries a failed device descriptor once, runs the link
+// watchdog and the two polling timers.
+class ProtocolSession : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(std::string_view answer)>;
+    using Delay = std::function<void(int ms)>;
+
+    ProtocolSession(DeviceTable& devices, DebugLog& log, QObject* parent = nullptr);
+    ~ProtocolSession() override;
+
+    // The link the protocol talks through; may be null (nothing is written then).
+    void setLink(ByteLink* link);
+    ByteLink* link() const { return link_; }
+
+    // The wait used for pacing; PumpDelay unless a test steps time itself.
+    void setDelay(Delay delay) { delay_ = std::move(delay); }
+    void wait(int ms);
+
+    void SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,
+                     const std::uint8_t* data = nullptr);
+    void sendGet(std::uint16_t command) { SendCommand(ModeGet, command); }
+    void sendSet(std::uint16_t command, const std::vector<std::uint8_t>& payload) {
+        SendCommand(ModeSet, command, static_cast<std::uint16_t>(payload.size()),
+                    payload.data());
+    }
+    void sendNodeSelect(std::uint32_t selector);
+
+    // One receive tick: the watchdog step, the receive step, then the response handler.
+    void receiveTick();
+    void watchdogStep();
+    void receiveStep();
+    void ResponseHandler();
+
+    // Handlers for answers of commands the protocol core does not parse itself.
+    void setHandler(std::uint16_t command, Handler handler);
+
+    ProtocolState& state() { return state_; }
+    const ProtocolState& state() const { return state_; }
+    bool hasFlag(std::uint32_t flag) const { return (state_.flags & flag) != 0; }
+    void setFlag(std::uint32_t flag, bool on);
+    void resetWatchdog() { state_.watchdog = 0; }
+
+    // Transfer bracket: pause the watchdog and tell the device a block transfer starts/ends.
+    void beginTransfer();
+    void endTransfer();
+
+    // The watchdog counts only while a connection is up (the Search button is disabled).
+    void setConnected(bool connected) { connected_ = connected; }
+    bool connected() const { return connected_; }
+
+    // 0 until a device answered with an ISP marker: 1 for "$ISP029", 2 for "$ISP091".
+    std::uint8_t ispKind = 0;
+
+    QTimer& rxTimer() { return rxTimer_; }
+    QTimer& pollStatusTimer() { return pollStatusTimer_; }
+    QTimer& multiComTimer() { return multiComTimer_; }
+    void enablePolling();
+    void disablePolling();
+
+    DeviceTable& devices() { return devices_; }
+    DebugLog& log() { return log_; }
+
+signals:
+    // The watchdog saw 3 s without a handled answer, or the port went away.
+    void connectionLost();
+    // A device descriptor was parsed into the selected record.
+    void deviceDescribed(const lvx::EdidSelectionLists& lists);
+    void nodeDescribed();
+    // Every frame written, as one text (for traces and tests).
+    void frameSent(std::uint8_t mode, std::uint16_t command, const std::string& frame);
+
+private:
+    void write(std::string_view bytes);
+    void dispatch(std::string_view answer);
+    void pollStatusTick();
+    void multiComTick();
+    void linkLost();
+
+    DeviceTable& devices_;
+    DebugLog& log_;
+    ByteLink* link_ = nullptr;
+    ProtocolState state_;
+    bool connected_ = false;
+    Delay delay_;
+    std::array<Handler, kCommandCount> handlers_{};
+    QTimer rxTimer_;
+    QTimer pollStatusTimer_;
+    QTimer multiComTimer_;
+};
+
+} // namespace lvx

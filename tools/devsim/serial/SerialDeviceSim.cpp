@@ -1,0 +1,343 @@
+#include "serial/SerialDeviceSim.h"
+
+#include "protocol/CommandTable.h"
+#include "protocol/Crc16.h"
+#include "protocol/Hex.h"
+
+#include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace lvx::sim {
+
+namespace {
+
+QByteArray hexOf(const QByteArray& bytes) { return bytes.toHex().toUpper(); }
+
+QByteArray printable(const QByteArray& bytes) {
+    QByteArray out;
+    for (char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\x0C') {
+            out += "\\f";
+        } else if (u < 0x20 || u >= 0x7F) {
+            out += "\\x" + QByteArray::number(u, 16).rightJustified(2, '0');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+SerialDeviceSim::SerialDeviceSim(SerialProfile profile, QObject* parent)
+    : QObject(parent), profile_(std::move(profile)) {
+    clock_.start();
+}
+
+SerialDeviceSim::~SerialDeviceSim() {
+    notifier_.reset();
+    if (master_ >= 0) {
+        ::close(master_);
+    }
+    if (slave_ >= 0) {
+        ::close(slave_);
+    }
+}
+
+bool SerialDeviceSim::start(QString* error) {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+        if (error) {
+            *error = QStringLiteral("openpty failed: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        }
+        return false;
+    }
+    termios settings{};
+    if (::tcgetattr(slave_, &settings) == 0) {
+        ::cfmakeraw(&settings);
+        ::tcsetattr(slave_, TCSANOW, &settings);
+    }
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    path_ = QString::fromLocal8Bit(name);
+    notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &SerialDeviceSim::onReadable);
+    return true;
+}
+
+void SerialDeviceSim::setLogFile(const QString& file) {
+    logFile_.setFileName(file);
+    logFile_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+}
+
+void SerialDeviceSim::log(const char* direction, const QByteArray& bytes) {
+    if (!logFile_.isOpen()) {
+        return;
+    }
+    logFile_.write(QByteArray::number(clock_.elapsed()) + ' ' + direction + ' ' +
+                   printable(bytes) + '\n');
+}
+
+void SerialDeviceSim::onReadable() {
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(master_, chunk, sizeof(chunk));
+        if (n > 0) {
+            pending_.append(chunk, static_cast<int>(n));
+            continue;
+        }
+        break;
+    }
+    // Without a line feed a line never grows past what a request can hold.
+    if (pending_.size() > 8192 && !pending_.contains('\n')) {
+        pending_.clear();
+    }
+    int end = 0;
+    while ((end = pending_.indexOf('\n')) >= 0) {
+        QByteArray line = pending_.left(end + 1);
+        pending_.remove(0, end + 1);
+        log("RX", line);
+        handleLine(line);
+    }
+}
+
+void SerialDeviceSim::handleLine(const QByteArray& raw) {
+    const int dollar = raw.indexOf('$');
+    if (dollar < 0) {
+        return;
+    }
+    QByteArray line = raw.mid(dollar + 1).trimmed();
+    const QList<QByteArray> words = line.split(' ');
+    if (words.isEmpty()) {
+        return;
+    }
+    if (words[0] == "ENTRANCE") {
+        if (!profile_.ispMarker.isEmpty()) {
+            answerRaw(profile_.ispMarker.toLatin1() + profile_.ispModel.toLatin1() + "\r\n", true);
+        } else {
+            answer("$ACCEPT");
+        }
+        if (!profile_.floodAfterEntrance.isEmpty()) {
+            answerRaw(profile_.floodAfterEntrance, false);
+        }
+        return;
+    }
+    if (words.size() < 3 || (words[0] != "GET" && words[0] != "SET")) {
+        return;
+    }
+    const bool isSet = words[0] == "SET";
+    const int command = CommandByName(std::string_view(words[1].constData(), words[1].size()));
+    const QByteArray tail = words[2];
+    if (command < 0 || tail.size() < 4) {
+        return;
+    }
+    const QByteArray payloadHex = tail.left(tail.size() - 4);
+    const QByteArray crc = tail.right(4);
+    if (QByteArray::fromStdString(Hex4(Crc16(
+            kCrcInit, std::string_view(payloadHex.constData(), payloadHex.size()))))
+        != crc) {
+        log("ERR", "bad request CRC");
+        return;
+    }
+    const QByteArray payload = QByteArray::fromHex(payloadHex);
+    const auto byteAt = [&](int i) {
+        return i < payload.size() ? static_cast<unsigned char>(payload[i]) : 0;
+    };
+
+    switch (command) {
+    case CmdSysDscpt: {
+        if (isSet) {
+            break;
+        }
+        const QStringList fields = {profile_.vid,
+                                    profile_.pid,
+                                    profile_.model,
+                                    profile_.productString,
+                                    QStringLiteral("x"),
+                                    profile_.version,
+                                    profile_.flag7 ? QStringLiteral("T") : QStringLiteral("F"),
+                                    QString::number(profile_.inputs),
+                                    QString::number(profile_.outputs),
+                                    QString::number(profile_.users),
+                                    QString::number(profile_.internals),
+                                    QString::number(profile_.channels)};
+        QByteArray body;
+        for (const QString& f : fields) {
+            body += f.toLatin1() + '\x0C';
+        }
+        answer(body);
+        return;
+    }
+    case CmdNdSel:
+        if (isSet) {
+            selector_ = (byteAt(0) << 8) | byteAt(1);
+        }
+        break;
+    case CmdNdDscpt:
+        if (!isSet) {
+            answer(nodeDescriptor());
+            return;
+        }
+        break;
+    case CmdNdEd0A:
+    case CmdNdEd0B:
+    case CmdNdEd1A:
+    case CmdNdEd1B: {
+        const int base = (command - CmdNdEd0A) * 64;
+        if (!isSet) {
+            answer(hexOf(edidOf(selector_).mid(base, 64)));
+            return;
+        }
+        const std::uint32_t kind = selector_ >> 12;
+        if (kind == 0 || kind == 2) {
+            QByteArray image = edidOf(selector_);
+            image.replace(base, 64, payload.left(64).leftJustified(64, '\0'));
+            profile_.edids[selector_] = image;
+        }
+        break;
+    }
+    case CmdRxEdMd: {
+        const int input = static_cast<int>(selector_ & 0x0FFF);
+        if (!isSet) {
+            answer(QByteArray::number(profile_.inputModes.value(input, 0)).rightJustified(2, '0') +
+                   '\x0C');
+            return;
+        }
+        profile_.inputModes[input] = byteAt(0);
+        break;
+    }
+    case CmdComMsg:
+        if (!isSet) {
+            const int channels = qMax(1, profile_.channels);
+            int channel = nextChannel_;
+            // Channels with text waiting go first.
+            for (int i = 0; i < channels; ++i) {
+                const int c = (nextChannel_ - 1 + i) % channels + 1;
+                if (!profile_.channelData.value(c).isEmpty()) {
+                    channel = c;
+                    break;
+                }
+            }
+            nextChannel_ = channel % channels + 1;
+            QByteArray text = profile_.channelData.value(channel).left(200);
+            profile_.channelData[channel].remove(0, text.size());
+            answer("CH" + QByteArray(1, static_cast<char>('A' + channel - 1)) + ':' + text +
+                   '\x0C');
+            return;
+        }
+        break;
+    case CmdComConfig:
+        if (!isSet) {
+            QByteArray baud, length, parity;
+            for (int c = 1; c <= profile_.channels; ++c) {
+                const std::array<int, 3> config = profile_.channelConfig.value(c, {8, 3, 0});
+                baud += QByteArray::number(config[0]).rightJustified(2, '0');
+                length += QByteArray::number(config[1]);
+                parity += QByteArray::number(config[2]);
+            }
+            answer(baud + '\x0C' + length + '\x0C' + parity + '\x0C');
+            return;
+        }
+        profile_.channelConfig[byteAt(0) + 1] = {byteAt(1), byteAt(2), byteAt(3)};
+        break;
+    case CmdSysStr:
+        if (isSet) {
+            QByteArray text = payload;
+            const int zero = text.indexOf('\0');
+            if (zero >= 0) {
+                text.truncate(zero);
+            }
+            profile_.productString = QString::fromLatin1(text);
+        }
+        break;
+    default:
+        break;
+    }
+    answer("OK");
+}
+
+QByteArray SerialDeviceSim::nodeDescriptor() const {
+    const std::uint32_t kind = selector_ >> 12;
+    const QStringList& fields = kind == 1 ? profile_.outputNodeFields : profile_.inputNodeFields;
+    QByteArray body;
+    for (const QString& f : fields) {
+        body += f.toLatin1() + '\x0C';
+    }
+    return body;
+}
+
+QByteArray SerialDeviceSim::edidOf(std::uint32_t selector) const {
+    return profile_.edids.contains(selector) ? profile_.edids.value(selector)
+                                             : DefaultSimEdid(selector);
+}
+
+void SerialDeviceSim::answer(const QByteArray& body) {
+    const std::string crc =
+        Hex4(Crc16(kCrcInit, std::string_view(body.constData(), body.size())));
+    answerRaw(body + QByteArray::fromStdString(crc) + '\n', true);
+}
+
+void SerialDeviceSim::answerRaw(QByteArray bytes, bool countsAsAnswer) {
+    if (profile_.silent) {
+        return;
+    }
+    if (countsAsAnswer) {
+        if (profile_.silentAfter >= 0 && answerCount_ >= profile_.silentAfter) {
+            return;
+        }
+        const int number = ++answerCount_;
+        if (profile_.drop.contains(number)) {
+            log("DROP", bytes);
+            return;
+        }
+        if (profile_.corruptCrc.contains(number) && bytes.size() >= 5) {
+            // Flip one CRC digit: the answer keeps its layout but fails the check.
+            const int at = bytes.size() - 2;
+            bytes[at] = bytes[at] == '0' ? '1' : '0';
+        }
+    }
+    if (profile_.splitBytes <= 0 && profile_.answerDelayMs <= 0) {
+        sendNow(bytes);
+        return;
+    }
+    // Pieces go out in order after the given pauses, also across several answers.
+    const int piece = profile_.splitBytes > 0 ? profile_.splitBytes : bytes.size();
+    qint64 at = qMax(clock_.elapsed(), sendAt_) + profile_.answerDelayMs;
+    for (int offset = 0; offset < bytes.size(); offset += piece) {
+        const QByteArray part = bytes.mid(offset, piece);
+        QTimer::singleShot(static_cast<int>(at - clock_.elapsed()), Qt::PreciseTimer, this,
+                           [this, part] { sendNow(part); });
+        at += profile_.splitDelayMs;
+    }
+    sendAt_ = at;
+}
+
+void SerialDeviceSim::sendNow(const QByteArray& bytes) {
+    log("TX", bytes);
+    qint64 offset = 0;
+    int stalls = 0;
+    while (offset < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.constData() + offset,
+                                  static_cast<size_t>(bytes.size() - offset));
+        if (n <= 0) {
+            // Nobody reads the other side: give up after half a second.
+            if (errno == EAGAIN && ++stalls < 500) {
+                ::usleep(1000);
+                continue;
+            }
+            return;
+        }
+        offset += n;
+    }
+}
+
+} // namespace lvx::sim

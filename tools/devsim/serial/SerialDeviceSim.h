@@ -1,0 +1,58 @@
+#pragma once
+
+#include "serial/SerialProfile.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace lvx::sim {
+
+// A device on a pseudo terminal that speaks the serial command protocol: it reads request
+// lines, checks their CRC and answers them from its profile.
+class SerialDeviceSim : public QObject {
+    Q_OBJECT
+public:
+    explicit SerialDeviceSim(SerialProfile profile, QObject* parent = nullptr);
+    ~SerialDeviceSim() override;
+
+    // Opens the pseudo terminal; the path of its slave side is what a client opens.
+    bool start(QString* error);
+    QString path() const { return path_; }
+
+    // Every request line and answer, one per line with a millisecond time stamp.
+    void setLogFile(const QString& file);
+
+    int answersSent() const { return answerCount_; }
+
+private:
+    void onReadable();
+    void handleLine(const QByteArray& line);
+    void answer(const QByteArray& body);
+    void answerRaw(QByteArray bytes, bool countsAsAnswer);
+    void sendNow(const QByteArray& bytes);
+    void log(const char* direction, const QByteArray& bytes);
+    QByteArray edidOf(std::uint32_t selector) const;
+    QByteArray nodeDescriptor() const;
+
+    SerialProfile profile_;
+    int master_ = -1;
+    int slave_ = -1;
+    QString path_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QByteArray pending_;
+    std::uint32_t selector_ = 0;
+    int answerCount_ = 0;
+    int nextChannel_ = 1;
+    qint64 sendAt_ = 0; // time before which queued pieces are not sent
+    QElapsedTimer clock_;
+    QFile logFile_;
+};
+
+} // namespace lvx::sim

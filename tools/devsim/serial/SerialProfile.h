@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+
+namespace lvx::sim {
+
+// What a simulated COM-port device says about itself and how it misbehaves.
+struct SerialProfile {
+    QString vid = QStringLiteral("1A2B");
+    QString pid = QStringLiteral("2037");
+    QString model = QStringLiteral("QEM-2");
+    QString productString = QStringLiteral("EDID Management");
+    QString version = QStringLiteral("1.0");
+    bool flag7 = true;
+    int inputs = 2;
+    int outputs = 1;
+    int users = 4;
+    int internals = 8;
+    int channels = 0;
+    // Node descriptor fields 1 to 8 of every input and every output.
+    QStringList inputNodeFields = {"1", "0", "0", "T", "T", "F", "T", "F"};
+    QStringList outputNodeFields = {"2", "0", "0", "T", "F", "F", "F", "F"};
+    // Current EDID mode index per input.
+    QMap<int, int> inputModes;
+    // EDID per node selector (0x0000 + i inputs, 0x1000 outputs, 0x2000 users, 0x3000
+    // internals); nodes without an entry answer with the built-in EDID.
+    QMap<std::uint32_t, QByteArray> edids;
+    // Text waiting on each channel (1 = A), sent by the next COM_MSG answers.
+    QMap<int, QByteArray> channelData;
+    // Baud, data length and parity indexes per channel.
+    QMap<int, std::array<int, 3>> channelConfig;
+
+    // ISP mode: the marker "$ISP029" or "$ISP091" followed by ispModel; empty for normal mode.
+    QString ispMarker;
+    QString ispModel = QStringLiteral("QX-AD200");
+
+    // Faults, by answer number counted from 1 over every answer the device sends.
+    QSet<int> corruptCrc;  // answers sent with a wrong CRC
+    QSet<int> drop;        // answers not sent at all
+    int silentAfter = -1;  // no answers after this many (-1: never silent)
+    bool silent = false;   // never answers (a port with nothing behind it)
+    int splitBytes = 0;    // send answers in pieces of this many bytes (0: whole)
+    int splitDelayMs = 15; // pause between pieces
+    int answerDelayMs = 0; // pause before each answer
+    QByteArray floodAfterEntrance; // extra bytes sent right after the ENTRANCE answer
+
+    QString name = QStringLiteral("serial");
+};
+
+// Reads a profile from a JSON object (the simulator's config file); unknown keys are ignored.
+// Returns false with a message when a value cannot be used.
+bool ProfileFromJson(const QJsonObject& json, SerialProfile& profile, QString* error);
+
+// Node selector for a node name such as "input1", "output2", "user3", "internal4" (1-based).
+bool NodeSelectorFromName(const QString& name, std::uint32_t& selector);
+
+// The EDID used for nodes that were given none: a valid 256-byte image with one extension.
+QByteArray DefaultSimEdid(std::uint32_t selector);
+
+} // namespace lvx::sim
