@@ -78,10 +78,11 @@ protected:
         PumpDelay(150);
     }
 
+    // Opens a device and waits for the answers to its opening queries.
     void select(int index) {
         devices.selected = index;
         link->openDevice();
-        PumpDelay(150);
+        EXPECT_TRUE(WaitUntil([&] { return devices.current().userEdidCount != 0; }));
     }
 
     DeviceTable devices;
@@ -138,6 +139,8 @@ TEST_F(NetworkLinkLoopback, ProbeAndOpeningQueriesOnTheWire) {
 
     wire.seen.clear();
     select(0);
+    WaitUntil([&] { return wire.seen.size() >= 7; });
+    PumpDelay(50);
     const MacAddress mac = link->networkRecord(0).mac;
     const std::vector<NetCommandId> order{{12, 0}, {12, 1}, {12, 3}, {1, 2},
                                           {2, 0},  {3, 0},  {9, 0}};
@@ -186,21 +189,17 @@ TEST_F(NetworkLinkLoopback, EdidReadOfANodeAndAWriteReadBack) {
     EXPECT_EQ(edid, custom);
 
     link->sendCommand(netcmd::kInternalEdidRead, {7});
-    PumpDelay(100);
-    EXPECT_EQ(edid, DefaultSimEdid(SimNodeSelector(3, 7)));
+    EXPECT_TRUE(WaitUntil([&] { return edid == DefaultSimEdid(SimNodeSelector(3, 7)); }));
 
     EdidImage written{};
     for (std::size_t i = 0; i < written.size(); ++i) {
         written[i] = static_cast<std::uint8_t>(255 - i);
     }
-    devices.current().nodeSelector = 0x2003;
     link->sendCommand(netcmd::kUserEdidWrite, EdidUploadData(0x2003, written));
-    PumpDelay(50);
-    EXPECT_EQ(sim->device(0).edid(SimNodeSelector(2, 3)), written);
+    EXPECT_TRUE(WaitUntil([&] { return sim->device(0).edid(SimNodeSelector(2, 3)) == written; }));
     edid.fill(0);
     link->sendCommand(netcmd::kUserEdidRead, {3});
-    PumpDelay(100);
-    EXPECT_EQ(edid, written);
+    EXPECT_TRUE(WaitUntil([&] { return edid == written; }));
 }
 
 TEST_F(NetworkLinkLoopback, IpConfigurationChangesOnlyTheAddressedDevice) {
@@ -211,7 +210,7 @@ TEST_F(NetworkLinkLoopback, IpConfigurationChangesOnlyTheAddressedDevice) {
                                {kTagIpAddress, {10, 0, 0, 5}},
                                {kTagIpMode, {1}},
                                PortEntry(kTagWebPort, 8080)});
-    PumpDelay(100);
+    EXPECT_TRUE(WaitUntil([&] { return sim->device(0).settings().webPort == 8080; }));
     EXPECT_EQ(sim->device(0).settings().ipAddress, (Ipv4Bytes{10, 0, 0, 5}));
     EXPECT_EQ(sim->device(0).settings().ipMode, 1);
     EXPECT_EQ(sim->device(0).settings().webPort, 8080);
