@@ -111,17 +111,6 @@ bool IsKnownMac(const MacAddress& mac, const NetworkRecord* known, int knownCoun
 
 } // namespace
 
-std::string MacText(const MacAddress& mac) {
-    std::string text;
-    for (std::size_t i = 0; i < mac.size(); ++i) {
-        if (i > 0) {
-            text += ':';
-        }
-        text += ByteToHex(mac[i]);
-    }
-    return text;
-}
-
 std::vector<std::uint8_t> DiscoveryProbe() {
     return BuildTlvDatagram(kProbeType, {});
 }

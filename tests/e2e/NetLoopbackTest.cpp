@@ -154,10 +154,3 @@ TEST(NetLoopback, SimulatorRefusesAWrongConfigFile) {
     EXPECT_TRUE(sim.process().readAllStandardOutput().isEmpty());
     EXPECT_TRUE(sim.process().readAllStandardError().contains("\"mac\""));
 }
-
-TEST(NetLoopback, ProbeWantsToBeToldWhichNetwork) {
-    EnsureApplication();
-    const ProbeRun run = RunProbe({});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.lines.empty());
-}

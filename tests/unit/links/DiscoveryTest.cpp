@@ -204,20 +204,3 @@ TEST(IpConfigDatagram, PayloadLongerThan255BytesIsNotBuilt) {
         BuildIpConfigDatagram({{kTagSpareText1, Bytes(200, 'a')}, {kTagSpareText2, Bytes(60, 'b')}})
             .empty());
 }
-
-TEST(IpConfigDatagram, ReadsBackEntryByEntry) {
-    const Bytes datagram =
-        BuildIpConfigDatagram({MacEntry({1, 2, 3, 4, 5, 6}), {kTagDns, {8, 8, 8, 8}}, {0x30, {}}});
-    std::vector<TlvField> fields;
-    ASSERT_EQ(ReadTlvDatagram(datagram.data(), datagram.size(), kIpConfigType, fields),
-              TlvStatus::Ok);
-    ASSERT_EQ(fields.size(), 3u);
-    EXPECT_EQ(fields[0].tag, kTagMac);
-    EXPECT_EQ(Bytes(fields[0].value, fields[0].value + fields[0].size), (Bytes{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(fields[1].tag, kTagDns);
-    EXPECT_EQ(fields[1].size, 4u);
-    EXPECT_EQ(fields[2].tag, 0x30);
-    EXPECT_EQ(fields[2].size, 0u);
-    EXPECT_EQ(ReadTlvDatagram(datagram.data(), datagram.size(), kDiscoveryReplyType, fields),
-              TlvStatus::WrongType);
-}

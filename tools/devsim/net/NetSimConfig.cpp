@@ -32,14 +32,14 @@ public:
         }
         return mac("mac", s.mac) && address("ip", s.ipAddress) &&
                address("subnetMask", s.subnetMask) && address("gateway", s.gateway) &&
-               address("dns", s.dns) && ipMode(s.ipMode) && port("webPort", s.webPort) &&
-               port("telnetPort", s.telnetPort) && productId(s.productIdBytes) &&
+               address("dns", s.dns) && ipMode(s.ipMode) && number("webPort", 65535, s.webPort) &&
+               number("telnetPort", 65535, s.telnetPort) && productId(s.productIdBytes) &&
                text("productName", s.productName) && text("description", s.description) &&
                text("serialNumber", s.serialNumber) && text("spare1", s.spareText1) &&
                text("spare2", s.spareText2) && text("vid", s.vid) && text("pid", s.pid) &&
-               text("version", s.version) && count("inputs", s.inputs) &&
-               count("outputs", s.outputs) && count("users", s.users) &&
-               count("internals", s.internals) && edids(s) && faults(s.faults);
+               text("version", s.version) && number("inputs", 255, s.inputs) &&
+               number("outputs", 255, s.outputs) && number("users", 255, s.users) &&
+               number("internals", 255, s.internals) && edids(s) && faults(s.faults);
     }
 
     QString error() const { return error_; }
@@ -62,42 +62,19 @@ private:
         return true;
     }
 
-    bool integer(const char* key, int low, int high, int& out, bool& present) {
+    // A whole number from 0 to `high`, kept in `out` when the key is there.
+    template <typename T>
+    bool number(const char* key, int high, T& out) {
         const QJsonValue value = object_.value(key);
-        present = !value.isUndefined();
-        if (!present) {
+        if (value.isUndefined()) {
             return true;
         }
         const double number = value.toDouble(-1.0);
-        if (!value.isDouble() || number != static_cast<int>(number) || number < low ||
+        if (!value.isDouble() || number != static_cast<int>(number) || number < 0 ||
             number > high) {
-            return fail(key, QStringLiteral("not a whole number from %1 to %2").arg(low).arg(high));
+            return fail(key, QStringLiteral("not a whole number from 0 to %1").arg(high));
         }
-        out = static_cast<int>(number);
-        return true;
-    }
-
-    bool count(const char* key, std::uint8_t& out) {
-        int value = 0;
-        bool present = false;
-        if (!integer(key, 0, 255, value, present)) {
-            return false;
-        }
-        if (present) {
-            out = static_cast<std::uint8_t>(value);
-        }
-        return true;
-    }
-
-    bool port(const char* key, std::uint16_t& out) {
-        int value = 0;
-        bool present = false;
-        if (!integer(key, 0, 65535, value, present)) {
-            return false;
-        }
-        if (present) {
-            out = static_cast<std::uint16_t>(value);
-        }
+        out = static_cast<T>(number);
         return true;
     }
 

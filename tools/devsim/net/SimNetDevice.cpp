@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace lvx {
 namespace {
@@ -202,26 +203,24 @@ SimNetDevice::Outcome SimNetDevice::answerCommand(const std::uint8_t* data, std:
         return Outcome{{CommandReply(id, bytes)}, name + " answered"};
     };
 
-    if (id == netcmd::kVersion) {
-        return reply(ZeroEnded(settings_.version));
+    static const std::pair<NetCommandId, std::string SimNetDeviceSettings::*> kTexts[] = {
+        {netcmd::kVersion, &SimNetDeviceSettings::version},
+        {netcmd::kVendorId, &SimNetDeviceSettings::vid},
+        {netcmd::kProductId, &SimNetDeviceSettings::pid},
+        {netcmd::kSerialNumber, &SimNetDeviceSettings::serialNumber}};
+    static const std::pair<NetCommandId, std::uint8_t SimNetDeviceSettings::*> kCounts[] = {
+        {netcmd::kInputCount, &SimNetDeviceSettings::inputs},
+        {netcmd::kOutputCount, &SimNetDeviceSettings::outputs},
+        {netcmd::kUserCount, &SimNetDeviceSettings::users}};
+    for (const auto& [textId, text] : kTexts) {
+        if (id == textId) {
+            return reply(ZeroEnded(settings_.*text));
+        }
     }
-    if (id == netcmd::kVendorId) {
-        return reply(ZeroEnded(settings_.vid));
-    }
-    if (id == netcmd::kProductId) {
-        return reply(ZeroEnded(settings_.pid));
-    }
-    if (id == netcmd::kSerialNumber) {
-        return reply(ZeroEnded(settings_.serialNumber));
-    }
-    if (id == netcmd::kInputCount) {
-        return reply({settings_.inputs});
-    }
-    if (id == netcmd::kOutputCount) {
-        return reply({settings_.outputs});
-    }
-    if (id == netcmd::kUserCount) {
-        return reply({settings_.users});
+    for (const auto& [countId, count] : kCounts) {
+        if (id == countId) {
+            return reply({settings_.*count});
+        }
     }
     if (id == netcmd::kProductString) {
         const auto end = std::find(in.begin(), in.end(), 0);
