@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <cmath>
+
 namespace lvx {
 namespace {
 
@@ -69,12 +71,11 @@ private:
         if (value.isUndefined()) {
             return true;
         }
-        const double number = value.toDouble(-1.0);
-        if (!value.isDouble() || number != static_cast<int>(number) || number < 0 ||
-            number > high) {
+        const double n = value.toDouble(-1.0);
+        if (!value.isDouble() || n < 0 || n > high || n != std::floor(n)) {
             return fail(key, QStringLiteral("not a whole number from 0 to %1").arg(high));
         }
-        out = static_cast<T>(number);
+        out = static_cast<T>(n);
         return true;
     }
 
