@@ -1,7 +1,8 @@
-# lvx_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
-# A GoogleTest executable whose tests are listed by CTest one by one.
+# lvx_add_gtest(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <name> <value>...])
+# A GoogleTest executable whose tests are listed by CTest one by one. PROPERTIES are set on
+# every test, e.g. RESOURCE_LOCK udp_ports for tests that bind the UDP ports 31001/31002.
 function(lvx_add_gtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     target_compile_definitions(${name} PRIVATE
@@ -9,7 +10,7 @@ function(lvx_add_gtest name)
         LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/tests/data/edid"
         LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}" ${ARG_PROPERTIES})
 endfunction()
 
 # lvx_add_qtest(<name> SOURCES <files...> LIBS <targets...>)

@@ -1,10 +1,15 @@
-// linkvex-devsim: stand-in devices for tests and demos. Serial devices live on pseudo
-// terminals whose paths are printed first, one per line; then "ready" is printed.
-#include "serial/SerialDeviceSim.h"
+// linkvex-devsim: simulated devices that answer like real ones, with faults on demand.
+// Serial devices live on pseudo terminals: their paths are printed first, one per line.
+// Network devices run when the config file has a "network" section or a --net option is
+// given. Then "ready" is printed, and the devices run until the process is stopped.
+#include "devsim/net/NetDeviceSim.h"
+#include "devsim/net/NetSimOptions.h"
+#include "devsim/serial/SerialDeviceSim.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,159 +19,219 @@
 #include <memory>
 #include <vector>
 
-using namespace lvx::sim;
+using lvx::sim::SerialDeviceSim;
+using lvx::sim::SerialProfile;
 
 namespace {
 
-int fail(const QString& message) {
+int Fail(const QString& message) {
     std::fprintf(stderr, "linkvex-devsim: %s\n", qPrintable(message));
     return 2;
 }
 
-void onSignal(int) { QCoreApplication::quit(); }
+bool LoadConfigFile(const QString& path, QJsonObject& config, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1").arg(path);
+        return false;
+    }
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (!document.isObject()) {
+        error = QStringLiteral("%1: %2").arg(path, parseError.errorString());
+        return false;
+    }
+    config = document.object();
+    return true;
+}
+
+void OnSignal(int) { QCoreApplication::quit(); }
+
+struct SerialOptions {
+    QCommandLineOption noSerial{QStringLiteral("no-serial"),
+                                QStringLiteral("No serial device unless the config has some.")};
+    QCommandLineOption isp{QStringLiteral("isp"),
+                           QStringLiteral("Answer ENTRANCE in loader mode (029 or 091)."),
+                           QStringLiteral("kind")};
+    QCommandLineOption model{QStringLiteral("model"), QStringLiteral("Model text."),
+                             QStringLiteral("text")};
+    QCommandLineOption product{QStringLiteral("product"), QStringLiteral("Product string."),
+                               QStringLiteral("text")};
+    QCommandLineOption counts{QStringLiteral("counts"),
+                              QStringLiteral("inputs,outputs,users,internals,channels"),
+                              QStringLiteral("list")};
+    QCommandLineOption edid{QStringLiteral("edid"),
+                            QStringLiteral("EDID of a node, e.g. input1=file.bin."),
+                            QStringLiteral("node=file")};
+    QCommandLineOption corrupt{QStringLiteral("corrupt-crc"),
+                               QStringLiteral("Send answer N with a wrong CRC (repeatable)."),
+                               QStringLiteral("n")};
+    QCommandLineOption drop{QStringLiteral("drop"),
+                            QStringLiteral("Do not send answer N (repeatable)."),
+                            QStringLiteral("n")};
+    QCommandLineOption split{QStringLiteral("split"),
+                             QStringLiteral("Send answers in pieces of this many bytes."),
+                             QStringLiteral("bytes")};
+    QCommandLineOption silentAfter{QStringLiteral("silent-after"),
+                                   QStringLiteral("Stop answering after N answers."),
+                                   QStringLiteral("n")};
+    QCommandLineOption silent{QStringLiteral("silent"),
+                              QStringLiteral("Never answer (a port with nothing behind it).")};
+    QCommandLineOption log{QStringLiteral("log"),
+                           QStringLiteral("Write every request and answer to a file (the Nth "
+                                          "serial device after the first adds .N)."),
+                           QStringLiteral("file")};
+
+    void addTo(QCommandLineParser& parser) const {
+        parser.addOptions(
+            {noSerial, isp, model, product, counts, edid, corrupt, drop, split, silentAfter,
+             silent, log});
+    }
+
+    // The options shape the first serial device.
+    bool apply(const QCommandLineParser& parser, SerialProfile& profile, QString& error) const {
+        if (parser.isSet(isp)) {
+            profile.ispMarker = QStringLiteral("$ISP") + parser.value(isp);
+        }
+        if (parser.isSet(model)) {
+            profile.model = parser.value(model);
+            profile.ispModel = parser.value(model);
+        }
+        if (parser.isSet(product)) {
+            profile.productString = parser.value(product);
+        }
+        if (parser.isSet(counts)) {
+            const QStringList c = parser.value(counts).split(QLatin1Char(','));
+            int* fields[] = {&profile.inputs, &profile.outputs, &profile.users,
+                             &profile.internals, &profile.channels};
+            for (int k = 0; k < c.size() && k < 5; ++k) {
+                *fields[k] = c[k].toInt();
+            }
+        }
+        for (const QString& spec : parser.values(edid)) {
+            const int eq = spec.indexOf(QLatin1Char('='));
+            std::uint32_t selector = 0;
+            if (eq < 0 || !lvx::sim::NodeSelectorFromName(spec.left(eq), selector)) {
+                error = QStringLiteral("bad --edid %1").arg(spec);
+                return false;
+            }
+            QFile file(spec.mid(eq + 1));
+            if (!file.open(QIODevice::ReadOnly)) {
+                error = QStringLiteral("cannot read %1").arg(spec.mid(eq + 1));
+                return false;
+            }
+            QByteArray bytes = file.read(256);
+            bytes.append(QByteArray(256 - bytes.size(), static_cast<char>(0xFF)));
+            profile.edids[selector] = bytes;
+        }
+        for (const QString& n : parser.values(corrupt)) {
+            profile.corruptCrc.insert(n.toInt());
+        }
+        for (const QString& n : parser.values(drop)) {
+            profile.drop.insert(n.toInt());
+        }
+        if (parser.isSet(split)) {
+            profile.splitBytes = parser.value(split).toInt();
+        }
+        if (parser.isSet(silentAfter)) {
+            profile.silentAfter = parser.value(silentAfter).toInt();
+        }
+        if (parser.isSet(silent)) {
+            profile.silent = true;
+        }
+        return true;
+    }
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("linkvex-devsim"));
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, OnSignal);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Simulated Linkvex devices on pseudo terminals and loopback UDP."));
     parser.addHelpOption();
-    const QCommandLineOption config(QStringLiteral("config"),
-                                    QStringLiteral("JSON file with \"serial\" and \"network\" sections."),
-                                    QStringLiteral("file"));
-    const QCommandLineOption noSerial(QStringLiteral("no-serial"),
-                                      QStringLiteral("No serial device unless the config has one."));
-    const QCommandLineOption isp(QStringLiteral("isp"),
-                                 QStringLiteral("Answer ENTRANCE in loader mode (029 or 091)."),
-                                 QStringLiteral("kind"));
-    const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model text."),
-                                   QStringLiteral("text"));
-    const QCommandLineOption product(QStringLiteral("product"), QStringLiteral("Product string."),
-                                     QStringLiteral("text"));
-    const QCommandLineOption counts(QStringLiteral("counts"),
-                                    QStringLiteral("inputs,outputs,users,internals,channels"),
-                                    QStringLiteral("list"));
-    const QCommandLineOption edid(QStringLiteral("edid"),
-                                  QStringLiteral("EDID of a node, e.g. input1=file.bin."),
-                                  QStringLiteral("node=file"));
-    const QCommandLineOption corrupt(QStringLiteral("corrupt-crc"),
-                                     QStringLiteral("Send answer N with a wrong CRC."),
-                                     QStringLiteral("n"));
-    const QCommandLineOption drop(QStringLiteral("drop"), QStringLiteral("Do not send answer N."),
-                                  QStringLiteral("n"));
-    const QCommandLineOption split(QStringLiteral("split"),
-                                   QStringLiteral("Send answers in pieces of this many bytes."),
-                                   QStringLiteral("bytes"));
-    const QCommandLineOption silentAfter(QStringLiteral("silent-after"),
-                                         QStringLiteral("Stop answering after N answers."),
-                                         QStringLiteral("n"));
-    const QCommandLineOption silent(QStringLiteral("silent"),
-                                    QStringLiteral("Never answer (a port with nothing behind it)."));
-    const QCommandLineOption logFile(QStringLiteral("log"),
-                                     QStringLiteral("Write every request and answer to a file."),
-                                     QStringLiteral("file"));
-    parser.addOptions({config, noSerial, isp, model, product, counts, edid, corrupt, drop, split,
-                       silentAfter, silent, logFile});
+    const QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QStringLiteral("Devices as described in <file> (JSON, \"serial\" and \"network\")."),
+        QStringLiteral("file"));
+    parser.addOption(configOption);
+    const SerialOptions serialOptions;
+    serialOptions.addTo(parser);
+    lvx::AddNetSimOptions(parser);
     parser.process(app);
 
-    QJsonObject root;
-    if (parser.isSet(config)) {
-        QFile file(parser.value(config));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return fail(QStringLiteral("cannot read %1").arg(parser.value(config)));
+    QJsonObject config;
+    QString baseDir = QStringLiteral(".");
+    QString error;
+    if (parser.isSet(configOption)) {
+        if (!LoadConfigFile(parser.value(configOption), config, error)) {
+            return Fail(error);
         }
-        QJsonParseError error{};
-        const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-        if (!doc.isObject()) {
-            return fail(QStringLiteral("%1: %2").arg(parser.value(config), error.errorString()));
-        }
-        root = doc.object();
+        baseDir = QFileInfo(parser.value(configOption)).absolutePath();
+    }
+
+    // Every part of the configuration is checked before any device starts.
+    const bool wantNetwork = config.contains(QStringLiteral("network")) ||
+                             parser.isSet(QStringLiteral("net-loopback")) ||
+                             parser.isSet(QStringLiteral("net-real")) ||
+                             parser.isSet(QStringLiteral("net-devices"));
+    lvx::NetSimConfig netConfig;
+    if (wantNetwork && !lvx::NetSimConfigFromOptions(parser, config.value(QStringLiteral("network")),
+                                                     baseDir, netConfig, error)) {
+        return Fail(error);
     }
 
     // Serial devices: those of the config file, or one built from the options.
     QJsonArray serialJson;
-    const QJsonValue serialValue = root.value(QStringLiteral("serial"));
+    const QJsonValue serialValue = config.value(QStringLiteral("serial"));
     if (serialValue.isArray()) {
         serialJson = serialValue.toArray();
     } else if (serialValue.isObject()) {
         serialJson.append(serialValue);
-    } else if (!parser.isSet(noSerial)) {
+    } else if (!parser.isSet(serialOptions.noSerial)) {
         serialJson.append(QJsonObject{});
     }
-
-    std::vector<std::unique_ptr<SerialDeviceSim>> devices;
+    std::vector<SerialProfile> profiles;
     for (int i = 0; i < serialJson.size(); ++i) {
         SerialProfile profile;
-        QString error;
-        if (!ProfileFromJson(serialJson.at(i).toObject(), profile, &error)) {
-            return fail(error);
+        if (!lvx::sim::ProfileFromJson(serialJson.at(i).toObject(), profile, &error)) {
+            return Fail(error);
         }
-        if (i == 0) {
-            // Options shape the first serial device.
-            if (parser.isSet(isp)) {
-                profile.ispMarker = QStringLiteral("$ISP") + parser.value(isp);
-            }
-            if (parser.isSet(model)) {
-                profile.model = parser.value(model);
-                profile.ispModel = parser.value(model);
-            }
-            if (parser.isSet(product)) {
-                profile.productString = parser.value(product);
-            }
-            if (parser.isSet(counts)) {
-                const QStringList c = parser.value(counts).split(QLatin1Char(','));
-                int* fields[] = {&profile.inputs, &profile.outputs, &profile.users,
-                                 &profile.internals, &profile.channels};
-                for (int k = 0; k < c.size() && k < 5; ++k) {
-                    *fields[k] = c[k].toInt();
-                }
-            }
-            for (const QString& spec : parser.values(edid)) {
-                const int eq = spec.indexOf(QLatin1Char('='));
-                std::uint32_t selector = 0;
-                if (eq < 0 || !NodeSelectorFromName(spec.left(eq), selector)) {
-                    return fail(QStringLiteral("bad --edid %1").arg(spec));
-                }
-                QFile file(spec.mid(eq + 1));
-                if (!file.open(QIODevice::ReadOnly)) {
-                    return fail(QStringLiteral("cannot read %1").arg(spec.mid(eq + 1)));
-                }
-                QByteArray bytes = file.read(256);
-                bytes.append(QByteArray(256 - bytes.size(), static_cast<char>(0xFF)));
-                profile.edids[selector] = bytes;
-            }
-            for (const QString& n : parser.values(corrupt)) {
-                profile.corruptCrc.insert(n.toInt());
-            }
-            for (const QString& n : parser.values(drop)) {
-                profile.drop.insert(n.toInt());
-            }
-            if (parser.isSet(split)) {
-                profile.splitBytes = parser.value(split).toInt();
-            }
-            if (parser.isSet(silentAfter)) {
-                profile.silentAfter = parser.value(silentAfter).toInt();
-            }
-            if (parser.isSet(silent)) {
-                profile.silent = true;
-            }
+        if (i == 0 && !serialOptions.apply(parser, profile, error)) {
+            return Fail(error);
         }
-        auto device = std::make_unique<SerialDeviceSim>(profile);
+        profiles.push_back(profile);
+    }
+
+    std::unique_ptr<lvx::NetDeviceSim> network;
+    if (wantNetwork) {
+        network = std::make_unique<lvx::NetDeviceSim>(netConfig);
+        QObject::connect(network.get(), &lvx::NetDeviceSim::activity, [](const QString& line) {
+            std::fprintf(stderr, "net: %s\n", qPrintable(line));
+        });
+        if (!network->start()) {
+            return Fail(network->errorString());
+        }
+    }
+
+    std::vector<std::unique_ptr<SerialDeviceSim>> serialDevices;
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        auto device = std::make_unique<SerialDeviceSim>(profiles[i]);
         if (!device->start(&error)) {
-            return fail(error);
+            return Fail(error);
         }
-        if (parser.isSet(logFile)) {
-            const QString base = parser.value(logFile);
-            device->setLogFile(i == 0 ? base : base + QLatin1Char('.') + QString::number(i));
+        if (parser.isSet(serialOptions.log)) {
+            const QString base = parser.value(serialOptions.log);
+            device->setLogFile(i == 0 ? base
+                                      : base + QLatin1Char('.') + QString::number(int(i)));
         }
         std::printf("%s\n", qPrintable(device->path()));
-        devices.push_back(std::move(device));
+        serialDevices.push_back(std::move(device));
     }
 
     std::printf("ready\n");

@@ -1,5 +1,6 @@
-#include "serial/SerialDeviceSim.h"
+#include "devsim/serial/SerialDeviceSim.h"
 
+#include "devsim/net/SimNetDevice.h"
 #include "protocol/CommandTable.h"
 #include "protocol/Crc16.h"
 #include "protocol/Hex.h"
@@ -276,8 +277,11 @@ QByteArray SerialDeviceSim::nodeDescriptor() const {
 }
 
 QByteArray SerialDeviceSim::edidOf(std::uint32_t selector) const {
-    return profile_.edids.contains(selector) ? profile_.edids.value(selector)
-                                             : DefaultSimEdid(selector);
+    if (profile_.edids.contains(selector)) {
+        return profile_.edids.value(selector);
+    }
+    const EdidImage image = DefaultSimEdid(static_cast<std::uint16_t>(selector));
+    return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<int>(image.size()));
 }
 
 void SerialDeviceSim::answer(const QByteArray& body) {

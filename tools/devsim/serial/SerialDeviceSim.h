@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/SerialProfile.h"
+#include "devsim/serial/SerialProfile.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

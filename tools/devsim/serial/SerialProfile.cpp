@@ -1,4 +1,4 @@
-#include "serial/SerialProfile.h"
+#include "devsim/serial/SerialProfile.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -7,14 +7,6 @@
 namespace lvx::sim {
 
 namespace {
-
-void setChecksum(QByteArray& image, int block) {
-    int sum = 0;
-    for (int i = block * 128; i < block * 128 + 127; ++i) {
-        sum += static_cast<unsigned char>(image[i]);
-    }
-    image[block * 128 + 127] = static_cast<char>((256 - sum % 256) % 256);
-}
 
 QSet<int> intSet(const QJsonValue& value) {
     QSet<int> set;
@@ -40,62 +32,6 @@ QStringList stringList(const QJsonValue& value, const QStringList& fallback) {
 }
 
 } // namespace
-
-QByteArray DefaultSimEdid(std::uint32_t selector) {
-    QByteArray image(256, '\0');
-    const unsigned char header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-    for (int i = 0; i < 8; ++i) {
-        image[i] = static_cast<char>(header[i]);
-    }
-    // Manufacturer "LVX", product code = node selector, serial 1, week 1 of 2020, EDID 1.3.
-    image[8] = static_cast<char>(0x32);
-    image[9] = static_cast<char>(0xD8);
-    image[10] = static_cast<char>(selector & 0xFF);
-    image[11] = static_cast<char>((selector >> 8) & 0xFF);
-    image[12] = 1;
-    image[16] = 1;
-    image[17] = 30;
-    image[18] = 1;
-    image[19] = 3;
-    image[20] = static_cast<char>(0x80);
-    image[24] = 0x0A;
-    image[35] = 0x21;
-    for (int i = 38; i < 54; ++i) {
-        image[i] = 1;
-    }
-    // First detailed timing: 1920x1080p at 148.5 MHz.
-    const unsigned char dtd[18] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
-                                   0x2C, 0x45, 0x00, 0xA0, 0x5A, 0x00, 0x00, 0x00, 0x1E};
-    for (int i = 0; i < 18; ++i) {
-        image[54 + i] = static_cast<char>(dtd[i]);
-    }
-    // Monitor name descriptor.
-    const QByteArray name = QStringLiteral("Node %1").arg(selector, 4, 16, QLatin1Char('0'))
-                                .toUpper()
-                                .toLatin1();
-    image[72 + 3] = static_cast<char>(0xFC);
-    int p = 72 + 5;
-    for (char c : name) {
-        image[p++] = c;
-    }
-    image[p++] = 0x0A;
-    while (p < 90) {
-        image[p++] = ' ';
-    }
-    image[90 + 3] = 0x10;
-    image[108 + 3] = 0x10;
-    image[126] = 1;
-    setChecksum(image, 0);
-
-    // CTA extension: VIC 16 native and VIC 4, L-PCM 2 channels, HDMI VSDB with address 1.0.0.0.
-    const unsigned char cta[] = {0x02, 0x03, 0x11, 0x71, 0x42, 0x90, 0x04, 0x23, 0x09,
-                                 0x07, 0x07, 0x65, 0x03, 0x0C, 0x00, 0x10, 0x00};
-    for (std::size_t i = 0; i < sizeof(cta); ++i) {
-        image[128 + static_cast<int>(i)] = static_cast<char>(cta[i]);
-    }
-    setChecksum(image, 1);
-    return image;
-}
 
 bool NodeSelectorFromName(const QString& name, std::uint32_t& selector) {
     static const QRegularExpression pattern(QStringLiteral("^(input|output|user|internal)(\\d+)$"));

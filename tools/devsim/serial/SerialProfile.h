@@ -62,7 +62,4 @@ bool ProfileFromJson(const QJsonObject& json, SerialProfile& profile, QString* e
 // Node selector for a node name such as "input1", "output2", "user3", "internal4" (1-based).
 bool NodeSelectorFromName(const QString& name, std::uint32_t& selector);
 
-// The EDID used for nodes that were given none: a valid 256-byte image with one extension.
-QByteArray DefaultSimEdid(std::uint32_t selector);
-
 } // namespace lvx::sim

@@ -1,0 +1,78 @@
+#include "links/NetworkLink.h"
+
+#include "links/Discovery.h"
+#include "protocol/PumpDelay.h"
+
+#include <algorithm>
+
+namespace lvx {
+
+NetworkLink::NetworkLink(DeviceTable& devices, EdidImage& deviceEdid, const EndpointConfig& config,
+                         QObject* parent)
+    : QObject(parent), devices_(devices), deviceEdid_(deviceEdid), endpoints_(config, this) {
+    connect(&endpoints_, &UdpEndpoints::datagramReceived, this, [this](const QByteArray& bytes) {
+        handleDatagram(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                       static_cast<std::size_t>(bytes.size()));
+    });
+}
+
+NetworkRecord& NetworkLink::networkRecord(int index) {
+    return records_[static_cast<std::size_t>(DeviceTable::clampIndex(index))];
+}
+
+void NetworkLink::sendProbe() {
+    const std::vector<std::uint8_t> probe = DiscoveryProbe();
+    endpoints_.sendBroadcast(probe);
+    endpoints_.sendMulticast(probe);
+}
+
+bool NetworkLink::sendCommand(std::uint8_t group, std::uint8_t item,
+                              const std::vector<std::uint8_t>& data) {
+    const std::vector<std::uint8_t> datagram =
+        BuildCommandDatagram(selectedRecord().mac, {group, item}, data);
+    return !datagram.empty() && endpoints_.sendMulticast(datagram);
+}
+
+void NetworkLink::openDevice() {
+    emit deviceOpening(DeviceTable::clampIndex(devices_.selected));
+    devices_.current().setProductString(selectedRecord().description);
+    const OpeningQueries queries;
+    for (const NetCommandId& id : queries.first) {
+        sendCommand(id);
+    }
+    PumpDelay(50);
+    for (const NetCommandId& id : queries.second) {
+        sendCommand(id);
+    }
+}
+
+bool NetworkLink::sendIpConfiguration(const std::vector<TlvEntry>& entries) {
+    const std::vector<std::uint8_t> datagram = BuildIpConfigDatagram(entries);
+    return !datagram.empty() && endpoints_.sendMulticast(datagram);
+}
+
+void NetworkLink::handleDatagram(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return;
+    }
+    if (data[0] == kCommandType) {
+        const CommandReplyResult result =
+            ApplyCommandReply(data, size, devices_.current(), deviceEdid_);
+        if (result.effect == ReplyEffect::Applied) {
+            emit commandReplyApplied(result.id.group, result.id.item);
+        }
+        return;
+    }
+    const int index = std::max(devices_.count, 0);
+    if (AcceptDiscoveryReply(data, size, devices_, records_) != DiscoveryStatus::Accepted) {
+        return;
+    }
+    QStringList row;
+    for (const std::string& text :
+         NetworkDeviceRow(index, records_[static_cast<std::size_t>(index)])) {
+        row << QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    emit deviceAdded(index, row);
+}
+
+} // namespace lvx
