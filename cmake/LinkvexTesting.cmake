@@ -5,6 +5,7 @@ function(lvx_add_gtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/tests/data/edid"

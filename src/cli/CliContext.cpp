@@ -1,6 +1,8 @@
 #include "cli/CliContext.h"
 
 #include "connection/ConnectionController.h"
+#include "links/UdpEndpoints.h"
+#include "protocol/PumpDelay.h"
 
 #include <QJsonDocument>
 
@@ -16,7 +18,7 @@ void err(const QString& text) {
     std::fflush(stderr);
 }
 
-void PrepareSearch(ConnectionController& controller, const CliContext& context) {
+bool PrepareSearch(ConnectionController& controller, const CliContext& context) {
     controller.givenPorts = context.ports;
     controller.comPort = !context.noSerial;
     controller.ethernet = !context.noEthernet;
@@ -26,6 +28,47 @@ void PrepareSearch(ConnectionController& controller, const CliContext& context) 
                 QStringLiteral("\n"));
         };
     }
+    if (controller.ethernet) {
+        const EndpointConfig config =
+            context.loopback ? EndpointConfig::loopback() : EndpointConfig{};
+        QString error;
+        if (!controller.openNetwork(config, &error)) {
+            err(QStringLiteral("linkvex-cli: the network endpoints cannot open (%1); is the "
+                               "program already running? Use --no-ethernet for the COM ports "
+                               "only.\n")
+                    .arg(error));
+            return false;
+        }
+    }
+    return true;
+}
+
+void RunSearchFlow(ConnectionController& controller) {
+    controller.search();
+    if (controller.ethernet) {
+        // The window shows replies as they come; a command line waits for the late ones.
+        PumpDelay(400);
+    }
+}
+
+QJsonObject NetworkJson(const NetworkRecord& r) {
+    QJsonObject o;
+    auto text = [](const std::string& s) { return QString::fromLatin1(s.data(), int(s.size())); };
+    o[QStringLiteral("productId")] = text(r.productId);
+    o[QStringLiteral("productName")] = text(r.productName);
+    o[QStringLiteral("macText")] = text(r.macText);
+    o[QStringLiteral("ip")] = text(r.ipAddress);
+    o[QStringLiteral("subnetMask")] = text(r.subnetMask);
+    o[QStringLiteral("gateway")] = text(r.gateway);
+    o[QStringLiteral("dns")] = text(r.dns);
+    o[QStringLiteral("ipMode")] = r.ipMode;
+    o[QStringLiteral("webPort")] = r.webPort;
+    o[QStringLiteral("telnetPort")] = r.telnetPort;
+    o[QStringLiteral("serialNumber")] = text(r.serialNumber);
+    o[QStringLiteral("spare1")] = text(r.spareText1);
+    o[QStringLiteral("spare2")] = text(r.spareText2);
+    o[QStringLiteral("description")] = text(r.description);
+    return o;
 }
 
 QJsonObject RecordJson(const DeviceRecord& r) {
@@ -83,14 +126,21 @@ int RunPorts(const CliContext& context) {
 
 int RunSearch(const CliContext& context) {
     ConnectionController controller;
-    PrepareSearch(controller, context);
-    controller.search();
+    if (!PrepareSearch(controller, context)) {
+        return kExitFailure;
+    }
+    RunSearchFlow(controller);
     const auto& rows = controller.rows();
     if (context.json) {
         QJsonArray list;
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            list.append(RowJson(rows[i], controller.devices().at(static_cast<int>(i)),
-                                static_cast<int>(i)));
+            const int index = static_cast<int>(i);
+            QJsonObject row = RowJson(rows[i], controller.devices().at(index), index);
+            if (controller.network() && controller.devices().at(index).linkKind == 0) {
+                row[QStringLiteral("network")] =
+                    NetworkJson(controller.network()->networkRecord(index));
+            }
+            list.append(row);
         }
         out(QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented)));
     } else {
@@ -106,6 +156,63 @@ int RunSearch(const CliContext& context) {
         }
     }
     controller.disconnectDevices();
+    return kExitOk;
+}
+
+} // namespace lvx::cli
+
+namespace lvx::cli {
+
+int RunInfo(const CliContext& context) {
+    if (context.mac.isEmpty()) {
+        err(QStringLiteral("linkvex-cli info: --mac is required\n"));
+        return kExitUsage;
+    }
+    CliContext networkOnly = context;
+    networkOnly.noEthernet = false;
+    networkOnly.noSerial = true;
+    ConnectionController controller;
+    if (!PrepareSearch(controller, networkOnly)) {
+        return kExitFailure;
+    }
+    RunSearchFlow(controller);
+    const auto& rows = controller.rows();
+    int found = -1;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (QString::fromStdString(rows[i].mac).compare(context.mac, Qt::CaseInsensitive) == 0) {
+            found = static_cast<int>(i);
+            break;
+        }
+    }
+    if (found < 0) {
+        err(QStringLiteral("linkvex-cli info: no device with MAC %1 answered\n").arg(context.mac));
+        return kExitFailure;
+    }
+    controller.select(found + 1);
+    PumpDelay(100);
+    const DeviceRecord& record = controller.devices().at(found);
+    const NetworkRecord& net = controller.network()->networkRecord(found);
+    QJsonObject o = RowJson(rows[static_cast<std::size_t>(found)], record, found);
+    o[QStringLiteral("network")] = NetworkJson(net);
+    if (context.json) {
+        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+    } else {
+        const SelectionView& view = controller.selection();
+        out(QStringLiteral("Product:      %1\n").arg(QString::fromStdString(net.productName)));
+        out(QStringLiteral("Description:  %1\n").arg(QString::fromStdString(record.productString)));
+        out(QStringLiteral("MAC:          %1\n").arg(QString::fromStdString(net.macText)));
+        out(QStringLiteral("IP:           %1 / %2 via %3 (%4)\n")
+                .arg(QString::fromStdString(net.ipAddress), QString::fromStdString(net.subnetMask),
+                     QString::fromStdString(net.gateway),
+                     net.ipMode == 1 ? QStringLiteral("DHCP") : QStringLiteral("STATIC")));
+        out(QString::fromStdString(view.fwVersionLabel) + QStringLiteral("\n"));
+        out(QString::fromStdString(view.serialNumLabel) + QStringLiteral("\n"));
+        out(QStringLiteral("Nodes:        %1 inputs, %2 outputs, %3 user slots, %4 internal\n")
+                .arg(record.inputCount)
+                .arg(record.outputCount)
+                .arg(record.userEdidCount)
+                .arg(record.internalEdidCount));
+    }
     return kExitOk;
 }
 

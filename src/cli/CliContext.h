@@ -12,6 +12,7 @@ namespace lvx {
 class ConnectionController;
 struct DeviceRecord;
 struct DeviceRow;
+struct NetworkRecord;
 
 namespace cli {
 
@@ -40,14 +41,21 @@ void out(const QString& text);
 void err(const QString& text);
 
 // Sets up the controller for a Search over the interfaces the options select, with the
-// debug log printed to standard error when --trace is given.
-void PrepareSearch(ConnectionController& controller, const CliContext& context);
+// debug log printed to standard error when --trace is given. False (with a message on
+// standard error) when the network endpoints cannot open.
+bool PrepareSearch(ConnectionController& controller, const CliContext& context);
+
+// Runs the Search, then gives late network replies a moment.
+void RunSearchFlow(ConnectionController& controller);
+
+QJsonObject NetworkJson(const NetworkRecord& record);
 
 QJsonObject RecordJson(const DeviceRecord& record);
 QJsonObject RowJson(const DeviceRow& row, const DeviceRecord& record, int index);
 
 int RunPorts(const CliContext& context);
 int RunSearch(const CliContext& context);
+int RunInfo(const CliContext& context);
 
 } // namespace cli
 } // namespace lvx

@@ -16,11 +16,13 @@ const char* kUsage = R"(Usage: linkvex-cli <command> [options]
 Commands:
   ports                       the serial ports a Search goes through
   search                      find the devices on the COM ports and the network
+  info --mac MAC              find a network device, open it and print its record
 
 Options:
   --port PATH                 search exactly this port (repeatable, in order)
   --no-ethernet               do not search the network
   --no-serial                 do not search the COM ports
+  --mac MAC                   the network device to work with (00:11:22:33:44:55)
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --json                      print JSON
   --trace                     print the protocol trace to standard error
@@ -47,7 +49,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption loopback(QStringLiteral("loopback"), QString());
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption trace(QStringLiteral("trace"), QString());
-    parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace});
+    const QCommandLineOption mac(QStringLiteral("mac"), QString(), QStringLiteral("mac"));
+    parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -75,10 +78,12 @@ int main(int argc, char** argv) {
     context.loopback = parser.isSet(loopback);
     context.json = parser.isSet(json);
     context.trace = parser.isSet(trace);
+    context.mac = parser.value(mac);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
         {QStringLiteral("search"), RunSearch},
+        {QStringLiteral("info"), RunInfo},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {

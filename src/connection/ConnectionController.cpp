@@ -50,8 +50,27 @@ void ConnectionController::runFlow(const std::function<void()>& flow) {
     setBusy(false);
 }
 
-void ConnectionController::networkDeviceAdded(const DeviceRow& row) {
-    rows_.push_back(row);
+bool ConnectionController::openNetwork(const EndpointConfig& config, QString* error) {
+    auto link = std::make_unique<NetworkLink>(devices_, deviceEdid_, config);
+    if (!link->open()) {
+        if (error) {
+            *error = link->errorString();
+        }
+        return false;
+    }
+    connect(link.get(), &NetworkLink::deviceAdded, this,
+            &ConnectionController::networkDeviceAdded);
+    net_ = std::move(link);
+    return true;
+}
+
+void ConnectionController::networkDeviceAdded(int /*index*/, const QStringList& row) {
+    DeviceRow r;
+    std::string* cells[] = {&r.number, &r.interface, &r.product, &r.description, &r.ip, &r.mac};
+    for (int c = 0; c < kDeviceColumns && c < row.size(); ++c) {
+        *cells[c] = row[c].toStdString();
+    }
+    rows_.push_back(r);
     emit rowsChanged();
 }
 
@@ -62,9 +81,6 @@ void ConnectionController::search() {
     setBusy(true);
     devices_.count = 0;
     devices_.selected = 0;
-    if (resetNetworkTable) {
-        resetNetworkTable();
-    }
     rows_.clear();
     session_.setLink(nullptr);
     links_.clear();
@@ -72,8 +88,8 @@ void ConnectionController::search() {
     selectedRow_ = 0;
     emit rowsChanged();
 
-    if (ethernet && sendDiscoveryProbe) {
-        sendDiscoveryProbe();
+    if (ethernet && net_) {
+        net_->sendProbe();
     }
     if (comPort) {
         ports_ = ListSerialPorts(givenPorts);
@@ -246,8 +262,8 @@ void ConnectionController::select(int row) {
         view.modeSelectGroup = false;
         view.serialNumberGroup = true;
         view.activeTab = "IP Configure";
-        if (openNetworkDevice) {
-            openNetworkDevice();
+        if (net_) {
+            net_->openDevice();
         }
         session_.wait(50);
         view.fwVersionLabel = versionLabel(record);

@@ -2,6 +2,8 @@
 
 #include "common/DebugLog.h"
 #include "connection/DeviceRows.h"
+#include "edid/EdidImage.h"
+#include "links/NetworkLink.h"
 #include "links/SerialLink.h"
 #include "protocol/Descriptor.h"
 #include "protocol/DeviceRecord.h"
@@ -78,12 +80,12 @@ public:
     // Ports named by the user replace the system's list.
     QStringList givenPorts;
 
-    // The network side: set by whoever owns the UDP link.
-    std::function<void()> sendDiscoveryProbe;
-    std::function<void()> openNetworkDevice;
-    std::function<void()> resetNetworkTable;
-    // A network device answered the probe: add its row (the record is already in the table).
-    void networkDeviceAdded(const DeviceRow& row);
+    // Opens the UDP endpoints; false (with the reason) when the reply port is taken.
+    bool openNetwork(const EndpointConfig& config, QString* error);
+    NetworkLink* network() const { return net_.get(); }
+
+    // The device EDID image: every EDID read from a device lands here.
+    EdidImage& deviceEdidImage() { return deviceEdid_; }
 
     void search();
     void select(int row);
@@ -118,8 +120,12 @@ private:
     void setBusy(bool on);
     SerialLink* linkForRow(int row);
 
+    void networkDeviceAdded(int index, const QStringList& row);
+
     DeviceTable devices_;
+    EdidImage deviceEdid_{};
     DebugLog log_;
+    std::unique_ptr<NetworkLink> net_;
     ProtocolSession session_;
     std::vector<std::unique_ptr<SerialLink>> links_; // one per listed serial device
     std::vector<int> linkRows_;                      // the row each kept link belongs to

@@ -120,7 +120,7 @@ DiscoveryResult ParseDiscoveryReply(const std::uint8_t* data, std::size_t size,
     DiscoveryResult result;
     std::vector<TlvField> fields;
     switch (
-        ReadTlvDatagram(data, std::min(size, kReceiveBufferSize), kDiscoveryReplyType, fields)) {
+        ReadTlvDatagram(data, std::min(size, kDatagramBufferSize), kDiscoveryReplyType, fields)) {
     case TlvStatus::Ok:
         break;
     case TlvStatus::WrongType:

@@ -32,7 +32,7 @@ struct DiscoveryResult {
 // Parses a discovery reply into a fresh record. Every MAC entry is compared with the MACs of
 // known[0] to known[knownCount - 1]. Fixed-size entries (MAC, addresses, IP mode, ports)
 // whose length is not their size are skipped. A reply without a MAC entry keeps six zero
-// bytes and an empty MAC text. At most kReceiveBufferSize bytes are looked at.
+// bytes and an empty MAC text. At most kDatagramBufferSize bytes are looked at.
 DiscoveryResult ParseDiscoveryReply(const std::uint8_t* data, std::size_t size,
                                     const NetworkRecord* known, int knownCount);
 

@@ -66,7 +66,7 @@ std::vector<std::uint8_t> BuildCommandDatagram(const MacAddress& mac, NetCommand
 }
 
 std::optional<NetCommandRequest> ParseCommandDatagram(const std::uint8_t* data, std::size_t size) {
-    if (size < kHeaderSize || size > kReceiveBufferSize || data[0] != kCommandType ||
+    if (size < kHeaderSize || size > kDatagramBufferSize || data[0] != kCommandType ||
         data[1] != 0x08 || data[2] != kTagMac || data[3] != 0x06) {
         return std::nullopt;
     }
@@ -93,7 +93,7 @@ std::string PadLeft(const std::string& text, std::size_t width) {
 CommandReplyResult ApplyCommandReply(const std::uint8_t* data, std::size_t size,
                                      DeviceRecord& device, EdidImage& edid) {
     CommandReplyResult result;
-    size = std::min(size, kReceiveBufferSize);
+    size = std::min(size, kDatagramBufferSize);
     if (size == 0 || data[0] != kCommandType) {
         return result;
     }

@@ -41,7 +41,7 @@ constexpr NetCommandId kSerialNumber{12, 3};
 } // namespace netcmd
 
 // Largest data part of a command datagram that is built.
-constexpr std::size_t kMaxCommandData = kReceiveBufferSize - 16;
+constexpr std::size_t kMaxCommandData = kDatagramBufferSize - 16;
 
 // Whether a request of this command carries data; all others are sent with none.
 bool CommandTakesData(NetCommandId id);
@@ -83,7 +83,7 @@ struct CommandReplyResult {
 // device's record and to the device EDID image. Texts end at the first zero byte;
 // identities are padded on the left with spaces to 4 characters ("%04s"), the serial
 // number to 12, and the version is "v" and the padded text. An EDID reply shorter than 256
-// data bytes changes only the bytes it carries. At most kReceiveBufferSize bytes are used.
+// data bytes changes only the bytes it carries. At most kDatagramBufferSize bytes are used.
 CommandReplyResult ApplyCommandReply(const std::uint8_t* data, std::size_t size,
                                      DeviceRecord& device, EdidImage& edid);
 

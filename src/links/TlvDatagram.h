@@ -9,7 +9,7 @@
 namespace lvx {
 
 // Every datagram is copied into a receive buffer of this size; longer ones are cut.
-constexpr std::size_t kReceiveBufferSize = 1024;
+constexpr std::size_t kDatagramBufferSize = 1024;
 
 // Byte 0 of every datagram.
 enum DatagramType : std::uint8_t {

@@ -146,7 +146,7 @@ bool UdpEndpoints::sendMulticast(const std::vector<std::uint8_t>& datagram) {
 
 void UdpEndpoints::readPending(QUdpSocket* socket) {
     while (socket->hasPendingDatagrams()) {
-        QByteArray buffer(static_cast<qsizetype>(kReceiveBufferSize), '\0');
+        QByteArray buffer(static_cast<qsizetype>(kDatagramBufferSize), '\0');
         QHostAddress sender;
         quint16 port = 0;
         // A longer datagram is cut: the rest of it is discarded by the read.

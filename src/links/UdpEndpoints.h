@@ -26,7 +26,7 @@ struct EndpointConfig {
 
 // The four UDP endpoints: broadcast sender, multicast sender, multicast receiver and a spare
 // unicast receiver that shares the receive handler and stays closed. Received datagrams are
-// reported on the thread that owns this object, cut to kReceiveBufferSize bytes.
+// reported on the thread that owns this object, cut to kDatagramBufferSize bytes.
 class UdpEndpoints : public QObject {
     Q_OBJECT
 public:

@@ -108,6 +108,9 @@ public:
     QTimer& multiComTimer() { return multiComTimer_; }
     void enablePolling();
     void disablePolling();
+    // The polling timers' ticks.
+    void pollStatusTick();
+    void multiComTick();
 
     DeviceTable& devices() { return devices_; }
     DebugLog& log() { return log_; }
@@ -124,8 +127,6 @@ signals:
 private:
     void write(std::string_view bytes);
     void dispatch(std::string_view answer);
-    void pollStatusTick();
-    void multiComTick();
     void linkLost();
 
     DeviceTable& devices_;

@@ -123,5 +123,5 @@ TEST(MalformedDatagram, OversizedCommandReplyIsCutToTheReceiveBuffer) {
     EXPECT_EQ(r.edid[255], 0x5A);
     // A version text with no zero byte ends where the receive buffer ends.
     r.receive(CommandReplyBytes(1, 2, Bytes(3000, 'v')));
-    EXPECT_EQ(r.devices.current().version.size(), 1 + kReceiveBufferSize - 7);
+    EXPECT_EQ(r.devices.current().version.size(), 1 + kDatagramBufferSize - 7);
 }

@@ -1,7 +1,7 @@
 // The network link against simulated devices, all on loopback.
 
 #include "DatagramBytes.h"
-#include "QtTestSupport.h"
+#include "support/QtTestSupport.h"
 
 #include "devsim/net/NetDeviceSim.h"
 #include "links/Discovery.h"

@@ -81,7 +81,7 @@ bool NetDeviceSim::start() {
 void NetDeviceSim::readPending() {
     while (socket_.hasPendingDatagrams()) {
         const QNetworkDatagram datagram =
-            socket_.receiveDatagram(static_cast<qint64>(kReceiveBufferSize));
+            socket_.receiveDatagram(static_cast<qint64>(kDatagramBufferSize));
         if (!datagram.isValid()) {
             break;
         }

@@ -145,7 +145,7 @@ std::vector<std::uint8_t> SimNetDevice::discoveryReply() const {
 }
 
 SimNetDevice::Outcome SimNetDevice::handle(const std::uint8_t* data, std::size_t size) {
-    size = std::min(size, kReceiveBufferSize);
+    size = std::min(size, kDatagramBufferSize);
     if (size == 0) {
         return {};
     }

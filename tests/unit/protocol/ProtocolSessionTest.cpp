@@ -1,0 +1,357 @@
+#include "protocol/Crc16.h"
+#include "protocol/Hex.h"
+#include "protocol/ProtocolSession.h"
+#include "support/FakeByteLink.h"
+#include "support/QtTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace lvx;
+using lvx::test::FakeByteLink;
+
+namespace {
+
+std::string Answer(const std::string& body) { return body + Hex4(Crc16(kCrcInit, body)) + "\n"; }
+
+const std::string kDescriptor =
+    Answer("V1\x0CP1\x0CM1\x0C" "D1\x0Cx\x0C" "1.0\x0CT\x0C" "2\x0C" "1\x0C" "4\x0C" "8\x0C" "2\x0C");
+const std::string kNode = Answer("1\x0C" "0\x0C" "0\x0CT\x0CT\x0C" "F\x0CT\x0C" "F\x0C");
+
+// A session on an in-memory link. Waits do not pass real time: each one records its length
+// and runs one receive tick, so answers that wait in the link are taken during the wait, as
+// the 12 ms tick does during a real wait.
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest() : session(devices, log) {
+        lvx::test::EnsureApplication();
+        session.setLink(&link);
+        session.setDelay([this](int ms) {
+            waits.push_back(ms);
+            if (tickDuringWaits) {
+                session.receiveTick();
+            }
+        });
+        session.setConnected(true);
+        devices.count = 1;
+    }
+
+    // Bytes that arrive and the ticks that read them.
+    void arrive(const std::string& bytes) {
+        link.incoming += bytes;
+        session.receiveTick();
+    }
+
+    int handled(std::uint16_t command) const { return calls.count(command) ? calls.at(command) : 0; }
+    void countCalls(std::uint16_t command) {
+        session.setHandler(command, [this, command](std::string_view answer) {
+            ++calls[command];
+            lastAnswer = std::string(answer);
+        });
+    }
+
+    DeviceTable devices;
+    DebugLog log;
+    FakeByteLink link;
+    ProtocolSession session;
+    std::vector<int> waits;
+    bool tickDuringWaits = false;
+    std::map<std::uint16_t, int> calls;
+    std::string lastAnswer;
+};
+
+} // namespace
+
+TEST_F(SessionTest, SendCommandWritesHeaderPairsTrailerAndPaces) {
+    const std::uint8_t def = 0x55;
+    session.SendCommand(ModeSet, CmdSysDef, 1, &def);
+    EXPECT_EQ(link.writes, (std::vector<std::string>{"$SET SYS_DEF ", "55", "5E8C\r\n"}));
+    EXPECT_EQ(waits, (std::vector<int>{20, 500}));
+    EXPECT_TRUE(session.pollStatusTimer().isActive());
+    EXPECT_TRUE(session.multiComTimer().isActive());
+    EXPECT_EQ(session.state().lastMode, ModeSet);
+    EXPECT_EQ(session.state().currentCommand, CmdSysDef);
+
+    link.writes.clear();
+    waits.clear();
+    session.SendCommand(ModeGet, CmdSysDscpt, 64, nullptr);
+    EXPECT_EQ(link.writes, (std::vector<std::string>{"$GET SYS_DSCPT ", "FFFF\r\n"}));
+    EXPECT_EQ(waits, (std::vector<int>{60}));
+    // After a GET the polls wait for the answer.
+    EXPECT_FALSE(session.pollStatusTimer().isActive());
+    EXPECT_FALSE(session.multiComTimer().isActive());
+}
+
+TEST_F(SessionTest, PacingOfNodeSelectFirmwareDataEntranceAndWakeUp) {
+    session.sendNodeSelect(0x2001);
+    EXPECT_EQ(link.written(), "$SET ND_SEL 2001" + Hex4(Crc16(kCrcInit, "2001")) + "\r\n");
+    EXPECT_EQ(link.writes[1], "20");
+    EXPECT_EQ(link.writes[2], "01");
+    EXPECT_EQ(waits, (std::vector<int>{20, 100}));
+    EXPECT_EQ(devices.current().nodeSelector, 0x2001u);
+    waits.clear();
+    session.sendNodeSelect(0x1000);
+    EXPECT_EQ(waits, (std::vector<int>{20, 50}));
+
+    const std::uint8_t data[2] = {1, 2};
+    for (auto [kind, extra] : {std::pair{0, -1}, std::pair{1, 90}, std::pair{2, 30}}) {
+        waits.clear();
+        session.ispKind = static_cast<std::uint8_t>(kind);
+        session.SendCommand(ModeSet, CmdFwData, 2, data);
+        EXPECT_EQ(waits.front(), 20);
+        if (extra < 0) {
+            EXPECT_EQ(waits.size(), 1u);
+        } else {
+            EXPECT_EQ(waits, (std::vector<int>{20, extra}));
+        }
+    }
+
+    link.writes.clear();
+    waits.clear();
+    session.SendCommand(ModeGet, CmdEntrance);
+    EXPECT_EQ(link.writes, (std::vector<std::string>{" \r", "$ENTRANCE ", "FFFF\r\n"}));
+    EXPECT_EQ(waits, (std::vector<int>{150, 60}));
+    EXPECT_FALSE(session.pollStatusTimer().isActive());
+    EXPECT_FALSE(session.multiComTimer().isActive());
+
+    link.writes.clear();
+    waits.clear();
+    session.SendCommand(ModeGet, CmdWakeUp);
+    EXPECT_EQ(link.writes, (std::vector<std::string>{" \r"}));
+    EXPECT_EQ(waits, (std::vector<int>{200}));
+    EXPECT_TRUE(session.pollStatusTimer().isActive());
+    EXPECT_TRUE(session.multiComTimer().isActive());
+}
+
+TEST_F(SessionTest, ComMsgLeavesTheStatusPollAsItWas) {
+    session.pollStatusTimer().stop();
+    session.SendCommand(ModeGet, CmdComMsg);
+    EXPECT_FALSE(session.pollStatusTimer().isActive());
+    session.pollStatusTimer().start();
+    session.SendCommand(ModeGet, CmdComMsg);
+    EXPECT_TRUE(session.pollStatusTimer().isActive());
+    EXPECT_FALSE(session.multiComTimer().isActive());
+}
+
+TEST_F(SessionTest, AnswerSplitOverTicksIsHandledOnceAfterItsLineFeed) {
+    countCalls(CmdRxEdMd);
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    const std::string answer = Answer("05\x0C");
+    arrive(answer.substr(0, 3));
+    arrive(answer.substr(3, 2));
+    EXPECT_EQ(handled(CmdRxEdMd), 0);
+    arrive(answer.substr(5));
+    EXPECT_EQ(handled(CmdRxEdMd), 1);
+    EXPECT_EQ(lastAnswer, answer);
+    EXPECT_EQ(session.state().count, 0u);
+    EXPECT_EQ(session.state().currentCommand, 0u);
+    EXPECT_TRUE(session.pollStatusTimer().isActive());
+    session.receiveTick();
+    EXPECT_EQ(handled(CmdRxEdMd), 1);
+}
+
+TEST_F(SessionTest, SecondAnswerIncompleteWaitsForALaterLineFeed) {
+    countCalls(CmdRxEdMd);
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    const std::string first = Answer("05\x0C");
+    const std::string second = Answer("07\x0C");
+    arrive(first + second.substr(0, 4));
+    EXPECT_FALSE(session.hasFlag(FlagReceiveComplete));
+    EXPECT_EQ(handled(CmdRxEdMd), 0);
+    arrive(second.substr(4));
+    // Both answers form one text, whose CRC then fails.
+    EXPECT_EQ(handled(CmdRxEdMd), 0);
+    EXPECT_NE(log.text().find("CRC Err! [Cmd=12]"), std::string::npos);
+}
+
+TEST_F(SessionTest, ShortTextIsKeptAndLaterBytesAppended) {
+    countCalls(CmdRxEdMd);
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    arrive("\r\n");
+    EXPECT_EQ(session.state().count, 2u);
+    EXPECT_EQ(handled(CmdRxEdMd), 0);
+    arrive(Answer("05\x0C"));
+    EXPECT_EQ(handled(CmdRxEdMd), 0); // "\r\n" + the answer: a CRC error
+    EXPECT_NE(log.text().find("CRC Err! [Cmd=12]"), std::string::npos);
+}
+
+TEST_F(SessionTest, DescriptorIsRetriedOnceAfterAWakeUp) {
+    tickDuringWaits = true;
+    int sends = 0;
+    link.onWrite = [&](const std::string& w) {
+        if (w == "$GET SYS_DSCPT ") {
+            ++sends;
+        }
+        if (w == "FFFF\r\n" && sends > 0) {
+            std::string answer = kDescriptor;
+            if (sends == 1) {
+                answer[answer.size() - 2] ^= 1; // the first answer fails its CRC
+            }
+            link.incoming += answer;
+        }
+    };
+    session.SendCommand(ModeGet, CmdSysDscpt);
+    EXPECT_EQ(sends, 2);
+    EXPECT_FALSE(session.hasFlag(FlagRetry));
+    EXPECT_TRUE(session.hasFlag(FlagDescriptor));
+    EXPECT_EQ(devices.current().vid, "V1");
+    EXPECT_EQ(devices.current().comChannelCount, 2);
+    const std::string& text = log.text();
+    EXPECT_NE(text.find("CRC Err! [Cmd=1]"), std::string::npos);
+    EXPECT_NE(text.find("Retry [Cmd=1]"), std::string::npos);
+    EXPECT_EQ(text.find("Retry", text.find("Retry [Cmd=1]") + 1), std::string::npos);
+    // The wake-up went out between the two requests.
+    const std::string written = link.written();
+    const std::size_t firstGet = written.find("$GET SYS_DSCPT");
+    const std::size_t wake = written.find(" \r", firstGet);
+    EXPECT_LT(wake, written.find("$GET SYS_DSCPT", firstGet + 1));
+}
+
+TEST_F(SessionTest, SecondDescriptorCrcErrorGivesUp) {
+    tickDuringWaits = true;
+    link.onWrite = [&](const std::string& w) {
+        if (w == "FFFF\r\n") {
+            std::string answer = kDescriptor;
+            answer[answer.size() - 2] ^= 1;
+            link.incoming += answer;
+        }
+    };
+    session.SendCommand(ModeGet, CmdSysDscpt);
+    EXPECT_TRUE(session.hasFlag(FlagRetry));
+    EXPECT_FALSE(session.hasFlag(FlagDescriptor));
+    EXPECT_EQ(session.state().count, 0u);
+    EXPECT_EQ(session.state().currentCommand, CmdSysDscpt);
+    EXPECT_TRUE(session.pollStatusTimer().isActive());
+    EXPECT_TRUE(session.multiComTimer().isActive());
+}
+
+TEST_F(SessionTest, CrcErrorOnChannelPollIsOnlyLogged) {
+    devices.current().comChannelCount = 3;
+    countCalls(CmdComMsg);
+    session.SendCommand(ModeGet, CmdComMsg);
+    std::string answer = Answer("CHA:hi\x0C");
+    answer[answer.size() - 2] ^= 1;
+    arrive(answer);
+    EXPECT_EQ(handled(CmdComMsg), 0);
+    EXPECT_FALSE(session.hasFlag(FlagRetry));
+    EXPECT_FALSE(session.multiComTimer().isActive());
+    EXPECT_EQ(session.state().currentCommand, CmdComMsg);
+    EXPECT_NE(log.text().find("\r\nCRC Err! [Cmd=17]"), std::string::npos);
+}
+
+TEST_F(SessionTest, EdidBlockAnswersAreDecodedOnlyAfterAGet) {
+    countCalls(CmdNdEd0A);
+    const std::string block = Answer(std::string(128, 'A'));
+    const std::uint8_t payload[64] = {};
+    session.SendCommand(ModeSet, CmdNdEd0A, 64, payload);
+    arrive(block);
+    EXPECT_EQ(handled(CmdNdEd0A), 0);
+    session.SendCommand(ModeGet, CmdNdEd0A);
+    arrive(block);
+    EXPECT_EQ(handled(CmdNdEd0A), 1);
+
+    // A failed block raises the block-error flag for the transfer to repeat it.
+    session.SendCommand(ModeGet, CmdNdEd1B);
+    std::string bad = block;
+    bad[0] = 'B';
+    arrive(bad);
+    EXPECT_TRUE(session.hasFlag(FlagEdidBlockError));
+    EXPECT_TRUE(session.hasFlag(FlagRetry));
+}
+
+TEST_F(SessionTest, ChannelAnswersReachTheirHandlerOnlyForExistingChannels) {
+    countCalls(CmdComMsg);
+    devices.current().comChannelCount = 2;
+    for (const char* body : {"CHC:x\x0C", "CH@:x\x0C", "XXA:x\x0C", "CHB-x\x0C", "CHB:x\x0C"}) {
+        session.SendCommand(ModeGet, CmdComMsg);
+        arrive(Answer(body));
+    }
+    EXPECT_EQ(handled(CmdComMsg), 1);
+    EXPECT_EQ(lastAnswer.substr(0, 4), "CHB:");
+}
+
+TEST_F(SessionTest, WatchdogEndsASilentConnectionAfter250Ticks) {
+    int lost = 0;
+    QObject::connect(&session, &ProtocolSession::connectionLost, [&] { ++lost; });
+    for (int i = 0; i < 249; ++i) {
+        session.receiveTick();
+    }
+    EXPECT_EQ(lost, 0);
+    session.receiveTick();
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(session.state().watchdog, 0u);
+
+    // A handled answer starts the count again.
+    for (int i = 0; i < 200; ++i) {
+        session.receiveTick();
+    }
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    arrive(Answer("01\x0C"));
+    for (int i = 0; i < 200; ++i) {
+        session.receiveTick();
+    }
+    EXPECT_EQ(lost, 1);
+
+    // A transfer pauses it; so does the loader mode and having no connection.
+    session.setFlag(FlagTransfer, true);
+    for (int i = 0; i < 1000; ++i) {
+        session.receiveTick();
+    }
+    EXPECT_EQ(lost, 1);
+    session.setFlag(FlagTransfer, false);
+    session.setFlag(FlagIspMode, true);
+    for (int i = 0; i < 1000; ++i) {
+        session.receiveTick();
+    }
+    EXPECT_EQ(session.state().watchdog, 0u);
+    session.setFlag(FlagIspMode, false);
+    session.setConnected(false);
+    for (int i = 0; i < 1000; ++i) {
+        session.receiveTick();
+    }
+    EXPECT_EQ(lost, 1);
+}
+
+TEST_F(SessionTest, FloodIsPurgedAndTheBufferStaysBounded) {
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    link.incoming = std::string(1025, 'x');
+    session.receiveTick();
+    EXPECT_EQ(link.purges, 1);
+    EXPECT_EQ(session.state().count, 0u);
+    for (int i = 0; i < 5; ++i) {
+        arrive(std::string(1000, 'y'));
+    }
+    EXPECT_EQ(session.state().count, 1024u);
+    EXPECT_EQ(link.purges, 1);
+}
+
+TEST_F(SessionTest, LostLinkEndsTheConnection) {
+    int lost = 0;
+    QObject::connect(&session, &ProtocolSession::connectionLost, [&] { ++lost; });
+    link.vanish();
+    EXPECT_EQ(lost, 1);
+    session.setConnected(false);
+    link.reopen();
+    link.vanish();
+    EXPECT_EQ(lost, 1);
+}
+
+TEST_F(SessionTest, StatusPollAsksSerialDevicesThatWantIt) {
+    devices.count = 2;
+    devices.records[0].linkKind = 1;
+    devices.records[0].inputNodes[0].bytes[7] = 1;
+    devices.records[1].linkKind = 0;
+    devices.records[1].inputNodes[0].bytes[7] = 1;
+    session.pollStatusTick();
+    EXPECT_TRUE(link.writes.empty()); // not before a descriptor was read
+    session.setFlag(FlagDescriptor, true);
+    session.pollStatusTick();
+    EXPECT_EQ(link.written(), "$GET RXEDMD FFFF\r\n");
+    EXPECT_TRUE(session.multiComTimer().isActive());
+
+    link.writes.clear();
+    session.multiComTick();
+    EXPECT_TRUE(link.writes.empty());
+    devices.current().comChannelCount = 1;
+    session.multiComTick();
+    EXPECT_EQ(link.written(), "$GET COM_MSG FFFF\r\n");
+}
