@@ -3,6 +3,8 @@
 #include "protocol/Frame.h"
 #include "protocol/PumpDelay.h"
 
+#include <QEventLoop>
+
 #include <algorithm>
 #include <cstring>
 
@@ -24,7 +26,7 @@ bool ProtocolState::contains(std::string_view needle) const {
 }
 
 ProtocolSession::ProtocolSession(DeviceTable& devices, DebugLog& log, QObject* parent)
-    : QObject(parent), devices_(devices), log_(log), delay_(PumpDelay) {
+    : QObject(parent), devices_(devices), log_(log) {
     rxTimer_.setObjectName(QStringLiteral("Timer_UART_Rx"));
     rxTimer_.setInterval(kReceiveTickMs);
     rxTimer_.setTimerType(Qt::PreciseTimer);
@@ -57,7 +59,23 @@ void ProtocolSession::setLink(ByteLink* link) {
 void ProtocolSession::wait(int ms) {
     if (delay_) {
         delay_(ms);
+        return;
     }
+    if (tickDepth_ == 0 || !rxTimer_.isActive()) {
+        PumpDelay(ms);
+        return;
+    }
+    QEventLoop loop;
+    QTimer end;
+    end.setSingleShot(true);
+    end.setTimerType(Qt::PreciseTimer);
+    connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    connect(&tick, &QTimer::timeout, this, &ProtocolSession::receiveTick);
+    tick.start(kReceiveTickMs);
+    end.start(ms);
+    loop.exec(QEventLoop::AllEvents);
 }
 
 void ProtocolSession::setFlag(std::uint32_t flag, bool on) {
@@ -160,9 +178,11 @@ void ProtocolSession::endTransfer() {
 }
 
 void ProtocolSession::receiveTick() {
+    ++tickDepth_;
     watchdogStep();
     receiveStep();
     ResponseHandler();
+    --tickDepth_;
 }
 
 void ProtocolSession::watchdogStep() {

@@ -66,6 +66,9 @@ public:
 
     // The wait used for pacing; PumpDelay unless a test steps time itself.
     void setDelay(Delay delay) { delay_ = std::move(delay); }
+    // Waits with the event loop running. Inside a receive tick (the descriptor retry is sent
+    // from the response handler) the tick timer cannot fire again, so the wait runs the
+    // receive tick itself every 12 ms.
     void wait(int ms);
 
     void SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,
@@ -135,6 +138,7 @@ private:
     ProtocolState state_;
     bool connected_ = false;
     Delay delay_;
+    int tickDepth_ = 0;
     std::array<Handler, kCommandCount> handlers_{};
     QTimer rxTimer_;
     QTimer pollStatusTimer_;

@@ -72,6 +72,9 @@ struct SerialOptions {
     QCommandLineOption split{QStringLiteral("split"),
                              QStringLiteral("Send answers in pieces of this many bytes."),
                              QStringLiteral("bytes")};
+    QCommandLineOption splitDelay{QStringLiteral("split-delay"),
+                                  QStringLiteral("Pause between answer pieces (default 15 ms)."),
+                                  QStringLiteral("ms")};
     QCommandLineOption silentAfter{QStringLiteral("silent-after"),
                                    QStringLiteral("Stop answering after N answers."),
                                    QStringLiteral("n")};
@@ -84,8 +87,8 @@ struct SerialOptions {
 
     void addTo(QCommandLineParser& parser) const {
         parser.addOptions(
-            {noSerial, isp, model, product, counts, edid, corrupt, drop, split, silentAfter,
-             silent, log});
+            {noSerial, isp, model, product, counts, edid, corrupt, drop, split, splitDelay,
+             silentAfter, silent, log});
     }
 
     // The options shape the first serial device.
@@ -132,6 +135,9 @@ struct SerialOptions {
         }
         if (parser.isSet(split)) {
             profile.splitBytes = parser.value(split).toInt();
+        }
+        if (parser.isSet(splitDelay)) {
+            profile.splitDelayMs = parser.value(splitDelay).toInt();
         }
         if (parser.isSet(silentAfter)) {
             profile.silentAfter = parser.value(silentAfter).toInt();
