@@ -2,7 +2,7 @@
 
 #include "common/DebugLog.h"
 #include "connection/DeviceRows.h"
-#include "edid/EdidImage.h"
+#include "common/EdidImage.h"
 #include "links/NetworkLink.h"
 #include "links/SerialLink.h"
 #include "protocol/Descriptor.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "edid/EdidImage.h"
+#include "common/EdidImage.h"
 #include "links/NetCommand.h"
 #include "links/NetworkRecord.h"
 #include "links/TlvDatagram.h"

@@ -4,7 +4,7 @@
 //   net_search_probe --loopback | --real [--wait MS] [--open]
 // --real uses the real addresses and is meant for a network namespace made by a test.
 
-#include "edid/EdidImage.h"
+#include "common/EdidImage.h"
 #include "links/NetworkLink.h"
 #include "protocol/DeviceRecord.h"
 #include "protocol/PumpDelay.h"

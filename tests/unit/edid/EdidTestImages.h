@@ -2,7 +2,7 @@
 
 // Builders for the hand-made images of the EDID tests.
 
-#include "edid/EdidImage.h"
+#include "common/EdidImage.h"
 
 #include <initializer_list>
 #include <utility>

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace lvx {
+
+// How a flow asks the user: file dialogs, messages, confirmations. The windows answer with
+// dialogs, the command line with its arguments, tests with prepared answers.
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+
+    // The chosen file, or an empty text when the user cancelled. The filter reads like
+    // "EDID (*.bin)|*.bin".
+    virtual std::string openFileName(const std::string& filter) = 0;
+    virtual std::string saveFileName(const std::string& filter,
+                                     const std::string& proposedName) = 0;
+    // A message with an OK button.
+    virtual void message(const std::string& caption, const std::string& text) = 0;
+    // A question with OK/Cancel or Yes/No; true for OK or Yes.
+    virtual bool confirm(const std::string& caption, const std::string& text) = 0;
+};
+
+} // namespace lvx
