@@ -1,6 +1,6 @@
 #pragma once
 
-#include "edid/EdidImage.h"
+#include "common/EdidImage.h"
 #include "edid/EdidRecord.h"
 
 #include <QObject>
