@@ -14,17 +14,18 @@ function(lvx_add_gtest name)
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}" ${ARG_PROPERTIES})
 endfunction()
 
-# lvx_add_qtest(<name> SOURCES <files...> LIBS <targets...>)
+# lvx_add_qtest(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <name> <value>...])
 # A Qt Test executable run headless.
 function(lvx_add_qtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/tests/data/edid"
         LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-        TIMEOUT 300)
+        TIMEOUT 300 ${ARG_PROPERTIES})
 endfunction()

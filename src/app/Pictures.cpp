@@ -6,9 +6,14 @@
 #include <QPixmap>
 #include <QSvgRenderer>
 
+// The pictures live in a static library: register its resources before the first use.
+static void InitPictureResources() { Q_INIT_RESOURCE(resources); }
+
 namespace lvx {
 
 QIcon Picture(const QString& name) {
+    static const bool registered = (InitPictureResources(), true);
+    (void)registered;
     static QHash<QString, QIcon> cache;
     const auto found = cache.constFind(name);
     if (found != cache.constEnd()) {

@@ -2,6 +2,8 @@
 
 #include "common/Prompt.h"
 
+#include <QString>
+
 class QWidget;
 
 namespace lvx {

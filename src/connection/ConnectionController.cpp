@@ -28,6 +28,7 @@ SelectionView& ApplyModeGroupLayout(SelectionView& view, int internalCount, int 
 
 ConnectionController::ConnectionController(QObject* parent)
     : QObject(parent), session_(devices_, log_) {
+    session_.setParent(this);
     connect(&session_, &ProtocolSession::connectionLost, this,
             &ConnectionController::disconnectDevices);
     connect(&session_, &ProtocolSession::deviceDescribed, this,

@@ -27,6 +27,10 @@ bool ProtocolState::contains(std::string_view needle) const {
 
 ProtocolSession::ProtocolSession(DeviceTable& devices, DebugLog& log, QObject* parent)
     : QObject(parent), devices_(devices), log_(log) {
+    // Members, and children too, so that the window owning the session finds them by name.
+    rxTimer_.setParent(this);
+    pollStatusTimer_.setParent(this);
+    multiComTimer_.setParent(this);
     rxTimer_.setObjectName(QStringLiteral("Timer_UART_Rx"));
     rxTimer_.setInterval(kReceiveTickMs);
     rxTimer_.setTimerType(Qt::PreciseTimer);

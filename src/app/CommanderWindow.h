@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QWidget>
+
+class QFrame;
+class QTabWidget;
+
+namespace lvx {
+
+class EdidControllerTab;
+class EdidCreatorTab;
+class IpConfigTab;
+class MultiComTab;
+class SystemTab;
+
+// "Commander": the window that holds the feature tabs of the selected device.
+class CommanderWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 460;
+    static constexpr int kHeight = 480;
+    static constexpr int kMultiComWidth = 1154;
+    static constexpr int kMultiComHeight = 787;
+
+    explicit CommanderWindow(QWidget* parent = nullptr);
+
+    QTabWidget* pages() const { return pages_; }
+    IpConfigTab* ipTab() const { return ipTab_; }
+    EdidControllerTab* edidTab() const { return edidTab_; }
+    QWidget* analyzerTab() const { return analyzerTab_; }
+    EdidCreatorTab* creatorTab() const { return creatorTab_; }
+    MultiComTab* multiComTab() const { return multiComTab_; }
+    SystemTab* systemTab() const { return systemTab_; }
+
+    void setTabShown(QWidget* tab, bool shown);
+    bool tabShown(QWidget* tab) const;
+    // Makes the tab with this caption the current one.
+    void activate(const QString& caption);
+
+    // Keeps the window near the main window: when it is more than 280 pixels above or below,
+    // or more than 720 pixels left or right of it, it moves to 80 below and 520 right of the
+    // main window's top left corner. Then it takes its normal size and shows.
+    void showNear(const QWidget* mainWindow);
+
+private:
+    void onTabChanged(int index);
+
+    QFrame* panel_;
+    QTabWidget* pages_;
+    IpConfigTab* ipTab_;
+    EdidControllerTab* edidTab_;
+    QWidget* analyzerTab_;
+    EdidCreatorTab* creatorTab_;
+    MultiComTab* multiComTab_;
+    SystemTab* systemTab_;
+};
+
+} // namespace lvx

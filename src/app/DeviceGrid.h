@@ -1,0 +1,46 @@
+#pragma once
+
+#include "connection/DeviceRows.h"
+
+#include <QColor>
+#include <QTableWidget>
+
+#include <array>
+#include <vector>
+
+namespace lvx {
+
+// The device list: row 0 holds the headers, rows 1 to n the devices, and one empty row
+// follows. Columns grow to the widest text they have shown.
+class DeviceGrid : public QTableWidget {
+    Q_OBJECT
+public:
+    static constexpr QRgb kHeaderColour = qRgb(192, 220, 192); // money green
+    static constexpr QRgb kSelectedColour = qRgb(0, 255, 255);
+    static constexpr int kRowHeight = 21;
+
+    explicit DeviceGrid(QWidget* parent = nullptr);
+
+    void setRows(const std::vector<DeviceRow>& rows);
+    void setSelectedRow(int row);
+    int selectedRow() const { return selectedRow_; }
+    // Back to the starting column widths (Disconnect).
+    void resetColumnWidths();
+    int gridWidth() const;
+
+    QColor cellColour(int row) const;
+    // The width that shows every column without scrolling.
+    int fullWidth() const;
+
+signals:
+    // Columns grew: the grid would like this width.
+    void widthNeeded(int width);
+
+private:
+    void fitColumns();
+
+    int selectedRow_ = 0;
+    std::array<int, kDeviceColumns> widest_{};
+};
+
+} // namespace lvx

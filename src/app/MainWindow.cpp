@@ -1,0 +1,350 @@
+#include "app/MainWindow.h"
+
+#include "app/AnalyzerWindow.h"
+#include "app/CommanderWindow.h"
+#include "app/DeviceGrid.h"
+#include "app/EdidControllerTab.h"
+#include "app/EdidCreatorTab.h"
+#include "app/HexTableWindow.h"
+#include "app/IpConfigTab.h"
+#include "app/MultiComTab.h"
+#include "app/Pictures.h"
+#include "app/SystemTab.h"
+#include "app/WidgetPrompt.h"
+#include "app/Widgets.h"
+#include "links/UdpEndpoints.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+namespace lvx {
+
+namespace {
+constexpr int kMargin = 10;
+constexpr int kGridTop = 70;
+constexpr int kGridHeight = 250;
+} // namespace
+
+void DebugPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+    QFrame::mouseDoubleClickEvent(event);
+    emit doubleClicked();
+}
+
+MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                              Qt::MSWindowsFixedSizeDialogHint),
+      options_(options), prompt_(prompt) {
+    if (prompt_ == nullptr) {
+        ownPrompt_ = std::make_unique<WidgetPrompt>(this);
+        prompt_ = ownPrompt_.get();
+    }
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Linkvex"));
+
+    controller_ = new ConnectionController(this);
+    controller_->setObjectName(QStringLiteral("Connection"));
+    controller_->givenPorts = options.ports;
+
+    // The companion windows, in their order.
+    analyzer_ = std::make_unique<AnalyzerWindow>();
+    commander_ = std::make_unique<CommanderWindow>();
+    hexTable_ = std::make_unique<HexTableWindow>();
+
+    central_ = new QWidget(this);
+    setCentralWidget(central_);
+    image_ = MakeLabel(central_, QStringLiteral("Image1"), QString(), kMargin, 8, 200, 52);
+    QPixmap empty(200, 52);
+    empty.fill(Qt::transparent);
+    image_->setPixmap(empty);
+    searchButton_ = Named(new QPushButton(tr("Search"), central_), QStringLiteral("BitBtn_Search"));
+    disconnectButton_ =
+        Named(new QPushButton(tr("Disconnect"), central_), QStringLiteral("BitBtn_Disconnect"));
+    disconnectButton_->setEnabled(false);
+
+    grid_ = new DeviceGrid(central_);
+    const int gridWidth = grid_->gridWidth();
+    grid_->setGeometry(kMargin, kGridTop, gridWidth, kGridHeight);
+    searchButton_->setGeometry(kMargin + gridWidth - 210, 20, 100, 32);
+    disconnectButton_->setGeometry(kMargin + gridWidth - 100, 20, 100, 32);
+
+    debugPanel_ = Named(new DebugPanel(central_), QStringLiteral("Panel_Debug"));
+    debugPanel_->setGeometry(kMargin + gridWidth - 17, kGridTop - 18, 17, 17);
+    debugPanel_->setFrameShape(QFrame::NoFrame);
+    debugPanel_->setToolTip(tr("Double-click: protocol trace"));
+
+    memo_ = Named(new QPlainTextEdit(central_), QStringLiteral("Memo_Debug"));
+    memo_->setReadOnly(true);
+    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo_->setGeometry(kMargin + gridWidth + 15, kGridTop, kMemoWidth, kGridHeight - 30);
+    memo_->hide();
+    clearButton_ = Named(new QPushButton(tr("Clear"), central_), QStringLiteral("Button_debug_clear"));
+    clearButton_->setGeometry(kMargin + gridWidth + 15, kGridTop + kGridHeight - 26, 75, 26);
+    clearButton_->hide();
+    portList_ = Named(new QComboBox(central_), QStringLiteral("ComboBox1"));
+    portList_->hide();
+
+    memoRefresh_ = new QTimer(this);
+    memoRefresh_->setSingleShot(true);
+    memoRefresh_->setInterval(50);
+    connect(memoRefresh_, &QTimer::timeout, this, &MainWindow::refreshMemo);
+    controller_->log().onChanged = [this](const std::string&) {
+        if (memoShown_ && !memoRefresh_->isActive()) {
+            memoRefresh_->start();
+        }
+    };
+
+    buildMenus();
+    fitToGrid(gridWidth);
+    connect(grid_, &DeviceGrid::widthNeeded, this, &MainWindow::fitToGrid);
+
+    // Starting pictures and tabs.
+    EdidControllerTab* edid = commander_->edidTab();
+    SetPicture(edid->openButton(), QStringLiteral("OpenGray"));
+    SetPicture(edid->saveButton(), QStringLiteral("SaveGray"));
+    SetPicture(edid->analysisButton(), QStringLiteral("AnalysisGray"));
+    SetPicture(commander_->creatorTab()->copyButton(), QStringLiteral("CopyUpGray"));
+    commander_->setTabShown(commander_->analyzerTab(), false);
+    commander_->setTabShown(commander_->creatorTab(), true);
+    edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
+
+    connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
+    connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);
+    connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int) { selectRow(row); });
+    connect(debugPanel_, &DebugPanel::doubleClicked, this, &MainWindow::toggleDebugMemo);
+    connect(clearButton_, &QPushButton::clicked, this, [this] { controller_->log().clear(); });
+    connect(hexTable_.get(), &HexTableWindow::closed, this, [this] { hexItem_->setChecked(false); });
+
+    connect(controller_, &ConnectionController::rowsChanged, this, [this] {
+        grid_->setRows(controller_->rows());
+        grid_->setSelectedRow(controller_->selectedRow());
+    });
+    connect(controller_, &ConnectionController::stateChanged, this, &MainWindow::applyState);
+    connect(controller_, &ConnectionController::selectionChanged, this,
+            &MainWindow::applySelection);
+    connect(controller_, &ConnectionController::disconnected, this, &MainWindow::onDisconnected);
+    connect(controller_, &ConnectionController::busyChanged, this, &MainWindow::onBusy);
+    connect(controller_, &ConnectionController::portsListed, this, [this](const QStringList& ports) {
+        portList_->clear();
+        portList_->addItems(ports);
+        portList_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
+    });
+    connect(controller_, &ConnectionController::edidListsChanged, this,
+            [this](const EdidSelectionLists& lists) {
+                commander_->edidTab()->setLists(lists, true);
+                QComboBox* upload = commander_->creatorTab()->uploadList();
+                const QSignalBlocker blocker(upload);
+                upload->clear();
+                for (const std::string& item : lists.upload) {
+                    upload->addItem(QString::fromStdString(item));
+                }
+                upload->setCurrentIndex(lists.upload.empty() ? -1 : 0);
+            });
+
+    // Centred on the desktop.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+MainWindow::~MainWindow() { controller_->log().onChanged = nullptr; }
+
+void MainWindow::fitToGrid(int gridWidth) {
+    // The window is 30 pixels wider than the device list (and the memo when it shows); a
+    // list that outgrows the screen scrolls.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const int room = screen->availableGeometry().width() - 30 -
+                         (memoShown_ ? kMemoWidth + 25 : 0) - 2 * kMargin;
+        gridWidth = std::min(gridWidth, std::max(room, grid_->gridWidth()));
+    }
+    grid_->setGeometry(kMargin, kGridTop, gridWidth, kGridHeight);
+    searchButton_->move(kMargin + gridWidth - 210, 20);
+    disconnectButton_->move(kMargin + gridWidth - 100, 20);
+    debugPanel_->move(kMargin + gridWidth - 17, kGridTop - 18);
+    memo_->move(kMargin + gridWidth + 15, kGridTop);
+    clearButton_->move(kMargin + gridWidth + 15, kGridTop + kGridHeight - 26);
+    const int width = gridWidth + 30 + (memoShown_ ? kMemoWidth + 25 : 0);
+    central_->setFixedSize(width, kGridTop + kGridHeight + kMargin);
+    setFixedSize(width, central_->height() + menuBar()->sizeHint().height());
+}
+
+void MainWindow::buildMenus() {
+    QMenu* interfaceMenu = menuBar()->addMenu(tr("&Interface"));
+    ethernetItem_ = Named(interfaceMenu->addAction(tr("Ethernet")), QStringLiteral("Ethernet1"));
+    comPortItem_ = Named(interfaceMenu->addAction(tr("Com Port")), QStringLiteral("ComPort1"));
+    for (QAction* item : {ethernetItem_, comPortItem_}) {
+        item->setCheckable(true);
+    }
+    ethernetItem_->setChecked(controller_->ethernet);
+    comPortItem_->setChecked(controller_->comPort);
+    connect(ethernetItem_, &QAction::toggled, this, [this](bool on) { controller_->ethernet = on; });
+    connect(comPortItem_, &QAction::toggled, this, [this](bool on) { controller_->comPort = on; });
+
+    QMenu* toolMenu = menuBar()->addMenu(tr("&Tool"));
+    hexItem_ = Named(toolMenu->addAction(tr("Hex Table")), QStringLiteral("Hex1"));
+    hexItem_->setCheckable(true);
+    connect(hexItem_, &QAction::triggered, this, &MainWindow::toggleHexTable);
+
+    QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
+    QAction* about = Named(helpMenu->addAction(tr("About")), QStringLiteral("About2"));
+    connect(about, &QAction::triggered, this, &MainWindow::about);
+}
+
+bool MainWindow::start() {
+    const EndpointConfig config = options_.loopback ? EndpointConfig::loopback() : EndpointConfig{};
+    QString error;
+    if (!controller_->openNetwork(config, &error)) {
+        controller_->log().addLine("UDP: " + error.toStdString());
+        prompt_->message("Warning", "VEXA already executed !");
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::search() {
+    if (!controller_->searchEnabled() || controller_->busy()) {
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    controller_->search();
+    commander_->edidTab()->setModeButtonsEnabled(controller_->modeButtonsEnabled());
+    QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::disconnectDevices() { controller_->disconnectDevices(); }
+
+void MainWindow::selectRow(int row) { controller_->select(row); }
+
+void MainWindow::applyState() {
+    searchButton_->setEnabled(controller_->searchEnabled() && !controller_->busy());
+    disconnectButton_->setEnabled(controller_->disconnectEnabled());
+    const ButtonPictures& pictures = controller_->pictures();
+    EdidControllerTab* edid = commander_->edidTab();
+    SetPicture(edid->openButton(), QString::fromStdString(pictures.open));
+    SetPicture(edid->saveButton(), QString::fromStdString(pictures.save));
+    SetPicture(edid->analysisButton(), QString::fromStdString(pictures.analysis));
+    SetPicture(commander_->creatorTab()->copyButton(), QString::fromStdString(pictures.copyUp));
+    commander_->systemTab()->firmwareGroup()->setFixedHeight(controller_->firmwareGroupHeight());
+}
+
+void MainWindow::applySelection() {
+    const SelectionView& view = controller_->selection();
+    CommanderWindow* c = commander_.get();
+    SystemTab* system = c->systemTab();
+    EdidControllerTab* edid = c->edidTab();
+    grid_->setSelectedRow(controller_->selectedRow());
+
+    if (view.clearFwPath) {
+        system->firmwarePath()->clear();
+    }
+    c->setTabShown(c->ipTab(), view.ipTab);
+    c->setTabShown(c->multiComTab(), view.multiComTab);
+    c->setTabShown(c->edidTab(), view.edidTab);
+    c->setTabShown(c->creatorTab(), view.creatorTab);
+    system->serialNumberGroup()->setVisible(view.serialNumberGroup);
+    system->configurationGroup()->setVisible(view.configurationGroup);
+    system->defaultButton()->setVisible(view.sysDefaultButton);
+    system->versionLabel()->setText(QString::fromStdString(view.fwVersionLabel));
+    if (!view.serialNumLabel.empty()) {
+        system->serialNumberLabel()->setText(QString::fromStdString(view.serialNumLabel));
+    }
+    if (!view.activeTab.empty()) {
+        c->activate(QString::fromStdString(view.activeTab));
+    }
+    if (!view.isp) {
+        edid->applyModeLayout(view);
+    }
+    if (view.listsRefilled) {
+        edid->setLists(view.lists, false);
+        QComboBox* upload = c->creatorTab()->uploadList();
+        const QSignalBlocker blocker(upload);
+        upload->clear();
+        for (const std::string& item : view.lists.upload) {
+            upload->addItem(QString::fromStdString(item));
+        }
+        upload->setCurrentIndex(view.lists.upload.empty() ? -1 : 0);
+    }
+    system->progressLabel()->setText(QStringLiteral("0%"));
+    system->progressLabel()->setStyleSheet(QStringLiteral("color: black"));
+    system->productString()->setText(QString::fromStdString(view.productString));
+    c->showNear(this);
+}
+
+void MainWindow::onDisconnected() {
+    CommanderWindow* c = commander_.get();
+    c->edidTab()->setModeButtonsEnabled({});
+    c->edidTab()->clearLists();
+    c->creatorTab()->uploadList()->clear();
+    grid_->setSelectedRow(0);
+    grid_->resetColumnWidths();
+    analyzer_->close();
+    c->close();
+    hexTable_->close();
+    if (QPlainTextEdit* memo = c->multiComTab()->channelMemo(1)) {
+        memo->clear();
+    }
+}
+
+void MainWindow::onBusy(bool busy) {
+    searchButton_->setEnabled(controller_->searchEnabled() && !busy);
+    grid_->setEnabled(!busy);
+    commander_->pages()->setEnabled(!busy);
+}
+
+void MainWindow::toggleDebugMemo() {
+    memoShown_ = !memoShown_;
+    const int delta = kMemoWidth + 25;
+    memo_->setVisible(memoShown_);
+    clearButton_->setVisible(memoShown_);
+    const int width = central_->width() + (memoShown_ ? delta : -delta);
+    central_->setFixedWidth(width);
+    setFixedWidth(width);
+    if (memoShown_) {
+        refreshMemo();
+    }
+}
+
+void MainWindow::refreshMemo() {
+    if (!memoShown_) {
+        return;
+    }
+    const std::string& text = controller_->log().text();
+    memo_->setPlainText(QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+    memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+}
+
+void MainWindow::about() {
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Linkvex"),
+                                QStringLiteral("Linkvex   v1.0L"), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("AboutBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->move(pos() + QPoint(210, 170));
+    box->open();
+}
+
+void MainWindow::toggleHexTable() {
+    // The menu item has already flipped its check mark.
+    if (hexItem_->isChecked()) {
+        hexTable_->show();
+        hexTable_->raise();
+    } else {
+        hexTable_->hide();
+    }
+}
+
+} // namespace lvx

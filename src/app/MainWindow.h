@@ -1,0 +1,102 @@
+#pragma once
+
+#include "app/AppOptions.h"
+#include "connection/ConnectionController.h"
+
+#include <QFrame>
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace lvx {
+
+class AnalyzerWindow;
+class CommanderWindow;
+class DeviceGrid;
+class HexTableWindow;
+class Prompt;
+
+// The small panel whose double click shows or hides the debug memo.
+class DebugPanel : public QFrame {
+    Q_OBJECT
+public:
+    using QFrame::QFrame;
+signals:
+    void doubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// "Linkvex": the device list, Search and Disconnect, the menus and the debug memo. It owns
+// the connection and the companion windows, which it creates after itself in this order:
+// "EDID Analyzer", "Commander", "EDID Hex Table".
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kMemoWidth = 300;
+
+    explicit MainWindow(const AppOptions& options, Prompt* prompt = nullptr,
+                        QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Opens the network endpoints. When the reply port is taken, tells the user
+    // "VEXA already executed !" and returns false: the program then ends.
+    bool start();
+
+    ConnectionController& controller() { return *controller_; }
+    AnalyzerWindow* analyzerWindow() const { return analyzer_.get(); }
+    CommanderWindow* commanderWindow() const { return commander_.get(); }
+    HexTableWindow* hexTableWindow() const { return hexTable_.get(); }
+    DeviceGrid* grid() const { return grid_; }
+    Prompt& prompt() { return *prompt_; }
+
+    void search();
+    void disconnectDevices();
+    void selectRow(int row);
+    void toggleDebugMemo();
+    void about();
+    void toggleHexTable();
+
+private:
+    void buildMenus();
+    void applyState();
+    void applySelection();
+    void onDisconnected();
+    void onBusy(bool busy);
+    void refreshMemo();
+    // Lays out the list, the memo and the window for a list of this width.
+    void fitToGrid(int gridWidth);
+
+    AppOptions options_;
+    std::unique_ptr<Prompt> ownPrompt_;
+    Prompt* prompt_;
+    ConnectionController* controller_;
+    std::unique_ptr<AnalyzerWindow> analyzer_;
+    std::unique_ptr<CommanderWindow> commander_;
+    std::unique_ptr<HexTableWindow> hexTable_;
+
+    QWidget* central_ = nullptr;
+    QLabel* image_ = nullptr;
+    QPushButton* searchButton_ = nullptr;
+    QPushButton* disconnectButton_ = nullptr;
+    DeviceGrid* grid_ = nullptr;
+    QPlainTextEdit* memo_ = nullptr;
+    DebugPanel* debugPanel_ = nullptr;
+    QPushButton* clearButton_ = nullptr;
+    QComboBox* portList_ = nullptr;
+    QAction* ethernetItem_ = nullptr;
+    QAction* comPortItem_ = nullptr;
+    QAction* hexItem_ = nullptr;
+    QTimer* memoRefresh_ = nullptr;
+    bool memoShown_ = false;
+};
+
+} // namespace lvx
