@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Runs every Linkvex benchmark from build/bin and ends with a summary of the figures, each
+# with its goal. Called by `./dev bench` from the repository root after the default build.
+#   bench/run.sh           full run (idle window 30 s, 2000 answer exchanges: about 3 minutes)
+#   bench/run.sh --quick   short run (idle window 5 s, 300 exchanges: about 30 seconds)
+# A goal that is not met is reported, not treated as a failure; the script fails only when a
+# benchmark could not run.
+set -euo pipefail
+
+quick=0
+for arg in "$@"; do
+    case "$arg" in
+        --quick) quick=1 ;;
+        -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
+    esac
+done
+
+bin=${LINKVEX_BIN:-build/bin}
+for program in bench_codecs bench_serial_idle bench_answer_latency linkvex-devsim; do
+    if [ ! -x "$bin/$program" ]; then
+        echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
+             "cmake --build --preset default)" >&2
+        exit 1
+    fi
+done
+
+if [ "$quick" -eq 1 ]; then
+    codec_args=(--benchmark_min_time=0.05)
+    idle_args=(--seconds 5 --baseline 2)
+    latency_args=(--exchanges 300)
+    mode="quick"
+else
+    codec_args=()
+    idle_args=(--seconds 30 --baseline 10)
+    latency_args=(--exchanges 2000)
+    mode="full"
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+load_start=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "== Linkvex benchmarks ($mode run), $(nproc) CPUs, load average $load_start"
+failed=()
+
+# Runs one benchmark, showing its output and keeping it for the summary.
+run() {
+    local name=$1
+    shift
+    echo
+    local status=0
+    "$@" 2>&1 | tee "$work/$name.out" || status=$?
+    if [ "$status" -ne 0 ]; then
+        failed+=("$name (exit $status)")
+    fi
+}
+
+run codecs "$bin/bench_codecs" "${codec_args[@]}"
+run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" "${idle_args[@]}"
+run latency "$bin/bench_answer_latency" "${latency_args[@]}"
+
+load_end=$(cut -d' ' -f1-3 /proc/loadavg)
+echo
+echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
+     "on $(nproc) CPUs)"
+for name in idle latency codecs; do
+    [ -f "$work/$name.out" ] || continue
+    grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
+        while IFS='|' read -r text goal verdict; do
+            text=${text% }
+            goal=${goal# goal: }
+            goal=${goal% }
+            verdict=${verdict# }
+            printf '  %-9s %s\n  %-9s   goal: %s\n' "[$verdict]" "$text" "" "$goal"
+        done
+done
+if [ "$quick" -eq 1 ]; then
+    echo "  (quick run: the idle window is short and its CPU figure is coarse)"
+fi
+# Busy: a one-minute load of half the CPUs or more, from work other than these benchmarks.
+if awk -v n="$(nproc)" '{ exit !($1 >= n / 2) }' /proc/loadavg; then
+    echo "  (the machine was busy: CPU and latency figures may be disturbed by other work)"
+fi
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "  benchmarks that could not run: ${failed[*]}"
+    exit 1
+fi
