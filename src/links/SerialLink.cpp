@@ -18,10 +18,16 @@ QStringList ListSerialPorts(const QStringList& given) {
 
 SerialLink::SerialLink(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+    connect(&port_, &QSerialPort::readyRead, this, [this] {
+        if (onArrival) {
+            onArrival();
+        }
+    });
 }
 
 SerialLink::~SerialLink() {
     onLost = nullptr;
+    onArrival = nullptr;
     port_.close();
 }
 

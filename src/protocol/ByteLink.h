@@ -25,6 +25,8 @@ public:
 
     // Called once when the far end goes away (the link closes itself first).
     std::function<void()> onLost;
+    // Called when new bytes are waiting (links that can tell; others are only polled).
+    std::function<void()> onArrival;
 };
 
 } // namespace lvx

@@ -47,17 +47,32 @@ ProtocolSession::ProtocolSession(DeviceTable& devices, DebugLog& log, QObject* p
 ProtocolSession::~ProtocolSession() {
     if (link_) {
         link_->onLost = nullptr;
+        link_->onArrival = nullptr;
     }
 }
 
 void ProtocolSession::setLink(ByteLink* link) {
     if (link_ && link_ != link) {
         link_->onLost = nullptr;
+        link_->onArrival = nullptr;
     }
     link_ = link;
     if (link_) {
         link_->onLost = [this] { linkLost(); };
+        link_->onArrival = [this] { receiveNow(); };
     }
+}
+
+void ProtocolSession::receiveNow() {
+    // Bytes are read as soon as the port has them, between ticks too; the watchdog still
+    // counts ticks only.
+    if (!rxTimer_.isActive()) {
+        return;
+    }
+    ++tickDepth_;
+    receiveStep();
+    ResponseHandler();
+    --tickDepth_;
 }
 
 void ProtocolSession::wait(int ms) {
@@ -90,9 +105,19 @@ void ProtocolSession::setFlag(std::uint32_t flag, bool on) {
     }
 }
 
+namespace {
+// Enabling a timer that runs already leaves its countdown alone: the mode poll must not be
+// pushed back by every channel answer.
+void Enable(QTimer& timer) {
+    if (!timer.isActive()) {
+        timer.start();
+    }
+}
+} // namespace
+
 void ProtocolSession::enablePolling() {
-    pollStatusTimer_.start();
-    multiComTimer_.start();
+    Enable(pollStatusTimer_);
+    Enable(multiComTimer_);
 }
 
 void ProtocolSession::disablePolling() {
@@ -157,9 +182,9 @@ void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std:
         wait(500);
     }
     if (!keepStatusPoll) {
-        pollStatusTimer_.start();
+        Enable(pollStatusTimer_);
     }
-    multiComTimer_.start();
+    Enable(multiComTimer_);
 }
 
 void ProtocolSession::sendNodeSelect(std::uint32_t selector) {
@@ -335,7 +360,7 @@ void ProtocolSession::pollStatusTick() {
             SendCommand(ModeGet, CmdRxEdMd);
         }
     }
-    multiComTimer_.start();
+    Enable(multiComTimer_);
 }
 
 void ProtocolSession::multiComTick() {

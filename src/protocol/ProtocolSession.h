@@ -82,6 +82,8 @@ public:
 
     // One receive tick: the watchdog step, the receive step, then the response handler.
     void receiveTick();
+    // The receive step and the handler, run when the port reports new bytes.
+    void receiveNow();
     void watchdogStep();
     void receiveStep();
     void ResponseHandler();

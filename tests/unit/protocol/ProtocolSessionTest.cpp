@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using namespace lvx;
 using lvx::test::FakeByteLink;
 
@@ -354,4 +357,14 @@ TEST_F(SessionTest, StatusPollAsksSerialDevicesThatWantIt) {
     devices.current().comChannelCount = 1;
     session.multiComTick();
     EXPECT_EQ(link.written(), "$GET COM_MSG FFFF\r\n");
+}
+
+TEST_F(SessionTest, AnswersDoNotPushBackTheModePoll) {
+    devices.current().comChannelCount = 1;
+    session.pollStatusTimer().start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    session.SendCommand(ModeGet, CmdComMsg); // a channel poll leaves the mode poll running
+    arrive(Answer("CHA:x\x0C"));
+    ASSERT_TRUE(session.pollStatusTimer().isActive());
+    EXPECT_LE(session.pollStatusTimer().remainingTime(), kPollStatusMs - 30);
 }
