@@ -95,8 +95,8 @@ void DeviceGrid::setRows(const std::vector<DeviceRow>& rows) {
     }
     for (int r = 1; r < rowCount(); ++r) {
         for (int c = 0; c < kDeviceColumns; ++c) {
-            const QString text = r <= count ? QString::fromStdString(rows[r - 1].column(c))
-                                            : QString();
+            const QString text =
+                r <= count ? QString::fromStdString(rows[r - 1].column(c)) : QString();
             setItem(r, c, new QTableWidgetItem(text));
         }
     }

@@ -1,6 +1,9 @@
 #include "app/EdidControllerTab.h"
 
+#include "app/Pictures.h"
 #include "app/Widgets.h"
+#include "edid/EdidControllerTool.h"
+#include "edid/InputModeTool.h"
 
 #include <QButtonGroup>
 #include <QVBoxLayout>
@@ -49,13 +52,13 @@ EdidControllerTab::EdidControllerTab(QWidget* parent) : QWidget(parent) {
                                   "  User"),
                                kColumnLeft[0], 18);
     columnCaption_->hide();
-    auto* group = new QButtonGroup(modeGroup_);
+    auto* group = Named(new QButtonGroup(modeGroup_), QStringLiteral("ModeButtons"));
     group->setExclusive(true);
     for (int column = 0; column < 3; ++column) {
         for (int k = 1; k <= 8; ++k) {
-            auto* button = Named(new QRadioButton(QString::fromLatin1(kCaptions[column]).arg(k),
-                                                  modeGroup_),
-                                 QString::fromLatin1(kModePrefixes[column]) + QString::number(k));
+            auto* button =
+                Named(new QRadioButton(QString::fromLatin1(kCaptions[column]).arg(k), modeGroup_),
+                      QString::fromLatin1(kModePrefixes[column]) + QString::number(k));
             button->setGeometry(kColumnLeft[column], kRowTop[k - 1], 110, 17);
             button->setEnabled(false);
             group->addButton(button);
@@ -97,17 +100,107 @@ void EdidControllerTab::applyModeLayout(const SelectionView& view) {
     const int shown[3] = {view.internalRadios, view.externalRadios, view.userRadios};
     for (int column = 0; column < 3; ++column) {
         for (int k = 1; k <= 8; ++k) {
-            modeButton(QString::fromLatin1(kModePrefixes[column]), k)->setVisible(k <= shown[column]);
+            modeButton(QString::fromLatin1(kModePrefixes[column]), k)
+                ->setVisible(k <= shown[column]);
         }
     }
     columnCaption_->setVisible(view.label30);
 }
 
+} // namespace lvx
+
+namespace lvx {
+
+void EdidControllerTab::bind(EdidControllerTool* tool, InputModeTool* modes, Prompt* prompt) {
+    tool_ = tool;
+    modes_ = modes;
+    prompt_ = prompt;
+
+    connect(nodeList_, &QComboBox::currentIndexChanged, this, &EdidControllerTab::onNodeItem);
+    connect(tool_, &EdidControllerTool::uploadPictureChanged, this,
+            [this](const QString& picture) { SetPicture(openButton_, picture); });
+    connect(tool_, &EdidControllerTool::statusChanged, this, [this](const QString& text, bool red) {
+        statusLabel_->setText(text);
+        statusLabel_->setStyleSheet(red ? QStringLiteral("color: red")
+                                        : QStringLiteral("color: black"));
+    });
+    auto currentNode = [this] {
+        return NodeFromAllListIndex(tool_->counts(), nodeList_->currentIndex());
+    };
+    connect(openButton_, &QToolButton::clicked, this, [this, currentNode] {
+        if (const std::optional<NodeRef> node = currentNode()) {
+            tool_->upload(*node, *prompt_);
+            pathEdit_->setText(tool_->uploadPath());
+        }
+    });
+    connect(saveButton_, &QToolButton::clicked, this, [this, currentNode] {
+        if (const std::optional<NodeRef> node = currentNode()) {
+            tool_->save(*node, *prompt_);
+        }
+    });
+    connect(analysisButton_, &QToolButton::clicked, this, [this, currentNode] {
+        if (const std::optional<NodeRef> node = currentNode()) {
+            if (tool_->analysisRead(*node)) {
+                emit analysisReady();
+            }
+        }
+    });
+
+    // The input chooser reads the chosen input's mode; a press on a source sets it.
+    connect(inputChooser_, &QComboBox::activated, this,
+            [this](int index) { modes_->chooseInput(index); });
+    for (int column = 0; column < 3; ++column) {
+        for (int k = 1; k <= 8; ++k) {
+            QRadioButton* button = modeButton(QString::fromLatin1(kModePrefixes[column]), k);
+            connect(button, &QRadioButton::pressed, this, [this, column, k] {
+                modes_->press({static_cast<ModeColumn>(column), k});
+            });
+        }
+    }
+    connect(modes_, &InputModeTool::buttonsChanged, this, &EdidControllerTab::showModeButtons);
+}
+
+void EdidControllerTab::onNodeItem(int index) {
+    if (index < 0 || tool_ == nullptr) {
+        return;
+    }
+    const int selected = tool_->selectNodeItem(index);
+    if (selected != index && selected >= 0) {
+        const QSignalBlocker blocker(nodeList_);
+        nodeList_->setCurrentIndex(selected);
+    }
+}
+
+void EdidControllerTab::showModeButtons() {
+    auto* group = findChild<QButtonGroup*>(QStringLiteral("ModeButtons"));
+    // Exclusive groups keep one button checked; the tool may want none.
+    group->setExclusive(false);
+    for (int column = 0; column < 3; ++column) {
+        for (int k = 1; k <= 8; ++k) {
+            QRadioButton* button = modeButton(QString::fromLatin1(kModePrefixes[column]), k);
+            const InputModeTool::ButtonState state =
+                modes_->button({static_cast<ModeColumn>(column), k});
+            button->setEnabled(state.enabled);
+            button->setChecked(state.checked);
+        }
+    }
+    group->setExclusive(true);
+}
+
 void EdidControllerTab::setModeButtonsEnabled(const ModeButtonRange& range) {
+    if (modes_ != nullptr) {
+        if (range.internal == 0 && range.external == 0 && range.user == 0) {
+            modes_->disableAll();
+        } else {
+            modes_->enableForConnect(range);
+        }
+        return;
+    }
     const int enabled[3] = {range.internal, range.external, range.user};
     for (int column = 0; column < 3; ++column) {
         for (int k = 1; k <= 8; ++k) {
-            modeButton(QString::fromLatin1(kModePrefixes[column]), k)->setEnabled(k <= enabled[column]);
+            modeButton(QString::fromLatin1(kModePrefixes[column]), k)
+                ->setEnabled(k <= enabled[column]);
         }
     }
 }

@@ -14,12 +14,19 @@ class QToolButton;
 
 namespace lvx {
 
+class EdidControllerTool;
+class InputModeTool;
+class Prompt;
+
 // "EDID Controller": the "Save  /  Upload  /  Analysis" group with the node list, and the
 // "Mode Select" group with the input chooser and the 24 source buttons.
 class EdidControllerTab : public QWidget {
     Q_OBJECT
 public:
     explicit EdidControllerTab(QWidget* parent = nullptr);
+
+    // Connects the controls to the tools that hold their state and run their flows.
+    void bind(EdidControllerTool* tool, InputModeTool* modes, Prompt* prompt);
 
     // Refills the node list and the input chooser from a device's counts.
     void setLists(const EdidSelectionLists& lists, bool withInputChooser);
@@ -42,7 +49,17 @@ public:
 
     static const char* const kModePrefixes[3];
 
+signals:
+    // Analysis EDID read the node; the record waits to be shown.
+    void analysisReady();
+
 private:
+    void showModeButtons();
+    void onNodeItem(int index);
+
+    EdidControllerTool* tool_ = nullptr;
+    InputModeTool* modes_ = nullptr;
+    Prompt* prompt_ = nullptr;
     QGroupBox* transferGroup_;
     QGroupBox* modeGroup_;
     QComboBox* nodeList_;

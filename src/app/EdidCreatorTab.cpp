@@ -13,8 +13,8 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(5, 5, 5, 5);
 
-    auto* select = MakeGroup(this, QStringLiteral("GroupBox_Creator_Select"),
-                             QStringLiteral("Select"));
+    auto* select =
+        MakeGroup(this, QStringLiteral("GroupBox_Creator_Select"), QStringLiteral("Select"));
     select->setFixedHeight(64);
     SetPicture(MakeSpeedButton(select, QStringLiteral("SpeedButton_OpenEdid_Creator"),
                                tr("Open EDID"), 10, 20),
@@ -34,9 +34,9 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
 
     pages_ = Named(new QTabWidget(this), QStringLiteral("PageControl2"));
     const char* const pages[][2] = {
-        {"TabSheet5", "Descriptor"},           {"TabSheet_PCTiming", "PC Timing"},
-        {"TabSheet_SDHDUHD", "SD/HD/UHD"},     {"TabSheet_Audio1", "Audio1"},
-        {"TabSheet_Audio2", "Audio2"},         {"TabSheet_ColorSpace", "Color Space"},
+        {"TabSheet5", "Descriptor"},       {"TabSheet_PCTiming", "PC Timing"},
+        {"TabSheet_SDHDUHD", "SD/HD/UHD"}, {"TabSheet_Audio1", "Audio1"},
+        {"TabSheet_Audio2", "Audio2"},     {"TabSheet_ColorSpace", "Color Space"},
         {"TabSheet_Others", "Others"},
     };
     for (const auto& page : pages) {

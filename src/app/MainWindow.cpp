@@ -12,11 +12,13 @@
 #include "app/SystemTab.h"
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
+#include "edid/EdidControllerTool.h"
+#include "edid/EdidTransfer.h"
+#include "edid/InputModeTool.h"
 #include "links/UdpEndpoints.h"
 
 #include <QApplication>
 
-#include <algorithm>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,6 +32,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 namespace lvx {
 
@@ -59,6 +62,9 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     controller_ = new ConnectionController(this);
     controller_->setObjectName(QStringLiteral("Connection"));
     controller_->givenPorts = options.ports;
+    transfer_ = new EdidTransfer(*controller_, this);
+    edidTool_ = new EdidControllerTool(*controller_, *transfer_, this);
+    modeTool_ = new InputModeTool(*controller_, this);
 
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
@@ -92,7 +98,8 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo_->setGeometry(kMargin + gridWidth + 15, kGridTop, kMemoWidth, kGridHeight - 30);
     memo_->hide();
-    clearButton_ = Named(new QPushButton(tr("Clear"), central_), QStringLiteral("Button_debug_clear"));
+    clearButton_ =
+        Named(new QPushButton(tr("Clear"), central_), QStringLiteral("Button_debug_clear"));
     clearButton_->setGeometry(kMargin + gridWidth + 15, kGridTop + kGridHeight - 26, 75, 26);
     clearButton_->hide();
     portList_ = Named(new QComboBox(central_), QStringLiteral("ComboBox1"));
@@ -121,13 +128,15 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     commander_->setTabShown(commander_->analyzerTab(), false);
     commander_->setTabShown(commander_->creatorTab(), true);
     edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
+    edid->bind(edidTool_, modeTool_, prompt_);
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
     connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);
     connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int) { selectRow(row); });
     connect(debugPanel_, &DebugPanel::doubleClicked, this, &MainWindow::toggleDebugMemo);
     connect(clearButton_, &QPushButton::clicked, this, [this] { controller_->log().clear(); });
-    connect(hexTable_.get(), &HexTableWindow::closed, this, [this] { hexItem_->setChecked(false); });
+    connect(hexTable_.get(), &HexTableWindow::closed, this,
+            [this] { hexItem_->setChecked(false); });
 
     connect(controller_, &ConnectionController::rowsChanged, this, [this] {
         grid_->setRows(controller_->rows());
@@ -138,11 +147,12 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
             &MainWindow::applySelection);
     connect(controller_, &ConnectionController::disconnected, this, &MainWindow::onDisconnected);
     connect(controller_, &ConnectionController::busyChanged, this, &MainWindow::onBusy);
-    connect(controller_, &ConnectionController::portsListed, this, [this](const QStringList& ports) {
-        portList_->clear();
-        portList_->addItems(ports);
-        portList_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
-    });
+    connect(controller_, &ConnectionController::portsListed, this,
+            [this](const QStringList& ports) {
+                portList_->clear();
+                portList_->addItems(ports);
+                portList_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
+            });
     connect(controller_, &ConnectionController::edidListsChanged, this,
             [this](const EdidSelectionLists& lists) {
                 commander_->edidTab()->setLists(lists, true);
@@ -162,7 +172,9 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     }
 }
 
-MainWindow::~MainWindow() { controller_->log().onChanged = nullptr; }
+MainWindow::~MainWindow() {
+    controller_->log().onChanged = nullptr;
+}
 
 void MainWindow::fitToGrid(int gridWidth) {
     // The window is 30 pixels wider than the device list (and the memo when it shows); a
@@ -192,7 +204,8 @@ void MainWindow::buildMenus() {
     }
     ethernetItem_->setChecked(controller_->ethernet);
     comPortItem_->setChecked(controller_->comPort);
-    connect(ethernetItem_, &QAction::toggled, this, [this](bool on) { controller_->ethernet = on; });
+    connect(ethernetItem_, &QAction::toggled, this,
+            [this](bool on) { controller_->ethernet = on; });
     connect(comPortItem_, &QAction::toggled, this, [this](bool on) { controller_->comPort = on; });
 
     QMenu* toolMenu = menuBar()->addMenu(tr("&Tool"));
@@ -226,9 +239,13 @@ void MainWindow::search() {
     QApplication::restoreOverrideCursor();
 }
 
-void MainWindow::disconnectDevices() { controller_->disconnectDevices(); }
+void MainWindow::disconnectDevices() {
+    controller_->disconnectDevices();
+}
 
-void MainWindow::selectRow(int row) { controller_->select(row); }
+void MainWindow::selectRow(int row) {
+    controller_->select(row);
+}
 
 void MainWindow::applyState() {
     searchButton_->setEnabled(controller_->searchEnabled() && !controller_->busy());

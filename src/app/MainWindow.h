@@ -19,6 +19,9 @@ namespace lvx {
 
 class AnalyzerWindow;
 class CommanderWindow;
+class EdidControllerTool;
+class EdidTransfer;
+class InputModeTool;
 class DeviceGrid;
 class HexTableWindow;
 class Prompt;
@@ -57,6 +60,8 @@ public:
     HexTableWindow* hexTableWindow() const { return hexTable_.get(); }
     DeviceGrid* grid() const { return grid_; }
     Prompt& prompt() { return *prompt_; }
+    EdidControllerTool& edidTool() { return *edidTool_; }
+    InputModeTool& modeTool() { return *modeTool_; }
 
     void search();
     void disconnectDevices();
@@ -79,6 +84,9 @@ private:
     std::unique_ptr<Prompt> ownPrompt_;
     Prompt* prompt_;
     ConnectionController* controller_;
+    EdidTransfer* transfer_;
+    EdidControllerTool* edidTool_;
+    InputModeTool* modeTool_;
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;

@@ -7,7 +7,9 @@
 #include <QSvgRenderer>
 
 // The pictures live in a static library: register its resources before the first use.
-static void InitPictureResources() { Q_INIT_RESOURCE(resources); }
+static void InitPictureResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace lvx {
 

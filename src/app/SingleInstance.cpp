@@ -19,12 +19,13 @@ void BringToFront(QWidget* window) {
     window->activateWindow();
 }
 
-SingleInstance::SingleInstance(const QString& key, QObject* parent)
-    : QObject(parent), key_(key) {
+SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent), key_(key) {
     connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::onConnection);
 }
 
-SingleInstance::~SingleInstance() { server_.close(); }
+SingleInstance::~SingleInstance() {
+    server_.close();
+}
 
 bool SingleInstance::claim() {
     const QString base = key_ + QStringLiteral("-") + qEnvironmentVariable("USER", "user");

@@ -17,15 +17,13 @@ SystemTab::SystemTab(QWidget* parent) : QWidget(parent) {
     path_ = Named(new QLineEdit(firmware_), QStringLiteral("Edit_Fw_Path"));
     path_->setReadOnly(true);
     path_->setGeometry(10, 50, 330, 24);
-    MakeSpeedButton(firmware_, QStringLiteral("SpeedButton_OpenFw"), tr("Open Firmware"), 350,
+    MakeSpeedButton(firmware_, QStringLiteral("SpeedButton_OpenFw"), tr("Open Firmware"), 350, 46);
+    MakeSpeedButton(firmware_, QStringLiteral("SpeedButton_UpdateFw"), tr("Update Firmware"), 390,
                     46);
-    MakeSpeedButton(firmware_, QStringLiteral("SpeedButton_UpdateFw"), tr("Update Firmware"),
-                    390, 46);
     progress_ = MakeLabel(firmware_, QStringLiteral("Label1"), QStringLiteral("0%"), 10, 86, 330);
     layout->addWidget(firmware_);
 
-    configuration_ =
-        MakeGroup(this, QStringLiteral("GroupBox11"), QStringLiteral("Configuration"));
+    configuration_ = MakeGroup(this, QStringLiteral("GroupBox11"), QStringLiteral("Configuration"));
     configuration_->setFixedHeight(90);
     MakeLabel(configuration_, QStringLiteral("Label10"), tr("Description :"), 10, 30);
     product_ = Named(new QLineEdit(configuration_), QStringLiteral("Edit_Product_String"));
@@ -37,8 +35,7 @@ SystemTab::SystemTab(QWidget* parent) : QWidget(parent) {
                                tr("Factory Default"), 390, 22);
     layout->addWidget(configuration_);
 
-    serialNumber_ =
-        MakeGroup(this, QStringLiteral("GroupBox13"), QStringLiteral("Serial Number"));
+    serialNumber_ = MakeGroup(this, QStringLiteral("GroupBox13"), QStringLiteral("Serial Number"));
     serialNumber_->setFixedHeight(54);
     serial_ = MakeLabel(serialNumber_, QStringLiteral("Label_SerialNum"), QStringLiteral("SN: "),
                         10, 24, 420);

@@ -20,11 +20,9 @@ std::string WidgetPrompt::openFileName(const std::string& filter) {
         .toStdString();
 }
 
-std::string WidgetPrompt::saveFileName(const std::string& filter,
-                                       const std::string& proposedName) {
+std::string WidgetPrompt::saveFileName(const std::string& filter, const std::string& proposedName) {
     // The name rule of the caller decides the extension; the dialog must not add one.
-    QFileDialog dialog(parent_, QString(), QString::fromStdString(proposedName),
-                       QtFilter(filter));
+    QFileDialog dialog(parent_, QString(), QString::fromStdString(proposedName), QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

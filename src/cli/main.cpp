@@ -1,5 +1,6 @@
 // linkvex-cli: the program's flows from the command line, without windows.
 #include "cli/CliContext.h"
+#include "cli/EdidCommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -17,12 +18,23 @@ Commands:
   ports                       the serial ports a Search goes through
   search                      find the devices on the COM ports and the network
   info --mac MAC              find a network device, open it and print its record
+  read-edid --node NODE -o FILE   read a node's EDID into a .bin file
+  write-edid --node NODE FILE     upload a .bin file to an input or a user slot
+  get-mode [--input N]            the EDID source of an input (COM port)
+  set-mode --input N SOURCE       choose it: internalK, externalK or userK
+  validate FILE...                check .bin files: OK or what is wrong
+
+  NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
+  device is the first one on the --port ports, or the network device with --mac.
 
 Options:
   --port PATH                 search exactly this port (repeatable, in order)
   --no-ethernet               do not search the network
   --no-serial                 do not search the COM ports
   --mac MAC                   the network device to work with (00:11:22:33:44:55)
+  --node NODE                 the EDID node (read-edid, write-edid)
+  -o, --output FILE           the file to save (read-edid; ".bin" is added when missing)
+  --input N                   the input (get-mode, set-mode; 1 when not given)
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --json                      print JSON
   --trace                     print the protocol trace to standard error
@@ -50,7 +62,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption trace(QStringLiteral("trace"), QString());
     const QCommandLineOption mac(QStringLiteral("mac"), QString(), QStringLiteral("mac"));
-    parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac});
+    const QCommandLineOption node(QStringLiteral("node"), QString(), QStringLiteral("node"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("file"));
+    const QCommandLineOption input(QStringLiteral("input"), QString(), QStringLiteral("n"));
+    parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
+                       output, input});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -79,11 +96,19 @@ int main(int argc, char** argv) {
     context.json = parser.isSet(json);
     context.trace = parser.isSet(trace);
     context.mac = parser.value(mac);
+    context.node = parser.value(node);
+    context.output = parser.value(output);
+    context.input = parser.value(input);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
         {QStringLiteral("search"), RunSearch},
         {QStringLiteral("info"), RunInfo},
+        {QStringLiteral("read-edid"), RunReadEdid},
+        {QStringLiteral("write-edid"), RunWriteEdid},
+        {QStringLiteral("get-mode"), RunGetMode},
+        {QStringLiteral("set-mode"), RunSetMode},
+        {QStringLiteral("validate"), RunValidate},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {

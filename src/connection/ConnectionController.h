@@ -71,6 +71,7 @@ public:
     ~ConnectionController() override;
 
     DeviceTable& devices() { return devices_; }
+    const DeviceTable& devices() const { return devices_; }
     DebugLog& log() { return log_; }
     ProtocolSession& session() { return session_; }
 

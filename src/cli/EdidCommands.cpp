@@ -1,0 +1,346 @@
+#include "cli/EdidCommands.h"
+
+#include "common/Prompt.h"
+#include "connection/ConnectionController.h"
+#include "edid/EdidControllerTool.h"
+#include "edid/EdidFileIO.h"
+#include "edid/EdidTransfer.h"
+#include "edid/EdidValidation.h"
+#include "edid/InputModeTool.h"
+#include "protocol/PumpDelay.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+#include <optional>
+
+namespace lvx::cli {
+
+namespace {
+
+// Dialogs answered by the command line: the file names come from the arguments.
+class ArgumentPrompt : public Prompt {
+public:
+    explicit ArgumentPrompt(QString file) : file_(std::move(file)) {}
+    std::string openFileName(const std::string&) override { return file_.toStdString(); }
+    std::string saveFileName(const std::string&, const std::string&) override {
+        return file_.toStdString();
+    }
+    void message(const std::string& caption, const std::string& text) override {
+        err(QString::fromStdString(caption + ": " + text + "\n"));
+    }
+    bool confirm(const std::string&, const std::string&) override { return true; }
+
+private:
+    QString file_;
+};
+
+// "input1", "output2", "user3", "internal4": 1-based, as the lists show them.
+std::optional<NodeRef> ParseNode(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(input|output|user|internal)([1-9][0-9]{0,2})$"));
+    const QRegularExpressionMatch match = pattern.match(text.toLower());
+    if (!match.hasMatch() || match.captured(2).toInt() > 256) {
+        return std::nullopt;
+    }
+    const QString kind = match.captured(1);
+    NodeRef node;
+    node.kind = kind == QLatin1String("input")    ? NodeKind::Input
+                : kind == QLatin1String("output") ? NodeKind::Output
+                : kind == QLatin1String("user")   ? NodeKind::User
+                                                  : NodeKind::Internal;
+    node.number = static_cast<std::uint8_t>(match.captured(2).toInt() - 1);
+    return node;
+}
+
+int NodeCount(const DeviceRecord& r, NodeKind kind) {
+    switch (kind) {
+    case NodeKind::Input:
+        return r.inputCount;
+    case NodeKind::Output:
+        return r.outputCount;
+    case NodeKind::User:
+        return r.userEdidCount;
+    case NodeKind::Internal:
+        return r.internalEdidCount;
+    }
+    return 0;
+}
+
+// Finds the device the options name (--mac on the network, else the first device on the
+// --port ports) and selects it. False with a message when there is none.
+bool ConnectDevice(ConnectionController& controller, const CliContext& context) {
+    CliContext search = context;
+    if (!context.mac.isEmpty()) {
+        search.noSerial = true;
+        search.noEthernet = false;
+    } else {
+        if (context.ports.isEmpty()) {
+            err(QStringLiteral("linkvex-cli %1: name the device with --port PATH or --mac MAC\n")
+                    .arg(context.command));
+            return false;
+        }
+        search.noEthernet = true;
+        search.noSerial = false;
+    }
+    if (!PrepareSearch(controller, search)) {
+        return false;
+    }
+    RunSearchFlow(controller);
+    const auto& rows = controller.rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const bool match =
+            context.mac.isEmpty()
+                ? !rows[i].isp && rows[i].interface != "ETHERNET"
+                : QString::fromStdString(rows[i].mac).compare(context.mac, Qt::CaseInsensitive) ==
+                      0;
+        if (match) {
+            controller.select(static_cast<int>(i) + 1);
+            return true;
+        }
+    }
+    err(context.mac.isEmpty()
+            ? QStringLiteral("linkvex-cli %1: no device answered on the given ports\n")
+                  .arg(context.command)
+            : QStringLiteral("linkvex-cli %1: no device with MAC %2 answered\n")
+                  .arg(context.command, context.mac));
+    return false;
+}
+
+bool CheckNode(const ConnectionController& controller, const std::optional<NodeRef>& node,
+               const CliContext& context) {
+    if (!node) {
+        err(QStringLiteral("linkvex-cli %1: --node takes input1, output2, user3, internal4, "
+                           "...\n")
+                .arg(context.command));
+        return false;
+    }
+    const DeviceRecord& r = controller.devices().current();
+    if (node->number >= NodeCount(r, node->kind)) {
+        err(QStringLiteral("linkvex-cli %1: the device has no %2\n")
+                .arg(context.command, context.node));
+        return false;
+    }
+    return true;
+}
+
+std::optional<ModeButton> ParseSource(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^(internal|external|user)([1-8])$"));
+    const QRegularExpressionMatch match = pattern.match(text.toLower());
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const QString kind = match.captured(1);
+    ModeButton button;
+    button.column = kind == QLatin1String("internal")   ? ModeColumn::Internal
+                    : kind == QLatin1String("external") ? ModeColumn::External
+                                                        : ModeColumn::User;
+    button.number = match.captured(2).toInt();
+    return button;
+}
+
+QString SourceName(int mode, const ModeCounts& counts) {
+    const std::optional<ModeButton> button = ButtonOfMode(mode, counts);
+    if (!button) {
+        return QStringLiteral("no source");
+    }
+    const char* names[] = {"Internal", "External", "User"};
+    return QStringLiteral("%1 %2")
+        .arg(QString::fromLatin1(names[static_cast<int>(button->column)]))
+        .arg(button->number);
+}
+
+// Reads the chosen input's mode; -1 when the device did not say.
+int ReadMode(InputModeTool& modes, int input) {
+    int reported = -1;
+    QObject::connect(&modes, &InputModeTool::modeReported, &modes,
+                     [&reported](int mode) { reported = mode; });
+    modes.chooseInput(input);
+    QElapsedTimer clock;
+    clock.start();
+    while (reported < 0 && clock.elapsed() < 1000) {
+        PumpDelay(5);
+    }
+    QObject::disconnect(&modes, &InputModeTool::modeReported, &modes, nullptr);
+    return reported;
+}
+
+int InputIndex(const CliContext& context, const DeviceRecord& record, bool* ok) {
+    const int input = context.input.isEmpty() ? 1 : context.input.toInt(ok);
+    if (context.input.isEmpty()) {
+        *ok = true;
+    }
+    if (!*ok || input < 1 || input > record.inputCount) {
+        *ok = false;
+        err(QStringLiteral("linkvex-cli %1: --input takes 1 to %2\n")
+                .arg(context.command)
+                .arg(record.inputCount));
+    }
+    return input - 1;
+}
+
+} // namespace
+
+int RunReadEdid(const CliContext& context) {
+    if (context.node.isEmpty() || context.output.isEmpty()) {
+        err(QStringLiteral("linkvex-cli read-edid: --node NODE -o FILE are required\n"));
+        return kExitUsage;
+    }
+    const std::optional<NodeRef> node = ParseNode(context.node);
+    ConnectionController controller;
+    if (!ConnectDevice(controller, context) || !CheckNode(controller, node, context)) {
+        return kExitFailure;
+    }
+    EdidTransfer transfer(controller);
+    EdidControllerTool tool(controller, transfer);
+    tool.messageWaits = false;
+    ArgumentPrompt prompt(context.output);
+    const EdidControllerTool::Outcome outcome = tool.save(*node, prompt);
+    controller.disconnectDevices();
+    if (outcome != EdidControllerTool::Outcome::Done) {
+        err(QStringLiteral("linkvex-cli read-edid: %1\n").arg(tool.lastError()));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int RunWriteEdid(const CliContext& context) {
+    if (context.node.isEmpty() || context.arguments.size() != 1) {
+        err(QStringLiteral("linkvex-cli write-edid: --node NODE FILE are required\n"));
+        return kExitUsage;
+    }
+    const std::optional<NodeRef> node = ParseNode(context.node);
+    if (node && !isWritable(node->kind)) {
+        err(QStringLiteral("linkvex-cli write-edid: only inputs and user slots can be written\n"));
+        return kExitFailure;
+    }
+    // A file that cannot be used is refused before any device is touched.
+    const std::optional<EdidImage> image = ReadEdidFile(context.arguments.first());
+    if (!image) {
+        err(QStringLiteral("linkvex-cli write-edid: cannot open %1\n")
+                .arg(context.arguments.first()));
+        return kExitFailure;
+    }
+    if (const std::uint16_t error = ValidationError(*image)) {
+        err(QStringLiteral("linkvex-cli write-edid: %1\n")
+                .arg(QString::fromStdString(std::string(InvalidStatusMessage(error)))));
+        return kExitFailure;
+    }
+    ConnectionController controller;
+    if (!ConnectDevice(controller, context) || !CheckNode(controller, node, context)) {
+        return kExitFailure;
+    }
+    EdidTransfer transfer(controller);
+    EdidControllerTool tool(controller, transfer);
+    tool.messageWaits = false;
+    ArgumentPrompt prompt(context.arguments.first());
+    const EdidControllerTool::Outcome outcome = tool.upload(*node, prompt);
+    // Give the last datagram or frame time to leave before the program ends.
+    PumpDelay(100);
+    controller.disconnectDevices();
+    if (outcome != EdidControllerTool::Outcome::Done) {
+        err(QStringLiteral("linkvex-cli write-edid: %1\n").arg(tool.lastError()));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int RunGetMode(const CliContext& context) {
+    if (!context.mac.isEmpty()) {
+        err(QStringLiteral("linkvex-cli get-mode: input modes are set over a COM port\n"));
+        return kExitUsage;
+    }
+    ConnectionController controller;
+    if (!ConnectDevice(controller, context)) {
+        return kExitFailure;
+    }
+    bool ok = false;
+    const int input = InputIndex(context, controller.devices().current(), &ok);
+    if (!ok) {
+        return kExitUsage;
+    }
+    InputModeTool modes(controller);
+    const int mode = ReadMode(modes, input);
+    controller.disconnectDevices();
+    if (mode < 0) {
+        err(QStringLiteral("linkvex-cli get-mode: the device did not report a mode\n"));
+        return kExitFailure;
+    }
+    out(QStringLiteral("Input %1: mode %2 (%3)\n")
+            .arg(input + 1)
+            .arg(mode)
+            .arg(SourceName(mode, modes.counts())));
+    return kExitOk;
+}
+
+int RunSetMode(const CliContext& context) {
+    if (!context.mac.isEmpty() || context.arguments.size() != 1) {
+        err(QStringLiteral("linkvex-cli set-mode: --input N (internalK|externalK|userK) over "
+                           "--port PATH\n"));
+        return kExitUsage;
+    }
+    const std::optional<ModeButton> source = ParseSource(context.arguments.first());
+    if (!source) {
+        err(QStringLiteral("linkvex-cli set-mode: the source is internalK, externalK or userK "
+                           "(K from 1 to 8)\n"));
+        return kExitUsage;
+    }
+    ConnectionController controller;
+    if (!ConnectDevice(controller, context)) {
+        return kExitFailure;
+    }
+    bool ok = false;
+    const int input = InputIndex(context, controller.devices().current(), &ok);
+    if (!ok) {
+        return kExitUsage;
+    }
+    InputModeTool modes(controller);
+    const int wanted = ModeIndexOf(*source, modes.counts());
+    if (!ButtonOfMode(wanted, modes.counts())) {
+        err(QStringLiteral("linkvex-cli set-mode: the device has no %1\n")
+                .arg(context.arguments.first()));
+        return kExitFailure;
+    }
+    modes.chooseInput(input);
+    modes.press(*source);
+    const int mode = ReadMode(modes, input);
+    controller.disconnectDevices();
+    if (mode != wanted) {
+        err(QStringLiteral("linkvex-cli set-mode: the device reports mode %1, not %2\n")
+                .arg(mode)
+                .arg(wanted));
+        return kExitFailure;
+    }
+    out(QStringLiteral("Input %1: mode %2 (%3)\n")
+            .arg(input + 1)
+            .arg(mode)
+            .arg(SourceName(mode, modes.counts())));
+    return kExitOk;
+}
+
+int RunValidate(const CliContext& context) {
+    if (context.arguments.isEmpty()) {
+        err(QStringLiteral("linkvex-cli validate: name one or more .bin files\n"));
+        return kExitUsage;
+    }
+    int status = kExitOk;
+    for (const QString& file : context.arguments) {
+        const std::optional<EdidImage> image = ReadEdidFile(file);
+        if (!image) {
+            out(QStringLiteral("%1: cannot open\n").arg(file));
+            status = kExitFailure;
+            continue;
+        }
+        const std::uint16_t error = ValidationError(*image);
+        if (error == 0) {
+            out(QStringLiteral("%1: OK\n").arg(file));
+        } else {
+            out(QStringLiteral("%1: %2\n")
+                    .arg(file, QString::fromStdString(std::string(InvalidStatusMessage(error)))));
+            status = kExitFailure;
+        }
+    }
+    return status;
+}
+
+} // namespace lvx::cli

@@ -1,0 +1,184 @@
+#include "edid/EdidControllerTool.h"
+
+#include "connection/ConnectionController.h"
+#include "edid/EdidDecoder.h"
+#include "edid/EdidFile.h"
+#include "edid/EdidFileIO.h"
+#include "edid/EdidTransfer.h"
+#include "edid/EdidValidation.h"
+
+namespace lvx {
+
+EdidControllerTool::EdidControllerTool(ConnectionController& connection, EdidTransfer& transfer,
+                                       QObject* parent)
+    : QObject(parent), connection_(connection), transfer_(transfer) {}
+
+bool EdidControllerTool::connected() const {
+    return connection_.connected() && connection_.devices().count > 0;
+}
+
+NodeCounts EdidControllerTool::counts() const {
+    const DeviceRecord& r = connection_.devices().current();
+    return {r.inputCount, r.outputCount, r.userEdidCount, r.internalEdidCount};
+}
+
+int EdidControllerTool::selectNodeItem(int index) {
+    const int selected = AllListSelectionFor(counts(), index);
+    const std::optional<NodeRef> node = NodeFromAllListIndex(counts(), selected);
+    const QString picture =
+        node && isWritable(node->kind) ? QStringLiteral("OpenColor") : QStringLiteral("OpenGray");
+    if (picture != uploadPicture_) {
+        uploadPicture_ = picture;
+    }
+    emit uploadPictureChanged(uploadPicture_);
+    return selected;
+}
+
+int EdidControllerTool::selectUploadItem(int index) {
+    return UploadListSelectionFor(counts(), index);
+}
+
+void EdidControllerTool::setStatus(const QString& text, bool red) {
+    status_ = text;
+    statusRed_ = red;
+    emit statusChanged(text, red);
+}
+
+void EdidControllerTool::messageWait(int ms) {
+    if (messageWaits) {
+        connection_.session().wait(ms);
+    }
+}
+
+EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& prompt) {
+    if (!connected()) {
+        return Outcome::Nothing;
+    }
+    lastError_.clear();
+    ProtocolSession& session = connection_.session();
+    DebugLog& log = connection_.log();
+    session.disablePolling();
+    connection_.devices().current().nodeSelector = NodeSelector(node);
+    const bool serial = transfer_.serial();
+    if (serial) {
+        session.beginTransfer();
+    }
+
+    Outcome outcome = Outcome::Cancelled;
+    const std::string chosen = prompt.saveFileName(kFilter, DefaultSaveName(node));
+    if (!chosen.empty()) {
+        const QString name = QString::fromStdString(BinSaveName(chosen));
+        EdidFileWriter writer;
+        if (!writer.open(name)) {
+            log.setText("Edid Open Fail.\r\n");
+            lastError_ = QStringLiteral("cannot create %1: %2").arg(name, writer.error());
+            outcome = Outcome::Failed;
+        } else {
+            log.setText("Edid Open OK.\r\n");
+            if (!transfer_.readNode(node)) {
+                // A file of mixed EDIDs is worse than none: keep what the user had.
+                writer.cancel();
+                log.setText("Edid Read Fail.\r\n");
+                setStatus(QStringLiteral("Edid Read Fail."), true);
+                lastError_ = QStringLiteral("the device did not send the whole EDID");
+                outcome = Outcome::Failed;
+            } else if (!writer.write(connection_.deviceEdidImage())) {
+                log.setText("Edid Open Fail.\r\n");
+                setStatus(QStringLiteral("Edid Save Fail."), true);
+                lastError_ = QStringLiteral("cannot write %1: %2").arg(name, writer.error());
+                outcome = Outcome::Failed;
+            } else {
+                setStatus(QStringLiteral("Ok."), false);
+                outcome = Outcome::Done;
+            }
+            messageWait(900);
+            setStatus(QString(), false);
+        }
+    }
+
+    if (serial) {
+        session.endTransfer();
+    }
+    session.enablePolling();
+    return outcome;
+}
+
+EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& prompt) {
+    if (!connected() || !isWritable(node.kind)) {
+        return Outcome::Nothing;
+    }
+    lastError_.clear();
+    ProtocolSession& session = connection_.session();
+    DebugLog& log = connection_.log();
+    connection_.devices().current().nodeSelector = NodeSelector(node);
+    const bool serial = transfer_.serial();
+    if (serial) {
+        session.beginTransfer();
+    }
+
+    Outcome outcome = Outcome::Failed;
+    const std::string chosen = prompt.openFileName(kFilter);
+    if (!chosen.empty()) {
+        uploadPath_ = QString::fromStdString(chosen);
+    }
+    const std::optional<EdidImage> image = ReadEdidFile(QString::fromStdString(chosen));
+    if (image) {
+        log.setText("Edid Open OK.\r\n");
+        setStatus(QString(), false);
+        connection_.deviceEdidImage() = *image;
+        record_.image = *image;
+        if (Validate(record_)) {
+            setStatus(QStringLiteral("Ok."), false);
+            transfer_.writeNode(node, *image);
+            outcome = Outcome::Done;
+            messageWait(1000);
+        } else {
+            const QString message =
+                QString::fromStdString(std::string(InvalidStatusMessage(record_.status)));
+            setStatus(message, true);
+            lastError_ = message;
+            messageWait(1500);
+        }
+        setStatus(QString(), false);
+    } else {
+        log.setText("Edid Open Fail.\r\n");
+        setStatus(QStringLiteral("Upload Edid Canceled."), true);
+        lastError_ = chosen.empty() ? QStringLiteral("Upload Edid Canceled.")
+                                    : QStringLiteral("cannot open %1").arg(uploadPath_);
+        outcome = chosen.empty() ? Outcome::Cancelled : Outcome::Failed;
+        messageWait(1500);
+        setStatus(QString(), false);
+    }
+
+    if (serial) {
+        session.endTransfer();
+    }
+    return outcome;
+}
+
+bool EdidControllerTool::analysisRead(NodeRef node) {
+    if (!connected()) {
+        return false;
+    }
+    ProtocolSession& session = connection_.session();
+    session.disablePolling();
+    if (transfer_.serial()) {
+        session.resetWatchdog();
+    }
+    transfer_.sendRead(node);
+    const int wait =
+        transfer_.serial() ? EdidTransfer::kSerialAnswerWaitMs : EdidTransfer::kNetworkAnswerWaitMs;
+    const bool complete = transfer_.waitForRead(wait);
+    if (!complete || session.hasFlag(FlagEdidBlockError)) {
+        // One repeat, never a third attempt.
+        transfer_.repeatRead(true);
+        transfer_.waitForRead(wait);
+    }
+    session.wait(50);
+    Decode(record_, connection_.deviceEdidImage());
+    session.enablePolling();
+    emit recordDecoded();
+    return true;
+}
+
+} // namespace lvx

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "common/Prompt.h"
+#include "edid/EdidRecord.h"
+#include "edid/NodeList.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace lvx {
+
+class ConnectionController;
+class EdidTransfer;
+
+// The "Save  /  Upload  /  Analysis" group without its widgets: the node lists, the status
+// label, and the three flows, for the COM port and the network alike.
+class EdidControllerTool : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome { Nothing, Cancelled, Done, Failed };
+
+    static constexpr const char* kFilter = "EDID (*.bin)|*.bin";
+
+    EdidControllerTool(ConnectionController& connection, EdidTransfer& transfer,
+                       QObject* parent = nullptr);
+
+    // The device EDID record: its image is the connection's device EDID image.
+    EdidRecord& deviceRecord() { return record_; }
+    NodeCounts counts() const;
+
+    // Selection of the node list and the upload list: a separator gives way to the item
+    // before it. Returns the index to select.
+    int selectNodeItem(int index);
+    int selectUploadItem(int index);
+    QString uploadPicture() const { return uploadPicture_; }
+
+    // Save EDID: reads the node and writes a .bin file. Nothing is written unless all 256
+    // bytes arrived and went to disk whole.
+    Outcome save(NodeRef node, Prompt& prompt);
+    // Open EDID to Upload: reads a .bin file, validates it, writes it to an input or a user
+    // slot. Outputs and internal EDIDs do nothing.
+    Outcome upload(NodeRef node, Prompt& prompt);
+    // The read half of Analysis EDID: the node's EDID into the image, decoded into the
+    // device EDID record. False when no device is connected.
+    bool analysisRead(NodeRef node);
+
+    QString statusText() const { return status_; }
+    bool statusRed() const { return statusRed_; }
+    // The path of the last file chosen for upload (the hidden Edit_Edid_Path).
+    QString uploadPath() const { return uploadPath_; }
+    // What went wrong in the last flow, for the command line.
+    QString lastError() const { return lastError_; }
+
+    // Waits that only keep a message on the screen; the command line does without them.
+    bool messageWaits = true;
+
+signals:
+    void statusChanged(const QString& text, bool red);
+    void uploadPictureChanged(const QString& picture);
+    void recordDecoded();
+
+private:
+    void setStatus(const QString& text, bool red);
+    void messageWait(int ms);
+    bool connected() const;
+
+    ConnectionController& connection_;
+    EdidTransfer& transfer_;
+    EdidRecord record_;
+    QString status_;
+    bool statusRed_ = false;
+    QString uploadPicture_ = QStringLiteral("OpenColor");
+    QString uploadPath_;
+    QString lastError_;
+};
+
+} // namespace lvx

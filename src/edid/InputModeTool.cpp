@@ -1,0 +1,135 @@
+#include "edid/InputModeTool.h"
+
+#include "connection/ConnectionController.h"
+
+namespace lvx {
+
+InputModeTool::InputModeTool(ConnectionController& connection, QObject* parent)
+    : QObject(parent), connection_(connection) {
+    connection_.session().setHandler(CmdRxEdMd,
+                                     [this](std::string_view answer) { handleAnswer(answer); });
+}
+
+InputModeTool::~InputModeTool() {
+    connection_.session().setHandler(CmdRxEdMd, nullptr);
+}
+
+ModeCounts InputModeTool::counts() const {
+    const DeviceRecord& r = connection_.devices().current();
+    return {r.internalEdidCount, r.outputCount, r.userEdidCount};
+}
+
+bool InputModeTool::modeSelectFlag() const {
+    return connection_.devices().current().inputNodes[0].modeSelectFlag();
+}
+
+int InputModeTool::currentMode() const {
+    return connection_.devices().current().inputNodes[0].edidMode();
+}
+
+void InputModeTool::setCurrentMode(int mode) {
+    connection_.devices().current().inputNodes[0].edidMode() = static_cast<std::uint8_t>(mode);
+}
+
+InputModeTool::ButtonState& InputModeTool::state(ModeButton which) {
+    return buttons_[static_cast<std::size_t>(which.column)]
+                   [static_cast<std::size_t>(which.number - 1)];
+}
+
+InputModeTool::ButtonState InputModeTool::button(ModeButton which) const {
+    if (which.number < 1 || which.number > kModeButtonsPerColumn) {
+        return {};
+    }
+    return buttons_[static_cast<std::size_t>(which.column)]
+                   [static_cast<std::size_t>(which.number - 1)];
+}
+
+void InputModeTool::press(ModeButton which) {
+    if (which.number < 1 || which.number > kModeButtonsPerColumn) {
+        return;
+    }
+    // The pressed button is checked at once; the device's next report corrects it.
+    for (auto& column : buttons_) {
+        for (ButtonState& b : column) {
+            b.checked = false;
+        }
+    }
+    state(which).checked = true;
+    emit buttonsChanged();
+
+    const int mode = ModeIndexOf(which, counts());
+    ProtocolSession& session = connection_.session();
+    session.sendNodeSelect(static_cast<std::uint32_t>(input_));
+    session.sendSet(CmdRxEdMd, {static_cast<std::uint8_t>(mode)});
+    session.resetWatchdog();
+    if (which.column == ModeColumn::External) {
+        // The next report is applied whatever it says.
+        setCurrentMode(255);
+    }
+}
+
+void InputModeTool::chooseInput(int index) {
+    input_ = index < 0 ? 0 : index;
+    ProtocolSession& session = connection_.session();
+    session.sendNodeSelect(static_cast<std::uint32_t>(input_));
+    session.SendCommand(ModeGet, CmdRxEdMd);
+}
+
+bool InputModeTool::handleAnswer(std::string_view answer) {
+    const std::optional<int> mode = ParseModeAnswer(answer);
+    if (!mode) {
+        return false;
+    }
+    lastReported_ = *mode;
+    apply(*mode);
+    emit modeReported(*mode);
+    return true;
+}
+
+void InputModeTool::apply(int mode) {
+    const int current = currentMode();
+    if (mode != 254 && mode == current) {
+        return;
+    }
+    const ModeCounts c = counts();
+    if (!modeSelectFlag() && current < c.total()) {
+        if (const std::optional<ModeButton> old = ButtonOfMode(current, c)) {
+            state(*old).enabled = false;
+        }
+    }
+    if (const std::optional<ModeButton> now = ButtonOfMode(mode, c)) {
+        for (auto& column : buttons_) {
+            for (ButtonState& b : column) {
+                b.checked = false;
+            }
+        }
+        state(*now).enabled = true;
+        state(*now).checked = true;
+    }
+    setCurrentMode(mode);
+    emit buttonsChanged();
+}
+
+void InputModeTool::enableForConnect(const ModeButtonRange& range) {
+    const int limits[3] = {range.internal, range.external, range.user};
+    for (int column = 0; column < 3; ++column) {
+        for (int k = 1; k <= kModeButtonsPerColumn; ++k) {
+            if (k <= limits[column]) {
+                buttons_[static_cast<std::size_t>(column)][static_cast<std::size_t>(k - 1)]
+                    .enabled = true;
+            }
+        }
+    }
+    emit buttonsChanged();
+}
+
+void InputModeTool::disableAll() {
+    for (auto& column : buttons_) {
+        for (ButtonState& b : column) {
+            b.enabled = false;
+        }
+    }
+    emit buttonsChanged();
+}
+
+} // namespace lvx

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "edid/InputModes.h"
+
+#include <QObject>
+
+#include <array>
+#include <string_view>
+
+namespace lvx {
+
+class ConnectionController;
+struct ModeButtonRange;
+
+// The "Mode Select" group without its widgets: which source feeds the chosen input's EDID.
+// A press sets the mode on the device; the device's reports (the answer to GET RXEDMD, also
+// polled every 2.5 s) move the check mark, and with display-only buttons the enabled one.
+class InputModeTool : public QObject {
+    Q_OBJECT
+public:
+    struct ButtonState {
+        bool enabled = false;
+        bool checked = false;
+    };
+
+    explicit InputModeTool(ConnectionController& connection, QObject* parent = nullptr);
+    ~InputModeTool() override;
+
+    ButtonState button(ModeButton which) const;
+    ModeCounts counts() const;
+
+    // Set mode: a press on a source button.
+    void press(ModeButton which);
+    // Read mode: the input chooser changed.
+    void chooseInput(int index);
+    int input() const { return input_; }
+
+    // An RXEDMD answer; false when it reports nothing.
+    bool handleAnswer(std::string_view answer);
+    // Apply reported mode.
+    void apply(int mode);
+    int currentMode() const;
+    int lastReported() const { return lastReported_; }
+
+    // Connect enables the buttons up to the device's counts when it lets them be pressed;
+    // Disconnect disables them again.
+    void enableForConnect(const ModeButtonRange& range);
+    void disableAll();
+
+signals:
+    void buttonsChanged();
+    void modeReported(int mode);
+
+private:
+    ButtonState& state(ModeButton which);
+    void setCurrentMode(int mode);
+    bool modeSelectFlag() const;
+
+    ConnectionController& connection_;
+    std::array<std::array<ButtonState, kModeButtonsPerColumn>, 3> buttons_{};
+    int input_ = 0;
+    int lastReported_ = -1;
+};
+
+} // namespace lvx
