@@ -15,6 +15,12 @@ EdidTransfer::EdidTransfer(ConnectionController& connection, QObject* parent)
             static_cast<std::uint16_t>(command),
             [this, command](std::string_view answer) { onBlock(command, answer); });
     }
+    connect(&connection_.session(), &ProtocolSession::answerRejected, this,
+            [this](std::uint32_t command) {
+                if (command >= CmdNdEd0A && command <= CmdNdEd1B) {
+                    failed_[command - CmdNdEd0A] = true;
+                }
+            });
 }
 
 void EdidTransfer::watchNetwork() {
@@ -49,6 +55,7 @@ void EdidTransfer::onBlock(int command, std::string_view answer) {
 void EdidTransfer::sendRead(NodeRef node) {
     node_ = node;
     blocks_ = {};
+    failed_ = {};
     networkReply_ = false;
     watchNetwork();
     const std::uint16_t selector = NodeSelector(node);
@@ -78,9 +85,20 @@ bool EdidTransfer::complete() const {
 }
 
 bool EdidTransfer::waitForRead(int timeoutMs) {
+    auto settled = [this] {
+        if (!serial()) {
+            return networkReply_;
+        }
+        for (std::size_t i = 0; i < blocks_.size(); ++i) {
+            if (!blocks_[i] && !failed_[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
     QElapsedTimer clock;
     clock.start();
-    while (!complete() && clock.elapsed() < timeoutMs) {
+    while (!settled() && clock.elapsed() < timeoutMs) {
         connection_.session().wait(5);
     }
     return complete();
@@ -102,6 +120,7 @@ void EdidTransfer::repeatRead(bool allBlocks) {
         const std::size_t block = static_cast<std::size_t>(command - CmdNdEd0A);
         if (allBlocks || !blocks_[block]) {
             blocks_[block] = false;
+            failed_[block] = false;
             session.SendCommand(ModeGet, static_cast<std::uint16_t>(command));
         }
     }

@@ -30,7 +30,8 @@ public:
     // Sends the read: ND_SEL and GET ND_ED0A..ND_ED1B, or the read datagram. Returns after the
     // commands' own pacing; answers keep arriving afterwards.
     void sendRead(NodeRef node);
-    // Waits until every answer of the last read arrived, at most the given time.
+    // Waits until every answer of the last read arrived or failed its check, at most the
+    // given time; true when all arrived.
     bool waitForRead(int timeoutMs);
     // Sends the read again for what is missing or failed its CRC, after a wake-up.
     void repeatRead(bool allBlocks);
@@ -52,6 +53,7 @@ private:
     ConnectionController& connection_;
     NodeRef node_;
     std::array<bool, 4> blocks_{};
+    std::array<bool, 4> failed_{}; // answered with a bad CRC
     bool networkReply_ = false;
     const QObject* watched_ = nullptr;
 };

@@ -241,8 +241,8 @@ void ProtocolSession::receiveStep() {
         const std::string bytes = link_->read(static_cast<std::size_t>(waiting));
         if (!bytes.empty()) {
             log_.addLine(bytes);
-            const std::size_t room = kReceiveBufferSize - std::min<std::size_t>(state_.count,
-                                                                                kReceiveBufferSize);
+            const std::size_t room =
+                kReceiveBufferSize - std::min<std::size_t>(state_.count, kReceiveBufferSize);
             const std::size_t kept = std::min(room, bytes.size());
             std::memcpy(state_.buffer.data() + state_.count, bytes.data(), kept);
             state_.count = static_cast<std::uint32_t>(
@@ -270,6 +270,7 @@ void ProtocolSession::ResponseHandler() {
             return;
         }
         log_.addLine("\r\nCRC Err! [Cmd=" + std::to_string(command) + "]");
+        emit answerRejected(command);
         if (hasFlag(FlagRetry)) {
             state_.count = 0;
             enablePolling();

@@ -75,8 +75,7 @@ public:
                      const std::uint8_t* data = nullptr);
     void sendGet(std::uint16_t command) { SendCommand(ModeGet, command); }
     void sendSet(std::uint16_t command, const std::vector<std::uint8_t>& payload) {
-        SendCommand(ModeSet, command, static_cast<std::uint16_t>(payload.size()),
-                    payload.data());
+        SendCommand(ModeSet, command, static_cast<std::uint16_t>(payload.size()), payload.data());
     }
     void sendNodeSelect(std::uint32_t selector);
 
@@ -128,6 +127,8 @@ signals:
     void nodeDescribed();
     // Every frame written, as one text (for traces and tests).
     void frameSent(std::uint8_t mode, std::uint16_t command, const std::string& frame);
+    // An answer to this command failed its CRC check.
+    void answerRejected(std::uint32_t command);
 
 private:
     void write(std::string_view bytes);

@@ -5,6 +5,7 @@
 #include "devsim/net/NetDeviceSim.h"
 #include "devsim/net/NetSimOptions.h"
 #include "devsim/serial/SerialDeviceSim.h"
+#include "protocol/CommandTable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -45,7 +46,9 @@ bool LoadConfigFile(const QString& path, QJsonObject& config, QString& error) {
     return true;
 }
 
-void OnSignal(int) { QCoreApplication::quit(); }
+void OnSignal(int) {
+    QCoreApplication::quit();
+}
 
 struct SerialOptions {
     QCommandLineOption noSerial{QStringLiteral("no-serial"),
@@ -66,6 +69,18 @@ struct SerialOptions {
     QCommandLineOption corrupt{QStringLiteral("corrupt-crc"),
                                QStringLiteral("Send answer N with a wrong CRC (repeatable)."),
                                QStringLiteral("n")};
+    QCommandLineOption corruptAnswer{
+        QStringLiteral("corrupt-answer"),
+        QStringLiteral("Send the Nth answer to a command with a wrong CRC, e.g. ND_ED0A:1 "
+                       "(repeatable; N is 1 when left out)."),
+        QStringLiteral("name[:n]")};
+    QCommandLineOption mute{QStringLiteral("mute"),
+                            QStringLiteral("Never answer this command, e.g. ND_ED0B (repeatable)."),
+                            QStringLiteral("name")};
+    QCommandLineOption inputNode{QStringLiteral("input-node"),
+                                 QStringLiteral("Node descriptor fields 1-8 of every input, "
+                                                "comma separated (default 1,0,0,T,T,F,T,F)."),
+                                 QStringLiteral("fields")};
     QCommandLineOption drop{QStringLiteral("drop"),
                             QStringLiteral("Do not send answer N (repeatable)."),
                             QStringLiteral("n")};
@@ -86,9 +101,8 @@ struct SerialOptions {
                            QStringLiteral("file")};
 
     void addTo(QCommandLineParser& parser) const {
-        parser.addOptions(
-            {noSerial, isp, model, product, counts, edid, corrupt, drop, split, splitDelay,
-             silentAfter, silent, log});
+        parser.addOptions({noSerial, isp, model, product, counts, edid, corrupt, corruptAnswer,
+                           mute, inputNode, drop, split, splitDelay, silentAfter, silent, log});
     }
 
     // The options shape the first serial device.
@@ -105,8 +119,8 @@ struct SerialOptions {
         }
         if (parser.isSet(counts)) {
             const QStringList c = parser.value(counts).split(QLatin1Char(','));
-            int* fields[] = {&profile.inputs, &profile.outputs, &profile.users,
-                             &profile.internals, &profile.channels};
+            int* fields[] = {&profile.inputs, &profile.outputs, &profile.users, &profile.internals,
+                             &profile.channels};
             for (int k = 0; k < c.size() && k < 5; ++k) {
                 *fields[k] = c[k].toInt();
             }
@@ -129,6 +143,26 @@ struct SerialOptions {
         }
         for (const QString& n : parser.values(corrupt)) {
             profile.corruptCrc.insert(n.toInt());
+        }
+        for (const QString& spec : parser.values(corruptAnswer)) {
+            const QStringList parts = spec.split(QLatin1Char(':'));
+            const int command = lvx::CommandByName(parts[0].toStdString());
+            if (command < 0) {
+                error = QStringLiteral("bad --corrupt-answer %1").arg(spec);
+                return false;
+            }
+            profile.corruptCommand[command].insert(parts.size() > 1 ? parts[1].toInt() : 1);
+        }
+        for (const QString& name : parser.values(mute)) {
+            const int command = lvx::CommandByName(name.toStdString());
+            if (command < 0) {
+                error = QStringLiteral("bad --mute %1").arg(name);
+                return false;
+            }
+            profile.muted.insert(command);
+        }
+        if (parser.isSet(inputNode)) {
+            profile.inputNodeFields = parser.value(inputNode).split(QLatin1Char(','));
         }
         for (const QString& n : parser.values(drop)) {
             profile.drop.insert(n.toInt());
@@ -187,8 +221,9 @@ int main(int argc, char** argv) {
                              parser.isSet(QStringLiteral("net-real")) ||
                              parser.isSet(QStringLiteral("net-devices"));
     lvx::NetSimConfig netConfig;
-    if (wantNetwork && !lvx::NetSimConfigFromOptions(parser, config.value(QStringLiteral("network")),
-                                                     baseDir, netConfig, error)) {
+    if (wantNetwork &&
+        !lvx::NetSimConfigFromOptions(parser, config.value(QStringLiteral("network")), baseDir,
+                                      netConfig, error)) {
         return Fail(error);
     }
 
@@ -233,8 +268,7 @@ int main(int argc, char** argv) {
         }
         if (parser.isSet(serialOptions.log)) {
             const QString base = parser.value(serialOptions.log);
-            device->setLogFile(i == 0 ? base
-                                      : base + QLatin1Char('.') + QString::number(int(i)));
+            device->setLogFile(i == 0 ? base : base + QLatin1Char('.') + QString::number(int(i)));
         }
         std::printf("%s\n", qPrintable(device->path()));
         serialDevices.push_back(std::move(device));

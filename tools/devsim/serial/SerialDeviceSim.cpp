@@ -17,7 +17,9 @@ namespace lvx::sim {
 
 namespace {
 
-QByteArray hexOf(const QByteArray& bytes) { return bytes.toHex().toUpper(); }
+QByteArray hexOf(const QByteArray& bytes) {
+    return bytes.toHex().toUpper();
+}
 
 QByteArray printable(const QByteArray& bytes) {
     QByteArray out;
@@ -59,7 +61,8 @@ bool SerialDeviceSim::start(QString* error) {
     char name[256] = {};
     if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
         if (error) {
-            *error = QStringLiteral("openpty failed: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+            *error =
+                QStringLiteral("openpty failed: %1").arg(QString::fromLocal8Bit(strerror(errno)));
         }
         return false;
     }
@@ -84,8 +87,8 @@ void SerialDeviceSim::log(const char* direction, const QByteArray& bytes) {
     if (!logFile_.isOpen()) {
         return;
     }
-    logFile_.write(QByteArray::number(clock_.elapsed()) + ' ' + direction + ' ' +
-                   printable(bytes) + '\n');
+    logFile_.write(QByteArray::number(clock_.elapsed()) + ' ' + direction + ' ' + printable(bytes) +
+                   '\n');
 }
 
 void SerialDeviceSim::onReadable() {
@@ -143,13 +146,17 @@ void SerialDeviceSim::handleLine(const QByteArray& raw) {
     }
     const QByteArray payloadHex = tail.left(tail.size() - 4);
     const QByteArray crc = tail.right(4);
-    if (QByteArray::fromStdString(Hex4(Crc16(
-            kCrcInit, std::string_view(payloadHex.constData(), payloadHex.size()))))
-        != crc) {
+    if (QByteArray::fromStdString(Hex4(
+            Crc16(kCrcInit, std::string_view(payloadHex.constData(), payloadHex.size())))) != crc) {
         log("ERR", "bad request CRC");
         return;
     }
     const QByteArray payload = QByteArray::fromHex(payloadHex);
+    command_ = command;
+    if (profile_.muted.contains(command)) {
+        log("MUTE", words[1]);
+        return;
+    }
     const auto byteAt = [&](int i) {
         return i < payload.size() ? static_cast<unsigned char>(payload[i]) : 0;
     };
@@ -285,9 +292,13 @@ QByteArray SerialDeviceSim::edidOf(std::uint32_t selector) const {
 }
 
 void SerialDeviceSim::answer(const QByteArray& body) {
-    const std::string crc =
-        Hex4(Crc16(kCrcInit, std::string_view(body.constData(), body.size())));
-    answerRaw(body + QByteArray::fromStdString(crc) + '\n', true);
+    const std::string crc = Hex4(Crc16(kCrcInit, std::string_view(body.constData(), body.size())));
+    QByteArray bytes = body + QByteArray::fromStdString(crc) + '\n';
+    const int occurrence = ++commandAnswers_[command_];
+    if (profile_.corruptCommand.value(command_).contains(occurrence)) {
+        bytes[bytes.size() - 2] = bytes[bytes.size() - 2] == '0' ? '1' : '0';
+    }
+    answerRaw(bytes, true);
 }
 
 void SerialDeviceSim::answerRaw(QByteArray bytes, bool countsAsAnswer) {

@@ -35,6 +35,8 @@ private:
     void onReadable();
     void handleLine(const QByteArray& line);
     void answer(const QByteArray& body);
+    int command_ = -1; // the command being answered
+    QMap<int, int> commandAnswers_;
     void answerRaw(QByteArray bytes, bool countsAsAnswer);
     void sendNow(const QByteArray& bytes);
     void log(const char* direction, const QByteArray& bytes);

@@ -43,13 +43,16 @@ struct SerialProfile {
     QString ispModel = QStringLiteral("QX-AD200");
 
     // Faults, by answer number counted from 1 over every answer the device sends.
-    QSet<int> corruptCrc;  // answers sent with a wrong CRC
-    QSet<int> drop;        // answers not sent at all
-    int silentAfter = -1;  // no answers after this many (-1: never silent)
-    bool silent = false;   // never answers (a port with nothing behind it)
-    int splitBytes = 0;    // send answers in pieces of this many bytes (0: whole)
-    int splitDelayMs = 15; // pause between pieces
-    int answerDelayMs = 0; // pause before each answer
+    QSet<int> corruptCrc; // answers sent with a wrong CRC
+    // Per command number: which of its answers (counted from 1) go out with a wrong CRC.
+    QMap<int, QSet<int>> corruptCommand;
+    QSet<int> muted;               // commands never answered
+    QSet<int> drop;                // answers not sent at all
+    int silentAfter = -1;          // no answers after this many (-1: never silent)
+    bool silent = false;           // never answers (a port with nothing behind it)
+    int splitBytes = 0;            // send answers in pieces of this many bytes (0: whole)
+    int splitDelayMs = 15;         // pause between pieces
+    int answerDelayMs = 0;         // pause before each answer
     QByteArray floodAfterEntrance; // extra bytes sent right after the ENTRANCE answer
 
     QString name = QStringLiteral("serial");
