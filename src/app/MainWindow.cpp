@@ -62,9 +62,9 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     controller_ = new ConnectionController(this);
     controller_->setObjectName(QStringLiteral("Connection"));
     controller_->givenPorts = options.ports;
-    transfer_ = new EdidTransfer(*controller_, this);
-    edidTool_ = new EdidControllerTool(*controller_, *transfer_, this);
-    modeTool_ = new InputModeTool(*controller_, this);
+    transfer_ = std::make_unique<EdidTransfer>(*controller_);
+    edidTool_ = std::make_unique<EdidControllerTool>(*controller_, *transfer_);
+    modeTool_ = std::make_unique<InputModeTool>(*controller_);
 
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
@@ -128,7 +128,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     commander_->setTabShown(commander_->analyzerTab(), false);
     commander_->setTabShown(commander_->creatorTab(), true);
     edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
-    edid->bind(edidTool_, modeTool_, prompt_);
+    edid->bind(edidTool_.get(), modeTool_.get(), prompt_);
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
     connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);

@@ -84,9 +84,10 @@ private:
     std::unique_ptr<Prompt> ownPrompt_;
     Prompt* prompt_;
     ConnectionController* controller_;
-    EdidTransfer* transfer_;
-    EdidControllerTool* edidTool_;
-    InputModeTool* modeTool_;
+    // The tools work on the connection: they go before it (members before children).
+    std::unique_ptr<EdidTransfer> transfer_;
+    std::unique_ptr<EdidControllerTool> edidTool_;
+    std::unique_ptr<InputModeTool> modeTool_;
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;

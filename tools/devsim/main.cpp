@@ -16,6 +16,7 @@
 #include <QJsonObject>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -188,6 +189,8 @@ struct SerialOptions {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("linkvex-devsim"));
+    // A test that dies must not leave its devices answering the next test's probes.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGINT, OnSignal);
 

@@ -26,7 +26,6 @@ const std::string kNode = Answer("1\x0C" "0\x0C" "0\x0CT\x0CT\x0C" "F\x0CT\x0C" 
 class SessionTest : public ::testing::Test {
 protected:
     SessionTest() : session(devices, log) {
-        lvx::test::EnsureApplication();
         session.setLink(&link);
         session.setDelay([this](int ms) {
             waits.push_back(ms);
@@ -52,6 +51,10 @@ protected:
         });
     }
 
+    // The event loop exists before the session's timers do.
+    struct App {
+        App() { lvx::test::EnsureApplication(); }
+    } app;
     DeviceTable devices;
     DebugLog log;
     FakeByteLink link;
