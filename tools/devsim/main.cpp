@@ -126,16 +126,16 @@ struct SerialOptions {
                 *fields[k] = c[k].toInt();
             }
         }
-        for (const QString& spec : parser.values(edid)) {
-            const int eq = spec.indexOf(QLatin1Char('='));
+        for (const QString& entry : parser.values(edid)) {
+            const int eq = entry.indexOf(QLatin1Char('='));
             std::uint32_t selector = 0;
-            if (eq < 0 || !lvx::sim::NodeSelectorFromName(spec.left(eq), selector)) {
-                error = QStringLiteral("bad --edid %1").arg(spec);
+            if (eq < 0 || !lvx::sim::NodeSelectorFromName(entry.left(eq), selector)) {
+                error = QStringLiteral("bad --edid %1").arg(entry);
                 return false;
             }
-            QFile file(spec.mid(eq + 1));
+            QFile file(entry.mid(eq + 1));
             if (!file.open(QIODevice::ReadOnly)) {
-                error = QStringLiteral("cannot read %1").arg(spec.mid(eq + 1));
+                error = QStringLiteral("cannot read %1").arg(entry.mid(eq + 1));
                 return false;
             }
             QByteArray bytes = file.read(256);
@@ -145,11 +145,11 @@ struct SerialOptions {
         for (const QString& n : parser.values(corrupt)) {
             profile.corruptCrc.insert(n.toInt());
         }
-        for (const QString& spec : parser.values(corruptAnswer)) {
-            const QStringList parts = spec.split(QLatin1Char(':'));
+        for (const QString& entry : parser.values(corruptAnswer)) {
+            const QStringList parts = entry.split(QLatin1Char(':'));
             const int command = lvx::CommandByName(parts[0].toStdString());
             if (command < 0) {
-                error = QStringLiteral("bad --corrupt-answer %1").arg(spec);
+                error = QStringLiteral("bad --corrupt-answer %1").arg(entry);
                 return false;
             }
             profile.corruptCommand[command].insert(parts.size() > 1 ? parts[1].toInt() : 1);
