@@ -1,4 +1,5 @@
 #include "edid/NodeList.h"
+#include "protocol/Descriptor.h"
 
 #include <gtest/gtest.h>
 
@@ -117,4 +118,24 @@ TEST(edidNodeList, SelectorsAndNetworkItems) {
     EXPECT_EQ(NetworkItems(NodeKind::User).writeItem, 1);
     EXPECT_FALSE(NetworkItems(NodeKind::Output).writeItem);
     EXPECT_FALSE(isWritable(NodeKind::Internal));
+}
+
+// The lists the device descriptor fills and the lists the flows map back to nodes must
+// stay the same lists.
+TEST(edidNodeList, AgreesWithTheListsTheDescriptorFills) {
+    for (int in : {0, 1, 2, 9}) {
+        for (int out : {0, 1, 3}) {
+            for (int user : {0, 4}) {
+                for (int internal : {0, 8}) {
+                    const lvx::NodeCounts c{
+                        static_cast<std::uint8_t>(in), static_cast<std::uint8_t>(out),
+                        static_cast<std::uint8_t>(user), static_cast<std::uint8_t>(internal)};
+                    const lvx::EdidSelectionLists lists =
+                        lvx::BuildEdidSelectionLists(in, out, user, internal);
+                    EXPECT_EQ(lvx::AllNodeListItems(c), lists.all);
+                    EXPECT_EQ(lvx::UploadListItems(c), lists.upload);
+                }
+            }
+        }
+    }
 }
