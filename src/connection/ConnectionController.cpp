@@ -45,12 +45,6 @@ void ConnectionController::setBusy(bool on) {
     }
 }
 
-void ConnectionController::runFlow(const std::function<void()>& flow) {
-    setBusy(true);
-    flow();
-    setBusy(false);
-}
-
 bool ConnectionController::openNetwork(const EndpointConfig& config, QString* error) {
     auto link = std::make_unique<NetworkLink>(devices_, deviceEdid_, config);
     if (!link->open()) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/DebugLog.h"
-#include "connection/DeviceRows.h"
 #include "common/EdidImage.h"
+#include "connection/DeviceRows.h"
 #include "links/NetworkLink.h"
 #include "links/SerialLink.h"
 #include "protocol/Descriptor.h"
@@ -104,8 +104,8 @@ public:
     const SelectionView& selection() const { return selection_; }
     const QStringList& ports() const { return ports_; }
 
-    // Runs a device flow: marks the controller busy so that no second flow starts meanwhile.
-    void runFlow(const std::function<void()>& flow);
+    // Marks a device flow as running (see FlowGuard), so that no second one starts meanwhile.
+    void setBusy(bool on);
 
 signals:
     void rowsChanged();
@@ -118,7 +118,6 @@ signals:
 
 private:
     bool searchPort(const QString& port);
-    void setBusy(bool on);
     SerialLink* linkForRow(int row);
 
     void networkDeviceAdded(int index, const QStringList& row);
@@ -140,6 +139,20 @@ private:
     SelectionView selection_;
     QStringList ports_;
     int busy_ = 0;
+};
+
+// Holds the controller busy for as long as a device flow runs.
+class FlowGuard {
+public:
+    explicit FlowGuard(ConnectionController& controller) : controller_(controller) {
+        controller_.setBusy(true);
+    }
+    ~FlowGuard() { controller_.setBusy(false); }
+    FlowGuard(const FlowGuard&) = delete;
+    FlowGuard& operator=(const FlowGuard&) = delete;
+
+private:
+    ConnectionController& controller_;
 };
 
 // Mode Select group layout for a device's counts: visible buttons per column (at most 8),

@@ -51,9 +51,10 @@ void EdidControllerTool::messageWait(int ms) {
 }
 
 EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& prompt) {
-    if (!connected()) {
+    if (!connected() || connection_.busy()) {
         return Outcome::Nothing;
     }
+    const FlowGuard flow(connection_);
     lastError_.clear();
     ProtocolSession& session = connection_.session();
     DebugLog& log = connection_.log();
@@ -104,9 +105,10 @@ EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& promp
 }
 
 EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& prompt) {
-    if (!connected() || !isWritable(node.kind)) {
+    if (!connected() || connection_.busy() || !isWritable(node.kind)) {
         return Outcome::Nothing;
     }
+    const FlowGuard flow(connection_);
     lastError_.clear();
     ProtocolSession& session = connection_.session();
     DebugLog& log = connection_.log();
@@ -157,9 +159,10 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
 }
 
 bool EdidControllerTool::analysisRead(NodeRef node) {
-    if (!connected()) {
+    if (!connected() || connection_.busy()) {
         return false;
     }
+    const FlowGuard flow(connection_);
     ProtocolSession& session = connection_.session();
     session.disablePolling();
     if (transfer_.serial()) {

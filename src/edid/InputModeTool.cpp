@@ -45,9 +45,10 @@ InputModeTool::ButtonState InputModeTool::button(ModeButton which) const {
 }
 
 void InputModeTool::press(ModeButton which) {
-    if (which.number < 1 || which.number > kModeButtonsPerColumn) {
+    if (which.number < 1 || which.number > kModeButtonsPerColumn || connection_.busy()) {
         return;
     }
+    const FlowGuard flow(connection_);
     // The pressed button is checked at once; the device's next report corrects it.
     for (auto& column : buttons_) {
         for (ButtonState& b : column) {
@@ -70,6 +71,10 @@ void InputModeTool::press(ModeButton which) {
 
 void InputModeTool::chooseInput(int index) {
     input_ = index < 0 ? 0 : index;
+    if (connection_.busy()) {
+        return;
+    }
+    const FlowGuard flow(connection_);
     ProtocolSession& session = connection_.session();
     session.sendNodeSelect(static_cast<std::uint32_t>(input_));
     session.SendCommand(ModeGet, CmdRxEdMd);

@@ -279,3 +279,34 @@ TEST(NetworkTransfer, ReadAndWriteNodesByDatagram) {
     EXPECT_EQ(tool.save({NodeKind::Output, 0}, prompt), EdidControllerTool::Outcome::Failed);
     EXPECT_FALSE(QFile::exists(dir.filePath("gone.bin")));
 }
+
+namespace {
+// A save dialog during which the user presses another button of the tab.
+class ImpatientPrompt : public RecordingPrompt {
+public:
+    std::function<void()> whileOpen;
+    std::string saveFileName(const std::string& filter, const std::string& proposed) override {
+        if (whileOpen) {
+            whileOpen();
+        }
+        return RecordingPrompt::saveFileName(filter, proposed);
+    }
+};
+} // namespace
+
+TEST_F(SerialTransfer, NoSecondFlowStartsWhileOneRuns) {
+    connect();
+    ImpatientPrompt impatient;
+    bool busy = false;
+    bool secondStarted = true;
+    impatient.whileOpen = [&] {
+        busy = controller->busy();
+        secondStarted = tool->analysisRead({NodeKind::Output, 0});
+    };
+    EXPECT_EQ(tool->save({NodeKind::Input, 0}, impatient), EdidControllerTool::Outcome::Cancelled);
+    EXPECT_TRUE(busy);
+    EXPECT_FALSE(secondStarted);
+    EXPECT_FALSE(controller->busy());
+    EXPECT_EQ(requestsSinceConnect(),
+              (QStringList{Frame("SET", "SYS_STM"), Frame("SET", "SYS_CTM")}));
+}
