@@ -12,6 +12,7 @@
 #include "app/SystemTab.h"
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
+#include "creator/HexTableModel.h"
 #include "links/UdpEndpoints.h"
 
 #include <QApplication>
@@ -63,7 +64,8 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
     commander_ = std::make_unique<CommanderWindow>();
-    hexTable_ = std::make_unique<HexTableWindow>();
+    hexModel_ = new HexTableModel(this);
+    hexTable_ = std::make_unique<HexTableWindow>(*hexModel_);
 
     central_ = new QWidget(this);
     setCentralWidget(central_);
