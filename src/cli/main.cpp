@@ -1,4 +1,5 @@
 // linkvex-cli: the program's flows from the command line, without windows.
+#include "cli/AnalyzeCommand.h"
 #include "cli/CliContext.h"
 
 #include <QCommandLineParser>
@@ -17,6 +18,7 @@ Commands:
   ports                       the serial ports a Search goes through
   search                      find the devices on the COM ports and the network
   info --mac MAC              find a network device, open it and print its record
+  analyze FILE... [--json]    decode .bin files and print what the analyzer shows
 
 Options:
   --port PATH                 search exactly this port (repeatable, in order)
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("ports"), RunPorts},
         {QStringLiteral("search"), RunSearch},
         {QStringLiteral("info"), RunInfo},
+        {QStringLiteral("analyze"), RunAnalyze},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {
