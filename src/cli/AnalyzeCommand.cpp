@@ -94,6 +94,17 @@ public:
         text.push_back(']');
     }
 
+    // A key and its value: a number, a list (of lists) of numbers, or Latin-1 text.
+    template <typename T>
+    void field(std::string_view name, const T& value) {
+        key(name);
+        if constexpr (std::is_convertible_v<T, std::string_view>) {
+            string(value);
+        } else {
+            element(value);
+        }
+    }
+
     void flush() {
         std::fwrite(text.data(), 1, text.size(), stdout);
         text.clear();
@@ -134,90 +145,49 @@ const std::string& FactText(const AnalyzerReport& report, std::string_view label
 
 void WriteDecoded(Writer& w, const EdidRecord& r) {
     w.raw("{");
-    w.key("manufacturer");
-    w.string(FieldText(r.manufacturer));
-    w.key("monitorName");
-    w.string(FieldText(r.monitorName));
-    w.key("monitorNameOffset");
-    w.number(r.monitorNameOffset);
-    w.key("productCode");
-    w.number(r.productCode);
-    w.key("serialNumber");
-    w.number(r.serialNumber);
-    w.key("week");
-    w.number(r.week);
-    w.key("year");
-    w.number(r.year);
-    w.key("establishedTimings");
-    w.number(r.establishedTimings);
-    w.key("standardTimings");
-    w.list(r.standardTimings);
-    w.key("baseTiming");
+    w.field("manufacturer", FieldText(r.manufacturer));
+    w.field("monitorName", FieldText(r.monitorName));
+    w.field("monitorNameOffset", r.monitorNameOffset);
+    w.field("productCode", r.productCode);
+    w.field("serialNumber", r.serialNumber);
+    w.field("week", r.week);
+    w.field("year", r.year);
+    w.field("establishedTimings", r.establishedTimings);
+    w.field("standardTimings", r.standardTimings);
     DetailedTiming baseTiming{};
     std::copy_n(r.baseTimings.begin(), baseTiming.size(), baseTiming.begin());
-    w.list(baseTiming);
-    w.key("extensionTimings");
-    w.list(r.extensionTimings);
-    w.key("basePresetIndex");
-    w.number(r.basePresetIndex);
-    w.key("extensionPresetIndex");
-    w.number(r.extensionPresetIndex);
-    w.key("timingExtra");
-    w.list(r.timingExtra);
-    w.key("horizontalBorder");
-    w.list(r.horizontalBorder);
-    w.key("verticalBorder");
-    w.list(r.verticalBorder);
-    w.key("rangeLimitOffset");
-    w.number(r.rangeLimitOffset);
-    w.key("rangeLimitClock");
-    w.number(r.rangeLimitClock);
-    w.key("extensionFlags");
-    w.number(r.extensionFlags);
-    w.key("hdmiCapability");
-    w.number(r.hdmiCapability);
-    w.key("maxColorDepth");
-    w.number(r.maxColorDepth);
-    w.key("videoBlockOffset");
-    w.number(r.videoBlockOffset);
-    w.key("videoBlockLength");
-    w.number(r.videoBlockLength);
-    w.key("svd");
-    w.list(r.svd);
-    w.key("sad");
-    w.list(r.sad);
-    w.key("speakerAllocation");
-    w.number(r.speakerAllocation);
-    w.key("yuv420Video");
-    w.list(r.yuv420Video);
-    w.key("hdmiVic");
-    w.list(r.hdmiVic);
-    w.key("info3d");
-    w.list(r.info3d);
-    w.key("videoCapability");
-    w.number(r.videoCapability);
-    w.key("colorimetry");
-    w.list(r.colorimetry);
-    w.key("hdrMetadata");
-    w.list(r.hdrMetadata);
-    w.key("hdrDepthCode");
-    w.number(r.hdrDepthCode);
-    w.key("maxResolutionName");
-    w.string(FieldText(r.maxResolutionName));
-    w.key("support600MHz");
-    w.number(r.support600MHz);
-    w.key("scdc");
-    w.number(r.scdc);
-    w.key("yuv420");
-    w.number(r.yuv420);
-    w.key("yuv420DeepColor");
-    w.number(r.yuv420DeepColor);
-    w.key("cecAddress");
-    w.list(r.cecAddress);
-    w.key("audioFlags");
-    w.number(r.audioFlags);
-    w.key("maxAudioChannels");
-    w.number(r.maxAudioChannels);
+    w.field("baseTiming", baseTiming);
+    w.field("extensionTimings", r.extensionTimings);
+    w.field("basePresetIndex", r.basePresetIndex);
+    w.field("extensionPresetIndex", r.extensionPresetIndex);
+    w.field("timingExtra", r.timingExtra);
+    w.field("horizontalBorder", r.horizontalBorder);
+    w.field("verticalBorder", r.verticalBorder);
+    w.field("rangeLimitOffset", r.rangeLimitOffset);
+    w.field("rangeLimitClock", r.rangeLimitClock);
+    w.field("extensionFlags", r.extensionFlags);
+    w.field("hdmiCapability", r.hdmiCapability);
+    w.field("maxColorDepth", r.maxColorDepth);
+    w.field("videoBlockOffset", r.videoBlockOffset);
+    w.field("videoBlockLength", r.videoBlockLength);
+    w.field("svd", r.svd);
+    w.field("sad", r.sad);
+    w.field("speakerAllocation", r.speakerAllocation);
+    w.field("yuv420Video", r.yuv420Video);
+    w.field("hdmiVic", r.hdmiVic);
+    w.field("info3d", r.info3d);
+    w.field("videoCapability", r.videoCapability);
+    w.field("colorimetry", r.colorimetry);
+    w.field("hdrMetadata", r.hdrMetadata);
+    w.field("hdrDepthCode", r.hdrDepthCode);
+    w.field("maxResolutionName", FieldText(r.maxResolutionName));
+    w.field("support600MHz", r.support600MHz);
+    w.field("scdc", r.scdc);
+    w.field("yuv420", r.yuv420);
+    w.field("yuv420DeepColor", r.yuv420DeepColor);
+    w.field("cecAddress", r.cecAddress);
+    w.field("audioFlags", r.audioFlags);
+    w.field("maxAudioChannels", r.maxAudioChannels);
     w.raw("}");
 }
 
