@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kCopyButtonSize = 40;
 // The widest first line the audio formats row can get before its break.
-constexpr const char* kWidestValue = "2PCM,MPCM,DolbyD,DolbyHD,DTS,DTSHD,";
+constexpr const char* kWidestValue = "2PCM,MPCM,DolbyD+,DolbyHD,DTS,DTSHD,";
 
 // The given font, made smaller until the widest value fits the room right of the captions
 // (desktop fonts run wider than the small font the window's layout was drawn for).
