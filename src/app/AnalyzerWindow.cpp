@@ -1,9 +1,13 @@
 #include "app/AnalyzerWindow.h"
 
+#include "app/AnalyzerView.h"
 #include "app/Widgets.h"
 
 #include <QFrame>
+#include <QLayout>
 #include <QVBoxLayout>
+
+#include <cstdlib>
 
 namespace lvx {
 
@@ -16,6 +20,42 @@ AnalyzerWindow::AnalyzerWindow(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     panel_ = Named(new QFrame(this), QStringLiteral("Panel1"));
     layout->addWidget(panel_);
+    auto* panelLayout = new QVBoxLayout(panel_);
+    panelLayout->setContentsMargins(3, 4, 3, 3);
+}
+
+void AnalyzerWindow::adopt(AnalyzerView* view) {
+    if (view == nullptr || view->parentWidget() == panel_) {
+        return;
+    }
+    if (QWidget* old = view->parentWidget(); old != nullptr && old->layout() != nullptr) {
+        old->layout()->removeWidget(view);
+    }
+    view->setParent(panel_);
+    panel_->layout()->addWidget(view);
+    view->show();
+}
+
+void AnalyzerWindow::showNear(const QWidget* commander) {
+    if (commander != nullptr) {
+        const QPoint mine = pos();
+        const QPoint theirs = commander->pos();
+        if (std::abs(mine.y() - theirs.y()) > kMaxTopDistance ||
+            std::abs(mine.x() - theirs.x()) > kMaxLeftDistance) {
+            move(theirs.x() + kLeftOffset, theirs.y());
+        }
+    }
+    show();
+    raise();
+}
+
+void AnalyzerWindow::showAnalysis(AnalyzerView* view, const AnalyzerReport& report,
+                                  const QWidget* commander) {
+    if (view != nullptr) {
+        view->show(report);
+    }
+    adopt(view);
+    showNear(commander);
 }
 
 } // namespace lvx

@@ -1,5 +1,6 @@
 #include "app/CommanderWindow.h"
 
+#include "app/AnalyzerView.h"
 #include "app/EdidControllerTab.h"
 #include "app/EdidCreatorTab.h"
 #include "app/IpConfigTab.h"
@@ -32,6 +33,8 @@ CommanderWindow::CommanderWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     ipTab_ = new IpConfigTab(pages_);
     edidTab_ = new EdidControllerTab(pages_);
     analyzerTab_ = Named(new QWidget(pages_), QStringLiteral("TabSheet3"));
+    analyzerView_ = new AnalyzerView(analyzerTab_);
+    (new QVBoxLayout(analyzerTab_))->addWidget(analyzerView_);
     creatorTab_ = new EdidCreatorTab(pages_);
     multiComTab_ = new MultiComTab(pages_);
     systemTab_ = new SystemTab(pages_);

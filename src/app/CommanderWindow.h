@@ -7,6 +7,7 @@ class QTabWidget;
 
 namespace lvx {
 
+class AnalyzerView;
 class EdidControllerTab;
 class EdidCreatorTab;
 class IpConfigTab;
@@ -28,6 +29,9 @@ public:
     IpConfigTab* ipTab() const { return ipTab_; }
     EdidControllerTab* edidTab() const { return edidTab_; }
     QWidget* analyzerTab() const { return analyzerTab_; }
+    // GroupBox5, made on the hidden analyzer tab; the first analysis moves it into the
+    // analyzer window.
+    AnalyzerView* analyzerView() const { return analyzerView_; }
     EdidCreatorTab* creatorTab() const { return creatorTab_; }
     MultiComTab* multiComTab() const { return multiComTab_; }
     SystemTab* systemTab() const { return systemTab_; }
@@ -50,6 +54,7 @@ private:
     IpConfigTab* ipTab_;
     EdidControllerTab* edidTab_;
     QWidget* analyzerTab_;
+    AnalyzerView* analyzerView_;
     EdidCreatorTab* creatorTab_;
     MultiComTab* multiComTab_;
     SystemTab* systemTab_;

@@ -15,6 +15,7 @@
 #include "edid/EdidControllerTool.h"
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
+#include "creator/HexTableModel.h"
 #include "links/UdpEndpoints.h"
 
 #include <QApplication>
@@ -69,7 +70,8 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
     commander_ = std::make_unique<CommanderWindow>();
-    hexTable_ = std::make_unique<HexTableWindow>();
+    hexModel_ = new HexTableModel(this);
+    hexTable_ = std::make_unique<HexTableWindow>(*hexModel_);
 
     central_ = new QWidget(this);
     setCentralWidget(central_);

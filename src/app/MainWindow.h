@@ -23,6 +23,7 @@ class EdidControllerTool;
 class EdidTransfer;
 class InputModeTool;
 class DeviceGrid;
+class HexTableModel;
 class HexTableWindow;
 class Prompt;
 
@@ -58,6 +59,8 @@ public:
     AnalyzerWindow* analyzerWindow() const { return analyzer_.get(); }
     CommanderWindow* commanderWindow() const { return commander_.get(); }
     HexTableWindow* hexTableWindow() const { return hexTable_.get(); }
+    // The creator's working image, which the hex table window shows.
+    HexTableModel& hexTableModel() const { return *hexModel_; }
     DeviceGrid* grid() const { return grid_; }
     Prompt& prompt() { return *prompt_; }
     EdidControllerTool& edidTool() { return *edidTool_; }
@@ -91,6 +94,7 @@ private:
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;
+    HexTableModel* hexModel_ = nullptr; // a child, so it outlives the windows
 
     QWidget* central_ = nullptr;
     QLabel* image_ = nullptr;

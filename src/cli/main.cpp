@@ -1,4 +1,5 @@
 // linkvex-cli: the program's flows from the command line, without windows.
+#include "cli/AnalyzeCommand.h"
 #include "cli/CliContext.h"
 #include "cli/EdidCommands.h"
 
@@ -18,6 +19,7 @@ Commands:
   ports                       the serial ports a Search goes through
   search                      find the devices on the COM ports and the network
   info --mac MAC              find a network device, open it and print its record
+  analyze FILE... [--json]    decode .bin files and print what the analyzer shows
   read-edid --node NODE -o FILE   read a node's EDID into a .bin file
   write-edid --node NODE FILE     upload a .bin file to an input or a user slot
   get-mode [--input N]            the EDID source of an input (COM port)
@@ -109,6 +111,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("get-mode"), RunGetMode},
         {QStringLiteral("set-mode"), RunSetMode},
         {QStringLiteral("validate"), RunValidate},
+        {QStringLiteral("analyze"), RunAnalyze},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {
