@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AnalyzerView.h"
 #include "app/AnalyzerWindow.h"
 #include "app/CommanderWindow.h"
 #include "app/DeviceGrid.h"
@@ -12,10 +13,12 @@
 #include "app/SystemTab.h"
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
+#include "creator/CreatorCopy.h"
+#include "creator/HexTableModel.h"
+#include "edid/AnalyzerReport.h"
 #include "edid/EdidControllerTool.h"
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
-#include "creator/HexTableModel.h"
 #include "links/UdpEndpoints.h"
 
 #include <QApplication>
@@ -131,6 +134,9 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     commander_->setTabShown(commander_->creatorTab(), true);
     edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
     edid->bind(edidTool_.get(), modeTool_.get(), prompt_);
+    connect(edid, &EdidControllerTab::analysisReady, this, &MainWindow::showAnalysis);
+    connect(commander_->analyzerView(), &AnalyzerView::copyRequested, this,
+            &MainWindow::copyToCreator);
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
     connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);
@@ -302,6 +308,21 @@ void MainWindow::applySelection() {
     system->progressLabel()->setStyleSheet(QStringLiteral("color: black"));
     system->productString()->setText(QString::fromStdString(view.productString));
     c->showNear(this);
+}
+
+void MainWindow::showAnalysis() {
+    analyzer_->showAnalysis(commander_->analyzerView(),
+                            BuildAnalyzerReport(edidTool_->deviceRecord()), commander_.get());
+}
+
+void MainWindow::copyToCreator() {
+    if (!CopyToCreator(edidTool_->deviceRecord(), creatorRecord_, *hexModel_)) {
+        return;
+    }
+    analyzer_->close();
+    commander_->activate(QStringLiteral("EDID Creator"));
+    EdidCreatorTab* creator = commander_->creatorTab();
+    creator->pages()->setCurrentWidget(Find<QWidget>(creator, QStringLiteral("TabSheet5")));
 }
 
 void MainWindow::onDisconnected() {

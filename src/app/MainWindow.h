@@ -2,6 +2,7 @@
 
 #include "app/AppOptions.h"
 #include "connection/ConnectionController.h"
+#include "edid/EdidRecord.h"
 
 #include <QFrame>
 #include <QMainWindow>
@@ -64,6 +65,8 @@ public:
     DeviceGrid* grid() const { return grid_; }
     Prompt& prompt() { return *prompt_; }
     EdidControllerTool& edidTool() { return *edidTool_; }
+    // The creator's working EDID.
+    EdidRecord& creatorRecord() { return creatorRecord_; }
     InputModeTool& modeTool() { return *modeTool_; }
 
     void search();
@@ -76,6 +79,8 @@ public:
 private:
     void buildMenus();
     void applyState();
+    void showAnalysis();
+    void copyToCreator();
     void applySelection();
     void onDisconnected();
     void onBusy(bool busy);
@@ -94,6 +99,7 @@ private:
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;
+    EdidRecord creatorRecord_;
     HexTableModel* hexModel_ = nullptr; // a child, so it outlives the windows
 
     QWidget* central_ = nullptr;

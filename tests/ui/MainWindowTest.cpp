@@ -1,10 +1,10 @@
 // The main window and the Commander window, driven by their controls' names, against
 // linkvex-devsim (serial devices on pseudo terminals, network devices on loopback).
+#include "app/MainWindow.h"
 #include "app/CommanderWindow.h"
 #include "app/DeviceGrid.h"
 #include "app/EdidControllerTab.h"
 #include "app/HexTableWindow.h"
-#include "app/MainWindow.h"
 #include "app/Pictures.h"
 #include "app/SystemTab.h"
 #include "support/Processes.h"
@@ -49,7 +49,9 @@ T* Child(const QObject* root, const char* name) {
 }
 
 // Shown unless explicitly hidden (pages that are not current hide their controls).
-bool Shown(const QWidget* widget) { return widget != nullptr && !widget->isHidden(); }
+bool Shown(const QWidget* widget) {
+    return widget != nullptr && !widget->isHidden();
+}
 
 QString Cell(const MainWindow& window, int row, int column) {
     const QTableWidgetItem* item = window.grid()->item(row, column);
@@ -132,8 +134,8 @@ private slots:
         QCOMPARE(c->windowTitle(), QString("Commander"));
         QTabWidget* pages = Child<QTabWidget>(c, "PageControl1");
         const QStringList captions = {"IP Configure", "EDID Controller", "EDID Analyzer",
-                                      "EDID Creator", " Multi-COM ", "System"};
-        const QStringList names = {"TabSheet10", "TabSheet1", "TabSheet3",
+                                      "EDID Creator", " Multi-COM ",     "System"};
+        const QStringList names = {"TabSheet10", "TabSheet1",  "TabSheet3",
                                    "TabSheet4",  "TabSheet13", "TabSheet2"};
         QCOMPARE(pages->count(), 6);
         for (int i = 0; i < 6; ++i) {
@@ -141,7 +143,8 @@ private slots:
             QCOMPARE(pages->widget(i)->objectName(), names[i]);
         }
         QVERIFY(!pages->isTabVisible(2));
-        QCOMPARE(Child<QGroupBox>(c, "GroupBox3")->title(), QString("Save  /  Upload  /  Analysis"));
+        QCOMPARE(Child<QGroupBox>(c, "GroupBox3")->title(),
+                 QString("Save  /  Upload  /  Analysis"));
         QCOMPARE(PictureOf(Child<QToolButton>(c, "SpeedButton_OpenEdid")), QString("OpenGray"));
         QCOMPARE(PictureOf(Child<QToolButton>(c, "SpeedButton_OpenEdid_New")),
                  QString("BrandNewColor"));
@@ -366,7 +369,8 @@ private slots:
         QVERIFY(!w.start());
         QCOMPARE(prompt.messages.size(), size_t(1));
         QCOMPARE(QString::fromStdString(prompt.messages[0].caption), QString("Warning"));
-        QCOMPARE(QString::fromStdString(prompt.messages[0].text), QString("VEXA already executed !"));
+        QCOMPARE(QString::fromStdString(prompt.messages[0].text),
+                 QString("VEXA already executed !"));
     }
 
     void secondCopyEndsAndTheFirstStays() {
