@@ -59,6 +59,7 @@ run() {
 run codecs "$bin/bench_codecs" "${codec_args[@]}"
 run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" "${idle_args[@]}"
 run latency "$bin/bench_answer_latency" "${latency_args[@]}"
+run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
@@ -75,6 +76,10 @@ for name in idle latency codecs; do
             printf '  %-9s %s\n  %-9s   goal: %s\n' "[$verdict]" "$text" "" "$goal"
         done
 done
+if [ -f "$work/analyze.out" ]; then
+    grep -E 'files/s' "$work/analyze.out" | sed 's/^/  [info]    /'
+    echo "              goal: the whole corpus in one process; edid-decode beside it for scale"
+fi
 if [ "$quick" -eq 1 ]; then
     echo "  (quick run: the idle window is short and its CPU figure is coarse)"
 fi
