@@ -135,6 +135,15 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
     edid->bind(edidTool_.get(), modeTool_.get(), prompt_);
     connect(edid, &EdidControllerTab::analysisReady, this, &MainWindow::showAnalysis);
+    // The upload target list gives way at its separator as the node list does.
+    QComboBox* upload = commander_->creatorTab()->uploadList();
+    connect(upload, &QComboBox::currentIndexChanged, this, [this, upload](int index) {
+        const int selected = edidTool_->selectUploadItem(index);
+        if (index >= 0 && selected >= 0 && selected != index) {
+            const QSignalBlocker blocker(upload);
+            upload->setCurrentIndex(selected);
+        }
+    });
     connect(commander_->analyzerView(), &AnalyzerView::copyRequested, this,
             &MainWindow::copyToCreator);
 

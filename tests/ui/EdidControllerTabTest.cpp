@@ -86,6 +86,10 @@ private slots:
         QCOMPARE(PictureOf(open), QString("OpenColor"));
         all->setCurrentIndex(10);
         QCOMPARE(PictureOf(open), QString("OpenGray"));
+        QComboBox* upload = c_->findChild<QComboBox*>("ComboBox_EdidSel_Upload");
+        QCOMPARE(upload->itemText(2), QString("----------------"));
+        upload->setCurrentIndex(2);
+        QCOMPARE(upload->currentIndex(), 1);
         // The upload button does nothing for an internal EDID: no dialog, no command.
         QTest::mouseClick(open, Qt::LeftButton);
         QVERIFY(prompt_.filters.empty());
