@@ -6,7 +6,9 @@ namespace lvx {
 
 namespace {
 
-int atMost8(int n) { return std::clamp(n, 0, 8); }
+int atMost8(int n) {
+    return std::clamp(n, 0, 8);
+}
 
 std::string versionLabel(const DeviceRecord& r) {
     return "Current :    VID- " + r.vid + "     PID- " + r.pid + "     Version- " + r.version;
@@ -35,7 +37,9 @@ ConnectionController::ConnectionController(QObject* parent)
             &ConnectionController::edidListsChanged);
 }
 
-ConnectionController::~ConnectionController() { session_.setLink(nullptr); }
+ConnectionController::~ConnectionController() {
+    session_.setLink(nullptr);
+}
 
 void ConnectionController::setBusy(bool on) {
     const bool was = busy();
@@ -53,8 +57,7 @@ bool ConnectionController::openNetwork(const EndpointConfig& config, QString* er
         }
         return false;
     }
-    connect(link.get(), &NetworkLink::deviceAdded, this,
-            &ConnectionController::networkDeviceAdded);
+    connect(link.get(), &NetworkLink::deviceAdded, this, &ConnectionController::networkDeviceAdded);
     net_ = std::move(link);
     return true;
 }

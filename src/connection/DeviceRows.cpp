@@ -22,8 +22,8 @@ std::string DeviceRow::column(int c) const {
 }
 
 const std::vector<std::string>& DeviceColumnHeaders() {
-    static const std::vector<std::string> headers = {
-        "#", "Interface", "Product", "Description", "IP Address", "MAC Address"};
+    static const std::vector<std::string> headers = {"#",           "Interface",  "Product",
+                                                     "Description", "IP Address", "MAC Address"};
     return headers;
 }
 

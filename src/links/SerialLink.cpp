@@ -40,10 +40,9 @@ bool SerialLink::open(const QString& name, DebugLog& log) {
         return false;
     }
     log.appendText("Check " + name.toStdString() + "\r\n");
-    const bool configured = port_.setBaudRate(QSerialPort::Baud115200) &&
-                            port_.setDataBits(QSerialPort::Data8) &&
-                            port_.setParity(QSerialPort::NoParity) &&
-                            port_.setStopBits(QSerialPort::OneStop);
+    const bool configured =
+        port_.setBaudRate(QSerialPort::Baud115200) && port_.setDataBits(QSerialPort::Data8) &&
+        port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop);
     if (!configured) {
         log.appendText("Set COM Failed.\r\n");
         close();
@@ -53,7 +52,9 @@ bool SerialLink::open(const QString& name, DebugLog& log) {
     return true;
 }
 
-bool SerialLink::isOpen() const { return port_.isOpen(); }
+bool SerialLink::isOpen() const {
+    return port_.isOpen();
+}
 
 std::int64_t SerialLink::bytesWaiting() {
     if (!port_.isOpen()) {

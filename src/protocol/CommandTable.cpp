@@ -6,9 +6,9 @@ namespace lvx {
 namespace {
 
 constexpr std::array<std::string_view, kCommandCount> kNames = {
-    "ENTRANCE", "SYS_DSCPT", "SYS_STR",  "SYS_DEF",  "SYS_STM", "SYS_CTM", "ND_SEL",
-    "ND_DSCPT", "ND_ED0A",   "ND_ED0B",  "ND_ED1A",  "ND_ED1B", "RXEDMD",  "FW_ADDR",
-    "FW_DATA",  "FW_END",    "FW_CHK",   "COM_MSG",  "COM_CONFIG", "RESERVED",
+    "ENTRANCE", "SYS_DSCPT", "SYS_STR", "SYS_DEF", "SYS_STM",    "SYS_CTM",  "ND_SEL",
+    "ND_DSCPT", "ND_ED0A",   "ND_ED0B", "ND_ED1A", "ND_ED1B",    "RXEDMD",   "FW_ADDR",
+    "FW_DATA",  "FW_END",    "FW_CHK",  "COM_MSG", "COM_CONFIG", "RESERVED",
 };
 
 } // namespace

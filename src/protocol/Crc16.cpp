@@ -22,7 +22,9 @@ constexpr std::array<std::uint16_t, 256> kTable = makeTable();
 
 } // namespace
 
-const std::uint16_t* Crc16Table() { return kTable.data(); }
+const std::uint16_t* Crc16Table() {
+    return kTable.data();
+}
 
 std::uint16_t Crc16(std::uint16_t init, const std::uint8_t* data, std::size_t count) {
     std::uint16_t crc = init;

@@ -50,7 +50,9 @@ long long FieldNumber(std::string_view field) {
     return negative ? -value : value;
 }
 
-bool FieldFlag(std::string_view field) { return field == "T"; }
+bool FieldFlag(std::string_view field) {
+    return field == "T";
+}
 
 EdidSelectionLists BuildEdidSelectionLists(int inputCount, int outputCount, int userCount,
                                            int internalCount) {
@@ -89,9 +91,8 @@ std::string_view fieldAt(const std::vector<std::string>& fields, std::size_t num
 }
 
 std::uint8_t byteField(const std::vector<std::string>& fields, std::size_t number) {
-    return static_cast<std::uint8_t>(static_cast<unsigned long long>(
-                                         FieldNumber(fieldAt(fields, number))) &
-                                     0xFF);
+    return static_cast<std::uint8_t>(
+        static_cast<unsigned long long>(FieldNumber(fieldAt(fields, number))) & 0xFF);
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 
 namespace lvx::test {
 
-inline QString BinDir() { return QStringLiteral(LVX_BIN_DIR); }
+inline QString BinDir() {
+    return QStringLiteral(LVX_BIN_DIR);
+}
 
 // linkvex-devsim as a child process, stopped when this object goes.
 class Devsim {

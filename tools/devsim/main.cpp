@@ -16,9 +16,9 @@
 #include <QJsonObject>
 
 #include <csignal>
-#include <sys/prctl.h>
 #include <cstdio>
 #include <memory>
+#include <sys/prctl.h>
 #include <vector>
 
 using lvx::sim::SerialDeviceSim;

@@ -1,5 +1,5 @@
-#include "protocol/Crc16.h"
 #include "protocol/Descriptor.h"
+#include "protocol/Crc16.h"
 #include "protocol/Hex.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,9 @@ using namespace lvx;
 
 namespace {
 
-std::string Answer(const std::string& body) { return body + Hex4(Crc16(kCrcInit, body)) + "\n"; }
+std::string Answer(const std::string& body) {
+    return body + Hex4(Crc16(kCrcInit, body)) + "\n";
+}
 
 std::string Fields(const std::vector<std::string>& fields, bool closeLast = true) {
     std::string body;
@@ -27,13 +29,22 @@ const std::vector<std::string> kExample = {"V1", "P1", "M1", "D1", "x", "1.0",
 } // namespace
 
 TEST(FieldReader, LaterFieldsAreAtLeastOneCharacterAndMustBeClosed) {
-    EXPECT_EQ(ReadFields("a\x0C" "b\x0C"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(ReadFields("a\x0C"
+                         "b\x0C"),
+              (std::vector<std::string>{"a", "b"}));
     // An empty later field swallows the separator that follows it.
-    EXPECT_EQ(ReadFields("a\x0C\x0C" "b\x0C"), (std::vector<std::string>{"a", "\x0C" "b"}));
+    EXPECT_EQ(ReadFields("a\x0C\x0C"
+                         "b\x0C"),
+              (std::vector<std::string>{"a", "\x0C"
+                                             "b"}));
     // An empty first field is allowed.
-    EXPECT_EQ(ReadFields("\x0C" "b\x0C"), (std::vector<std::string>{"", "b"}));
+    EXPECT_EQ(ReadFields("\x0C"
+                         "b\x0C"),
+              (std::vector<std::string>{"", "b"}));
     // A final field without its separator is not taken.
-    EXPECT_EQ(ReadFields("a\x0C" "b"), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(ReadFields("a\x0C"
+                         "b"),
+              (std::vector<std::string>{"a"}));
     EXPECT_TRUE(ReadFields("no separator").empty());
     EXPECT_TRUE(ReadFields("").empty());
 }
@@ -67,16 +78,15 @@ TEST(DeviceDescriptor, ExampleFillsRecordAndLists) {
     EXPECT_EQ(record.comChannelCount, 0);
 
     const std::string sep = "----------------";
-    EXPECT_EQ(lists.all, (std::vector<std::string>{
-                             "Input 1", "Input 2", "Input 3", "Input 4", sep, "Output 1",
-                             "Output 2", sep, "User 1", "User 2", "User 3", sep, "Internal 1",
-                             "Internal 2", "Internal 3", "Internal 4", "Internal 5",
-                             "Internal 6", "Internal 7", "Internal 8"}));
-    EXPECT_EQ(lists.upload, (std::vector<std::string>{"Input 1", "Input 2", "Input 3",
-                                                      "Input 4", sep, "User 1", "User 2",
-                                                      "User 3"}));
-    EXPECT_EQ(lists.input,
-              (std::vector<std::string>{"Input 1", "Input 2", "Input 3", "Input 4"}));
+    EXPECT_EQ(lists.all,
+              (std::vector<std::string>{"Input 1",    "Input 2",    "Input 3",    "Input 4",
+                                        sep,          "Output 1",   "Output 2",   sep,
+                                        "User 1",     "User 2",     "User 3",     sep,
+                                        "Internal 1", "Internal 2", "Internal 3", "Internal 4",
+                                        "Internal 5", "Internal 6", "Internal 7", "Internal 8"}));
+    EXPECT_EQ(lists.upload, (std::vector<std::string>{"Input 1", "Input 2", "Input 3", "Input 4",
+                                                      sep, "User 1", "User 2", "User 3"}));
+    EXPECT_EQ(lists.input, (std::vector<std::string>{"Input 1", "Input 2", "Input 3", "Input 4"}));
     EXPECT_TRUE(lists.inputVisible);
     EXPECT_EQ(lists.selected, 0);
 }

@@ -1,6 +1,6 @@
+#include "protocol/Frame.h"
 #include "protocol/CommandTable.h"
 #include "protocol/Crc16.h"
-#include "protocol/Frame.h"
 #include "protocol/Hex.h"
 
 #include <gtest/gtest.h>

@@ -15,11 +15,21 @@ using lvx::test::FakeByteLink;
 
 namespace {
 
-std::string Answer(const std::string& body) { return body + Hex4(Crc16(kCrcInit, body)) + "\n"; }
+std::string Answer(const std::string& body) {
+    return body + Hex4(Crc16(kCrcInit, body)) + "\n";
+}
 
-const std::string kValid =
-    Answer("V1\x0CP1\x0CM1\x0C" "D1\x0Cx\x0C" "1.0\x0CT\x0C" "4\x0C" "2\x0C" "3\x0C" "8\x0C" "0\x0C");
-const std::string kNode = Answer("7\x0C" "8\x0C" "9\x0CT\x0CT\x0CT\x0CT\x0CT\x0C");
+const std::string kValid = Answer("V1\x0CP1\x0CM1\x0C"
+                                  "D1\x0Cx\x0C"
+                                  "1.0\x0CT\x0C"
+                                  "4\x0C"
+                                  "2\x0C"
+                                  "3\x0C"
+                                  "8\x0C"
+                                  "0\x0C");
+const std::string kNode = Answer("7\x0C"
+                                 "8\x0C"
+                                 "9\x0CT\x0CT\x0CT\x0CT\x0CT\x0C");
 
 // How the bytes of one case reach the port.
 struct Case {
@@ -27,7 +37,9 @@ struct Case {
     std::vector<std::string> chunks; // one chunk per receive tick
 };
 
-std::vector<std::string> Whole(const std::string& bytes) { return {bytes}; }
+std::vector<std::string> Whole(const std::string& bytes) {
+    return {bytes};
+}
 
 std::vector<Case> Cases() {
     std::vector<Case> cases;
@@ -38,13 +50,13 @@ std::vector<Case> Cases() {
         for (int bit = 0; bit < 8; ++bit) {
             std::string flipped = kValid;
             flipped[i] = static_cast<char>(flipped[i] ^ (1 << bit));
-            cases.push_back({"flip " + std::to_string(i) + "." + std::to_string(bit),
-                             Whole(flipped)});
+            cases.push_back(
+                {"flip " + std::to_string(i) + "." + std::to_string(bit), Whole(flipped)});
         }
     }
     for (std::size_t at = 1; at < kValid.size(); ++at) {
-        cases.push_back({"split at " + std::to_string(at),
-                         {kValid.substr(0, at), kValid.substr(at)}});
+        cases.push_back(
+            {"split at " + std::to_string(at), {kValid.substr(0, at), kValid.substr(at)}});
     }
     std::vector<std::string> trickle;
     for (char c : kValid) {

@@ -1,6 +1,6 @@
+#include "protocol/ProtocolSession.h"
 #include "protocol/Crc16.h"
 #include "protocol/Hex.h"
-#include "protocol/ProtocolSession.h"
 #include "support/FakeByteLink.h"
 #include "support/QtTestSupport.h"
 
@@ -14,11 +14,23 @@ using lvx::test::FakeByteLink;
 
 namespace {
 
-std::string Answer(const std::string& body) { return body + Hex4(Crc16(kCrcInit, body)) + "\n"; }
+std::string Answer(const std::string& body) {
+    return body + Hex4(Crc16(kCrcInit, body)) + "\n";
+}
 
-const std::string kDescriptor =
-    Answer("V1\x0CP1\x0CM1\x0C" "D1\x0Cx\x0C" "1.0\x0CT\x0C" "2\x0C" "1\x0C" "4\x0C" "8\x0C" "2\x0C");
-const std::string kNode = Answer("1\x0C" "0\x0C" "0\x0CT\x0CT\x0C" "F\x0CT\x0C" "F\x0C");
+const std::string kDescriptor = Answer("V1\x0CP1\x0CM1\x0C"
+                                       "D1\x0Cx\x0C"
+                                       "1.0\x0CT\x0C"
+                                       "2\x0C"
+                                       "1\x0C"
+                                       "4\x0C"
+                                       "8\x0C"
+                                       "2\x0C");
+const std::string kNode = Answer("1\x0C"
+                                 "0\x0C"
+                                 "0\x0CT\x0CT\x0C"
+                                 "F\x0CT\x0C"
+                                 "F\x0C");
 
 // A session on an in-memory link. Waits do not pass real time: each one records its length
 // and runs one receive tick, so answers that wait in the link are taken during the wait, as
@@ -43,7 +55,9 @@ protected:
         session.receiveTick();
     }
 
-    int handled(std::uint16_t command) const { return calls.count(command) ? calls.at(command) : 0; }
+    int handled(std::uint16_t command) const {
+        return calls.count(command) ? calls.at(command) : 0;
+    }
     void countCalls(std::uint16_t command) {
         session.setHandler(command, [this, command](std::string_view answer) {
             ++calls[command];
