@@ -3,6 +3,7 @@
 #include "app/Pictures.h"
 #include "app/Widgets.h"
 
+#include <QComboBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -45,6 +46,15 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
     }
     pages_->setCurrentIndex(0);
     layout->addWidget(pages_, 1);
+}
+
+void EdidCreatorTab::setUploadItems(const std::vector<std::string>& items) {
+    const QSignalBlocker blocker(uploadList_);
+    uploadList_->clear();
+    for (const std::string& item : items) {
+        uploadList_->addItem(QString::fromStdString(item));
+    }
+    uploadList_->setCurrentIndex(items.empty() ? -1 : 0);
 }
 
 } // namespace lvx

@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include <string>
+#include <vector>
+
 class QComboBox;
 class QTabWidget;
 class QToolButton;
@@ -16,6 +19,8 @@ public:
     explicit EdidCreatorTab(QWidget* parent = nullptr);
 
     QComboBox* uploadList() const { return uploadList_; }
+    // Refills the upload target list and selects its first item.
+    void setUploadItems(const std::vector<std::string>& items);
     QTabWidget* pages() const { return pages_; }
     QToolButton* copyButton() const { return copy_; }
 

@@ -173,13 +173,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     connect(controller_, &ConnectionController::edidListsChanged, this,
             [this](const EdidSelectionLists& lists) {
                 commander_->edidTab()->setLists(lists, true);
-                QComboBox* upload = commander_->creatorTab()->uploadList();
-                const QSignalBlocker blocker(upload);
-                upload->clear();
-                for (const std::string& item : lists.upload) {
-                    upload->addItem(QString::fromStdString(item));
-                }
-                upload->setCurrentIndex(lists.upload.empty() ? -1 : 0);
+                commander_->creatorTab()->setUploadItems(lists.upload);
             });
 
     // Centred on the desktop.
@@ -305,13 +299,7 @@ void MainWindow::applySelection() {
     }
     if (view.listsRefilled) {
         edid->setLists(view.lists, false);
-        QComboBox* upload = c->creatorTab()->uploadList();
-        const QSignalBlocker blocker(upload);
-        upload->clear();
-        for (const std::string& item : view.lists.upload) {
-            upload->addItem(QString::fromStdString(item));
-        }
-        upload->setCurrentIndex(view.lists.upload.empty() ? -1 : 0);
+        c->creatorTab()->setUploadItems(view.lists.upload);
     }
     system->progressLabel()->setText(QStringLiteral("0%"));
     system->progressLabel()->setStyleSheet(QStringLiteral("color: black"));

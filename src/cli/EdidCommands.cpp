@@ -179,6 +179,24 @@ int InputIndex(const CliContext& context, const DeviceRecord& record, bool* ok) 
     return input - 1;
 }
 
+// Connects the device of the options and reads the --input number: kExitOk or the status
+// to end with.
+int ConnectInput(ConnectionController& controller, const CliContext& context, int& input) {
+    if (!ConnectDevice(controller, context)) {
+        return kExitFailure;
+    }
+    bool ok = false;
+    input = InputIndex(context, controller.devices().current(), &ok);
+    return ok ? kExitOk : kExitUsage;
+}
+
+void PrintMode(int input, int mode, const ModeCounts& counts) {
+    out(QStringLiteral("Input %1: mode %2 (%3)\n")
+            .arg(input + 1)
+            .arg(mode)
+            .arg(SourceName(mode, counts)));
+}
+
 } // namespace
 
 int RunReadEdid(const CliContext& context) {
@@ -251,13 +269,9 @@ int RunGetMode(const CliContext& context) {
         return kExitUsage;
     }
     ConnectionController controller;
-    if (!ConnectDevice(controller, context)) {
-        return kExitFailure;
-    }
-    bool ok = false;
-    const int input = InputIndex(context, controller.devices().current(), &ok);
-    if (!ok) {
-        return kExitUsage;
+    int input = 0;
+    if (const int status = ConnectInput(controller, context, input); status != kExitOk) {
+        return status;
     }
     InputModeTool modes(controller);
     const int mode = ReadMode(modes, input);
@@ -266,10 +280,7 @@ int RunGetMode(const CliContext& context) {
         err(QStringLiteral("linkvex-cli get-mode: the device did not report a mode\n"));
         return kExitFailure;
     }
-    out(QStringLiteral("Input %1: mode %2 (%3)\n")
-            .arg(input + 1)
-            .arg(mode)
-            .arg(SourceName(mode, modes.counts())));
+    PrintMode(input, mode, modes.counts());
     return kExitOk;
 }
 
@@ -286,13 +297,9 @@ int RunSetMode(const CliContext& context) {
         return kExitUsage;
     }
     ConnectionController controller;
-    if (!ConnectDevice(controller, context)) {
-        return kExitFailure;
-    }
-    bool ok = false;
-    const int input = InputIndex(context, controller.devices().current(), &ok);
-    if (!ok) {
-        return kExitUsage;
+    int input = 0;
+    if (const int status = ConnectInput(controller, context, input); status != kExitOk) {
+        return status;
     }
     InputModeTool modes(controller);
     const int wanted = ModeIndexOf(*source, modes.counts());
@@ -311,10 +318,7 @@ int RunSetMode(const CliContext& context) {
                 .arg(wanted));
         return kExitFailure;
     }
-    out(QStringLiteral("Input %1: mode %2 (%3)\n")
-            .arg(input + 1)
-            .arg(mode)
-            .arg(SourceName(mode, modes.counts())));
+    PrintMode(input, mode, modes.counts());
     return kExitOk;
 }
 
