@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 
+#include <functional>
 #include <optional>
 
 namespace lvx::cli {
@@ -190,6 +191,30 @@ int ConnectInput(ConnectionController& controller, const CliContext& context, in
     return ok ? kExitOk : kExitUsage;
 }
 
+// Connects the device, runs one flow of the EDID tool on the node with the file as the
+// dialog's answer, and reports how it went.
+int RunOnNode(
+    const CliContext& context, const std::optional<NodeRef>& node, const QString& file,
+    const std::function<EdidControllerTool::Outcome(EdidControllerTool&, NodeRef, Prompt&)>& flow) {
+    ConnectionController controller;
+    if (!ConnectDevice(controller, context) || !CheckNode(controller, node, context)) {
+        return kExitFailure;
+    }
+    EdidTransfer transfer(controller);
+    EdidControllerTool tool(controller, transfer);
+    tool.messageWaits = false;
+    ArgumentPrompt prompt(file);
+    const EdidControllerTool::Outcome outcome = flow(tool, *node, prompt);
+    // Give the last datagram or frame time to leave before the program ends.
+    PumpDelay(100);
+    controller.disconnectDevices();
+    if (outcome != EdidControllerTool::Outcome::Done) {
+        err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, tool.lastError()));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 void PrintMode(int input, int mode, const ModeCounts& counts) {
     out(QStringLiteral("Input %1: mode %2 (%3)\n")
             .arg(input + 1)
@@ -204,22 +229,10 @@ int RunReadEdid(const CliContext& context) {
         err(QStringLiteral("linkvex-cli read-edid: --node NODE -o FILE are required\n"));
         return kExitUsage;
     }
-    const std::optional<NodeRef> node = ParseNode(context.node);
-    ConnectionController controller;
-    if (!ConnectDevice(controller, context) || !CheckNode(controller, node, context)) {
-        return kExitFailure;
-    }
-    EdidTransfer transfer(controller);
-    EdidControllerTool tool(controller, transfer);
-    tool.messageWaits = false;
-    ArgumentPrompt prompt(context.output);
-    const EdidControllerTool::Outcome outcome = tool.save(*node, prompt);
-    controller.disconnectDevices();
-    if (outcome != EdidControllerTool::Outcome::Done) {
-        err(QStringLiteral("linkvex-cli read-edid: %1\n").arg(tool.lastError()));
-        return kExitFailure;
-    }
-    return kExitOk;
+    return RunOnNode(context, ParseNode(context.node), context.output,
+                     [](EdidControllerTool& tool, NodeRef node, Prompt& prompt) {
+                         return tool.save(node, prompt);
+                     });
 }
 
 int RunWriteEdid(const CliContext& context) {
@@ -244,23 +257,10 @@ int RunWriteEdid(const CliContext& context) {
                 .arg(QString::fromStdString(std::string(InvalidStatusMessage(error)))));
         return kExitFailure;
     }
-    ConnectionController controller;
-    if (!ConnectDevice(controller, context) || !CheckNode(controller, node, context)) {
-        return kExitFailure;
-    }
-    EdidTransfer transfer(controller);
-    EdidControllerTool tool(controller, transfer);
-    tool.messageWaits = false;
-    ArgumentPrompt prompt(context.arguments.first());
-    const EdidControllerTool::Outcome outcome = tool.upload(*node, prompt);
-    // Give the last datagram or frame time to leave before the program ends.
-    PumpDelay(100);
-    controller.disconnectDevices();
-    if (outcome != EdidControllerTool::Outcome::Done) {
-        err(QStringLiteral("linkvex-cli write-edid: %1\n").arg(tool.lastError()));
-        return kExitFailure;
-    }
-    return kExitOk;
+    return RunOnNode(context, node, context.arguments.first(),
+                     [](EdidControllerTool& tool, NodeRef node, Prompt& prompt) {
+                         return tool.upload(node, prompt);
+                     });
 }
 
 int RunGetMode(const CliContext& context) {
