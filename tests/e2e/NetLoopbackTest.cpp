@@ -10,47 +10,21 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Processes.h"
+#include "support/QtTestSupport.h"
+
+using lvx::test::Devsim;
+using lvx::test::EnsureApplication;
+
 namespace {
 
 const QString kBin = QStringLiteral(LVX_BIN_DIR);
-
-void EnsureApplication() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "net-e2e";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-    }
-}
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
-
-// linkvex-devsim, killed when the test ends.
-class Simulator {
-public:
-    explicit Simulator(const QStringList& arguments) {
-        process_.start(kBin + "/linkvex-devsim", arguments);
-    }
-    ~Simulator() {
-        process_.kill();
-        process_.waitForFinished(3000);
-    }
-    // The first line of its output, once there is one.
-    QByteArray firstLine() {
-        while (!process_.canReadLine() && process_.state() != QProcess::NotRunning) {
-            process_.waitForReadyRead(200);
-        }
-        return process_.readLine().trimmed();
-    }
-    QProcess& process() { return process_; }
-
-private:
-    QProcess process_;
-};
 
 struct ProbeRun {
     int exitCode = -1;
@@ -112,8 +86,9 @@ TEST(NetLoopback, ProbeFindsTheDevicesOfAConfigFileOnceEach) {
                                  }}}}};
     WriteFile(dir.filePath("devsim.json"), QJsonDocument(config).toJson());
 
-    Simulator sim({"--no-serial", "--config", dir.filePath("devsim.json")});
-    ASSERT_EQ(sim.firstLine(), "ready") << sim.process().readAllStandardError().toStdString();
+    Devsim sim;
+    ASSERT_TRUE(sim.start({"--no-serial", "--config", dir.filePath("devsim.json")}))
+        << sim.process().readAllStandardError().toStdString();
 
     const ProbeRun run = RunProbe({"--loopback", "--open"});
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
@@ -148,8 +123,10 @@ TEST(NetLoopback, SimulatorRefusesAWrongConfigFile) {
     EnsureApplication();
     QTemporaryDir dir;
     WriteFile(dir.filePath("bad.json"), R"({"network": {"devices": [{"mac": "zz"}]}})");
-    Simulator sim({"--no-serial", "--config", dir.filePath("bad.json")});
-    ASSERT_TRUE(sim.process().waitForFinished(5000));
+    Devsim sim;
+    EXPECT_FALSE(sim.start({"--no-serial", "--config", dir.filePath("bad.json")}));
+    sim.process().waitForFinished(5000);
+    ASSERT_EQ(sim.process().state(), QProcess::NotRunning);
     EXPECT_EQ(sim.process().exitCode(), 2);
     EXPECT_TRUE(sim.process().readAllStandardOutput().isEmpty());
     EXPECT_TRUE(sim.process().readAllStandardError().contains("\"mac\""));
