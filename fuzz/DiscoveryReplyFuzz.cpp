@@ -3,7 +3,9 @@
 // in play. Each datagram is
 //   flags  length(2 bytes, high first)  bytes[length]
 // flags: 0x01 type 2 and a right CRC (the payload length is cut to what the datagram holds),
-//        0x02 a new Search begins before it (the device count goes back to 0).
+//        0x02 a new Search begins before it (the device count goes back to 0),
+//        0x04 a serial device takes the next slot before it (as when a COM port answers in
+//             the middle of a Search); its slot keeps the network record of an earlier one.
 
 #include "FuzzDatagrams.h"
 #include "FuzzSupport.h"
@@ -33,10 +35,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             devices.count = 0;
             devices.selected = 0;
         }
+        if ((flags & 0x04) && !devices.full()) {
+            DeviceRecord& serial = devices.records[static_cast<std::size_t>(devices.count++)];
+            serial = DeviceRecord{};
+            serial.linkKind = static_cast<std::uint8_t>(LinkKind::Serial);
+        }
 
         const int before = devices.count;
+        // A reply is a duplicate of the network devices of this Search only.
+        std::vector<MacAddress> listed;
+        for (int i = 0; i < before && i < kDeviceTableSize; ++i) {
+            if (!devices.records[static_cast<std::size_t>(i)].isSerial()) {
+                listed.push_back(records[static_cast<std::size_t>(i)].mac);
+            }
+        }
         const DiscoveryResult parsed =
-            ParseDiscoveryReply(datagram.data(), datagram.size(), records.data(), before);
+            ParseDiscoveryReply(datagram.data(), datagram.size(), listed.data(), listed.size());
         const DiscoveryStatus status =
             AcceptDiscoveryReply(datagram.data(), datagram.size(), devices, records);
         LVX_FUZZ_CHECK(devices.count <= kDeviceTableSize);
@@ -57,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         LVX_FUZZ_CHECK(added.mac == parsed.record.mac);
         if (!added.macText.empty()) {
             LVX_FUZZ_CHECK(added.macText.size() == 17);
-            for (int i = 0; i < before; ++i) {
-                LVX_FUZZ_CHECK(records[static_cast<std::size_t>(i)].mac != added.mac);
+            for (const MacAddress& mac : listed) {
+                LVX_FUZZ_CHECK(mac != added.mac);
             }
         }
         LVX_FUZZ_CHECK(added.ipMode >= 0 && added.ipMode <= 255);

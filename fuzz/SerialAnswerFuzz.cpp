@@ -13,6 +13,11 @@
 //   0x40 a line feed follows a body sent without CRC
 // Without 0x04 the body goes on the wire as it is: partial answers, bad CRCs, stray line
 // feeds and more than the buffer holds.
+//
+// Besides memory and undefined behaviour, two rules are checked: an answer is judged once
+// (no more rejections than pieces of input that ended in a line feed), and a device
+// descriptor request is retried at most once (no more descriptor requests than the script
+// sent, doubled).
 
 #include "FuzzQt.h"
 #include "FuzzSupport.h"
@@ -46,10 +51,22 @@ struct Device {
     ProtocolSession session{devices, log};
     EdidImage image{};
     std::string lastChannelAnswer;
+    int rejected = 0;
+    int lineEnds = 0;         // pieces delivered whose last byte is a line feed
+    int descriptorFrames = 0; // GET SYS_DSCPT frames written, retries included
+    int descriptorSends = 0;  // ... of which the script asked for
 
     Device() {
         session.setLink(&link);
         session.setConnected(true);
+        QObject::connect(&session, &ProtocolSession::answerRejected,
+                         [this](std::uint32_t) { ++rejected; });
+        QObject::connect(&session, &ProtocolSession::frameSent,
+                         [this](std::uint8_t mode, std::uint16_t command, const std::string&) {
+                             if (command == CmdSysDscpt && mode == ModeGet) {
+                                 ++descriptorFrames;
+                             }
+                         });
         // Waits do not pass time: bytes that are waiting are taken as the 12 ms tick would
         // take them during the wait.
         session.setDelay([this](int) {
@@ -78,10 +95,22 @@ struct Device {
         }
     }
 
+    void deliver(const std::string& bytes) {
+        link.incoming += bytes;
+        if (!bytes.empty() && bytes.back() == '\n') {
+            ++lineEnds;
+        }
+    }
+
     void tick() {
         session.receiveTick();
         LVX_FUZZ_CHECK(session.state().count <= kReceiveBufferSize);
         LVX_FUZZ_CHECK(session.state().text().size() <= kReceiveBufferSize);
+    }
+
+    void checkRules() const {
+        LVX_FUZZ_CHECK(rejected <= lineEnds);
+        LVX_FUZZ_CHECK(descriptorFrames <= 2 * descriptorSends);
     }
 
     void send(std::uint16_t command, std::uint8_t mode, const std::string& body) {
@@ -92,6 +121,9 @@ struct Device {
                     : 0;
             session.sendNodeSelect(selector);
             return;
+        }
+        if (command == CmdSysDscpt && mode == ModeGet) {
+            ++descriptorSends;
         }
         const std::vector<std::uint8_t> payload(
             body.begin(), body.begin() + std::min<std::size_t>(8, body.size()));
@@ -130,23 +162,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::size_t half = (flags & 0x20) ? wire.size() / 2 : wire.size();
         if ((flags & 0x02) && (flags & 0x08)) {
-            device.link.incoming += wire.substr(0, half);
+            device.deliver(wire.substr(0, half));
             device.send(command, mode, body);
         } else {
             if (flags & 0x02) {
                 device.send(command, mode, body);
             }
-            device.link.incoming += wire.substr(0, half);
+            device.deliver(wire.substr(0, half));
         }
         device.tick();
         if (half < wire.size()) {
-            device.link.incoming += wire.substr(half);
+            device.deliver(wire.substr(half));
             device.tick();
         }
         if (flags & 0x10) {
             device.tick();
         }
         LVX_FUZZ_CHECK(device.devices.count == 1);
+        device.checkRules();
     }
     return 0;
 }
