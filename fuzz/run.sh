@@ -51,8 +51,10 @@ for target in "${targets[@]}"; do
     fi
     executions=$(awk '/stat::number_of_executed_units/ {print $2}' "$work/run.log" | tail -1)
     corpus=$(find "$work/corpus" -type f | wc -l)
-    summary+=("$(printf '%-18s %-6s %12s executions %7s corpus files' \
-        "$target" "$result" "${executions:-?}" "$corpus")")
+    line=$(printf '%-18s %-6s %12s executions %7s corpus files' \
+        "$target" "$result" "${executions:-?}" "$corpus")
+    echo "   $line"
+    summary+=("$line")
 done
 
 echo "== Summary (${seconds} s per target; logs in build-fuzz/runs/<target>/run.log)"
