@@ -1,6 +1,7 @@
 #include "app/AnalyzerWindow.h"
 
 #include "app/AnalyzerView.h"
+#include "app/Placement.h"
 #include "app/Widgets.h"
 
 #include <QFrame>
@@ -42,7 +43,7 @@ void AnalyzerWindow::showNear(const QWidget* commander) {
         const QPoint theirs = commander->pos();
         if (std::abs(mine.y() - theirs.y()) > kMaxTopDistance ||
             std::abs(mine.x() - theirs.x()) > kMaxLeftDistance) {
-            move(theirs.x() + kLeftOffset, theirs.y());
+            PlaceInView(this, QPoint(theirs.x() + kLeftOffset, theirs.y()), commander);
         }
     }
     show();
