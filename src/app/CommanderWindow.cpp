@@ -86,14 +86,20 @@ void CommanderWindow::onTabChanged(int index) {
 
 void CommanderWindow::showNear(const QWidget* mainWindow) {
     resize(kWidth, kHeight);
+    bool placed = false;
     if (mainWindow) {
         const QPoint mine = pos();
         const QPoint theirs = mainWindow->pos();
         if (std::abs(mine.y() - theirs.y()) > 280 || std::abs(mine.x() - theirs.x()) > 720) {
             PlaceInView(this, theirs + QPoint(520, 80), mainWindow);
+            placed = true;
         }
     }
     show();
+    if (placed) {
+        // Shown, the frame is known: a first guess of its size may have been short.
+        PlaceInView(this, pos());
+    }
     raise();
 }
 

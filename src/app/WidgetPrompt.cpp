@@ -39,8 +39,14 @@ std::string WidgetPrompt::saveFileName(const std::string& filter, const std::str
     return saveFileNameFor(FileKind::Edid, filter, proposedName);
 }
 
+QString WidgetPrompt::startFolder(FileKind kind) {
+    // A kind never used yet starts at home, not wherever another kind's dialog was.
+    const QString folder = folders().lastFolder(kind);
+    return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
 std::string WidgetPrompt::openFileNameFor(FileKind kind, const std::string& filter) {
-    QFileDialog dialog(parent_, QString(), folders().lastFolder(kind), QtFilter(filter));
+    QFileDialog dialog(parent_, QString(), startFolder(kind), QtFilter(filter));
     dialog.setObjectName(QStringLiteral("OpenDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -54,11 +60,9 @@ std::string WidgetPrompt::openFileNameFor(FileKind kind, const std::string& filt
 
 std::string WidgetPrompt::saveFileNameFor(FileKind kind, const std::string& filter,
                                           const std::string& proposedName) {
-    const QString folder = folders().lastFolder(kind);
     const QString proposed = QString::fromStdString(proposedName);
     // The name rule of the caller decides the extension; the dialog must not add one.
-    QFileDialog dialog(parent_, QString(),
-                       folder.isEmpty() ? proposed : QDir(folder).filePath(proposed),
+    QFileDialog dialog(parent_, QString(), QDir(startFolder(kind)).filePath(proposed),
                        QtFilter(filter));
     dialog.setObjectName(QStringLiteral("SaveDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -13,7 +13,8 @@ namespace lvx {
 class RecentFolders;
 
 // The program's dialogs: file dialogs and message boxes over a parent window. Each kind of
-// file (EDID, firmware, logs) starts its dialogs in the folder last used for that kind.
+// file (EDID, firmware, logs) starts its dialogs in the folder last used for that kind (at
+// home the first time).
 class WidgetPrompt : public Prompt {
 public:
     // The folders are kept in this settings file (tests), or in the user's settings.
@@ -36,6 +37,8 @@ public:
     static QString QtFilter(const std::string& filter);
 
 private:
+    QString startFolder(FileKind kind);
+
     QWidget* parent_;
     QString settingsFile_;
     std::unique_ptr<RecentFolders> folders_;
