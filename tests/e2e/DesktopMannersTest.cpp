@@ -27,7 +27,7 @@ struct ProgramRun {
 };
 
 ProgramRun RunProgram(const QString& program, const QStringList& arguments,
-               const QProcessEnvironment& environment) {
+                      const QProcessEnvironment& environment) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
@@ -129,12 +129,12 @@ TEST(Documentation, EveryCliCommandIsInTheReadmeAndTheManualPage) {
         // Manual pages escape the hyphen.
         QString escaped = command;
         escaped.replace("-", "\\-");
-        EXPECT_TRUE(QRegularExpression("^\\.B[I]? \"?" + QRegularExpression::escape(escaped) +
-                                           "[ \"\\n]",
-                                       QRegularExpression::MultilineOption)
-                        .match(manual)
-                        .hasMatch() ||
-                    manual.contains("\\fB" + escaped + "\\fR"))
+        EXPECT_TRUE(
+            QRegularExpression("^\\.B[I]? \"?" + QRegularExpression::escape(escaped) + "[ \"\\n]",
+                               QRegularExpression::MultilineOption)
+                .match(manual)
+                .hasMatch() ||
+            manual.contains("\\fB" + escaped + "\\fR"))
             << "linkvex-cli(1) lacks " << command.toStdString();
     }
 }
@@ -180,19 +180,20 @@ TEST(SerialPermission, ARefusedPortNamesTheNodesGroupAndANewLogin) {
     }
 
     const QStringList search = {"search", "--no-ethernet", "--port", node};
-    const ProgramRun plain = RunProgram(program, prefix + search, QProcessEnvironment::systemEnvironment());
+    const ProgramRun plain =
+        RunProgram(program, prefix + search, QProcessEnvironment::systemEnvironment());
     EXPECT_EQ(plain.exitCode, 0) << plain.err.toStdString();
     const QString err = QString::fromLocal8Bit(plain.err);
     // Plain words on standard error, without --trace: the node, its group, the fix.
-    EXPECT_TRUE(err.contains("linkvex-cli: No permission to open " + node + ":")) << err.toStdString();
+    EXPECT_TRUE(err.contains("linkvex-cli: No permission to open " + node + ":"))
+        << err.toStdString();
     EXPECT_TRUE(err.contains("\"" + groupName + "\"")) << err.toStdString();
     EXPECT_TRUE(err.contains("log out and log in again")) << err.toStdString();
     EXPECT_TRUE(err.contains("No device found."));
 
     // The debug memo (the trace prints it) has the same words right after the open failure.
-    const ProgramRun traced =
-        RunProgram(program, prefix + search + QStringList{"--trace"},
-                   QProcessEnvironment::systemEnvironment());
+    const ProgramRun traced = RunProgram(program, prefix + search + QStringList{"--trace"},
+                                         QProcessEnvironment::systemEnvironment());
     const QString trace = QString::fromLocal8Bit(traced.err);
     const int failed = trace.indexOf("Open " + node + " Failed.");
     const int hint = trace.indexOf("No permission to open " + node + ":");

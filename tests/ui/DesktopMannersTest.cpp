@@ -254,9 +254,9 @@ private slots:
             {
                 // The save dialog of the same kind starts there, with the proposed name.
                 DialogAnswer answer(saved + "/Input 1.bin");
-                QCOMPARE(QString::fromStdString(
-                             prompt.saveFileNameFor(FileKind::Edid, bin, "Input 1")),
-                         saved + "/Input 1.bin");
+                QCOMPARE(
+                    QString::fromStdString(prompt.saveFileNameFor(FileKind::Edid, bin, "Input 1")),
+                    saved + "/Input 1.bin");
                 QCOMPARE(answer.folder, edids);
             }
             {

@@ -74,16 +74,16 @@ int main(int argc, char** argv) {
     const QString edid = QStringLiteral(LVX_SOURCE_DIR "/tests/data/edid/A2E567512AB1.bin");
 
     QTemporaryDir work;
-    QJsonObject serial{{"model", "QEM-2"},     {"productString", "EDID Management"},
-                       {"inputs", 4},          {"outputs", 2},
-                       {"users", 4},           {"internals", 8},
-                       {"channels", 0},        {"edids", QJsonObject{{"input1", edid}}}};
+    QJsonObject serial{{"model", "QEM-2"}, {"productString", "EDID Management"},
+                       {"inputs", 4},      {"outputs", 2},
+                       {"users", 4},       {"internals", 8},
+                       {"channels", 0},    {"edids", QJsonObject{{"input1", edid}}}};
     QJsonObject config{{"serial", serial}};
     if (network) {
-        const QJsonObject one{{"mac", "00:11:22:33:44:55"},  {"ip", "192.168.1.10"},
+        const QJsonObject one{{"mac", "00:11:22:33:44:55"}, {"ip", "192.168.1.10"},
                               {"productName", "LVX-NET"},   {"description", "EDID Manager"},
                               {"productId", "2037"},        {"pid", "2037"}};
-        const QJsonObject two{{"mac", "00:11:22:33:44:66"},  {"ip", "192.168.1.11"},
+        const QJsonObject two{{"mac", "00:11:22:33:44:66"}, {"ip", "192.168.1.11"},
                               {"productName", "LVX-AUDIO"}, {"description", "Audio Decoder"},
                               {"productId", "1001"},        {"pid", "1001"}};
         config["network"] = QJsonObject{{"loopback", true}, {"devices", QJsonArray{one, two}}};

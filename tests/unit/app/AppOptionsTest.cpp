@@ -37,8 +37,7 @@ TEST(AnswerBeforeStart, QtsOwnOptionsDoNotReadAsOurs) {
     for (const QStringList& args :
          {QStringList{"-stylesheet", "x.qss"}, QStringList{"-reverse"},
           QStringList{"-platform", "offscreen", "--port", "/dev/ttyUSB0", "--search"},
-          QStringList{"--platform", "offscreen"}, QStringList{"-display", ":1"},
-          QStringList{}}) {
+          QStringList{"--platform", "offscreen"}, QStringList{"-display", ":1"}, QStringList{}}) {
         EXPECT_EQ(Answer(args).exitCode, -1) << args.join(' ').toStdString();
     }
 }
@@ -56,9 +55,9 @@ TEST(AnswerBeforeStart, AWrongOptionIsAUsageError) {
 TEST(AppOptionsParse, TheOptionsReachTheProgram) {
     AppOptions options;
     QString error;
-    ASSERT_TRUE(AppOptions::Parse({"linkvex", "--port", "/dev/ttyUSB0", "--port", "/dev/ttyS1",
-                                   "--loopback", "--search"},
-                                  options, &error));
+    ASSERT_TRUE(AppOptions::Parse(
+        {"linkvex", "--port", "/dev/ttyUSB0", "--port", "/dev/ttyS1", "--loopback", "--search"},
+        options, &error));
     EXPECT_EQ(options.ports, (QStringList{"/dev/ttyUSB0", "/dev/ttyS1"}));
     EXPECT_TRUE(options.loopback);
     EXPECT_TRUE(options.search);

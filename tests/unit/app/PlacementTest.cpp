@@ -15,8 +15,7 @@ TEST(KeepInside, AWindowInsideStaysWhereItIs) {
     EXPECT_EQ(KeepInside(QRect(QPoint(300, 200), kWindow), kArea), QPoint(300, 200));
     // Touching the edges is inside.
     EXPECT_EQ(KeepInside(QRect(QPoint(0, 40), kWindow), kArea), QPoint(0, 40));
-    EXPECT_EQ(KeepInside(QRect(QPoint(1920 - 426, 1080 - 510), kWindow), kArea),
-              QPoint(1494, 570));
+    EXPECT_EQ(KeepInside(QRect(QPoint(1920 - 426, 1080 - 510), kWindow), kArea), QPoint(1494, 570));
 }
 
 TEST(KeepInside, EachEdgeMovesTheWindowOnlyAcrossThatEdge) {
