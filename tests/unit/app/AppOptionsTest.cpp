@@ -51,16 +51,3 @@ TEST(AnswerBeforeStart, AWrongOptionIsAUsageError) {
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(missing.err.contains("--port"));
 }
-
-TEST(AppOptionsParse, TheOptionsReachTheProgram) {
-    AppOptions options;
-    QString error;
-    ASSERT_TRUE(AppOptions::Parse(
-        {"linkvex", "--port", "/dev/ttyUSB0", "--port", "/dev/ttyS1", "--loopback", "--search"},
-        options, &error));
-    EXPECT_EQ(options.ports, (QStringList{"/dev/ttyUSB0", "/dev/ttyS1"}));
-    EXPECT_TRUE(options.loopback);
-    EXPECT_TRUE(options.search);
-    EXPECT_FALSE(AppOptions::Parse({"linkvex", "--bogus"}, options, &error));
-    EXPECT_FALSE(error.isEmpty());
-}
