@@ -13,6 +13,10 @@ EdidControllerTool::EdidControllerTool(ConnectionController& connection, EdidTra
                                        QObject* parent)
     : QObject(parent), connection_(connection), transfer_(transfer) {}
 
+EdidRecord& EdidControllerTool::deviceRecord() {
+    return connection_.deviceEdidRecord();
+}
+
 bool EdidControllerTool::connected() const {
     return connection_.connected() && connection_.devices().count > 0;
 }
@@ -127,16 +131,16 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     if (image) {
         log.setText("Edid Open OK.\r\n");
         setStatus(QString(), false);
-        connection_.deviceEdidImage() = *image;
-        record_.image = *image;
-        if (Validate(record_)) {
+        EdidRecord& record = deviceRecord();
+        record.image = *image;
+        if (Validate(record)) {
             setStatus(QStringLiteral("Ok."), false);
             transfer_.writeNode(node, *image);
             outcome = Outcome::Done;
             messageWait(1000);
         } else {
             const QString message =
-                QString::fromStdString(std::string(InvalidStatusMessage(record_.status)));
+                QString::fromStdString(std::string(InvalidStatusMessage(record.status)));
             setStatus(message, true);
             lastError_ = message;
             messageWait(1500);
@@ -178,7 +182,8 @@ bool EdidControllerTool::analysisRead(NodeRef node) {
         transfer_.waitForRead(wait);
     }
     session.wait(50);
-    Decode(record_, connection_.deviceEdidImage());
+    EdidRecord& record = deviceRecord();
+    Decode(record, record.image);
     session.enablePolling();
     emit recordDecoded();
     return true;

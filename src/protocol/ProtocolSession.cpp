@@ -143,6 +143,9 @@ void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std:
     state_.lastMode = mode;
     state_.currentCommand = command;
     state_.buffer.fill(0);
+    if (command == CmdSysDscpt && !retrying_) {
+        descriptorRetried_ = false;
+    }
 
     if (command == CmdWakeUp) {
         write(kWakeUpText);
@@ -237,9 +240,11 @@ void ProtocolSession::receiveStep() {
         link_->purgeReceive();
         return;
     }
+    bool stored = false;
     if (waiting > 0) {
         const std::string bytes = link_->read(static_cast<std::size_t>(waiting));
         if (!bytes.empty()) {
+            stored = true;
             log_.addLine(bytes);
             const std::size_t room =
                 kReceiveBufferSize - std::min<std::size_t>(state_.count, kReceiveBufferSize);
@@ -249,7 +254,9 @@ void ProtocolSession::receiveStep() {
                 std::min<std::size_t>(state_.count + bytes.size(), kReceiveBufferSize));
         }
     }
-    if (state_.count > 0 && state_.buffer[state_.count - 1] == '\n') {
+    // An answer is judged once: only bytes that arrived now can complete one. A rejected
+    // answer stays in the buffer until the next send, but is not checked again on every tick.
+    if (stored && state_.count > 0 && state_.buffer[state_.count - 1] == '\n') {
         state_.flags |= FlagReceiveComplete;
     }
 }
@@ -278,10 +285,20 @@ void ProtocolSession::ResponseHandler() {
         }
         if (command == CmdSysDscpt) {
             setFlag(FlagRetry, true);
+            if (descriptorRetried_) {
+                // One retry per descriptor request, even when a valid answer of something
+                // else came in between and cleared the retry flag.
+                state_.count = 0;
+                enablePolling();
+                return;
+            }
+            descriptorRetried_ = true;
             setFlag(FlagDescriptor, false);
             log_.addLine("\r\nRetry [Cmd=" + std::to_string(command) + "]");
+            retrying_ = true;
             SendCommand(ModeGet, CmdWakeUp);
             SendCommand(ModeGet, CmdSysDscpt);
+            retrying_ = false;
             return;
         }
         if (command >= CmdNdEd0A && command <= CmdNdEd1B) {

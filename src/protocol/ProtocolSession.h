@@ -142,6 +142,9 @@ private:
     bool connected_ = false;
     Delay delay_;
     int tickDepth_ = 0;
+    // The device descriptor request in flight has had its one retry.
+    bool descriptorRetried_ = false;
+    bool retrying_ = false;
     std::array<Handler, kCommandCount> handlers_{};
     QTimer rxTimer_;
     QTimer pollStatusTimer_;

@@ -244,6 +244,64 @@ TEST_F(SessionTest, SecondDescriptorCrcErrorGivesUp) {
     EXPECT_TRUE(session.multiComTimer().isActive());
 }
 
+TEST_F(SessionTest, DescriptorRetryIsSpentOncePerRequest) {
+    // A device that answers every wake-up with a valid line and every descriptor request
+    // with a bad CRC: the valid line must not buy another retry (each retry waits inside the
+    // one before, so this would never end).
+    tickDuringWaits = true;
+    int descriptorRequests = 0;
+    link.onWrite = [&](const std::string& w) {
+        if (w == " \r") {
+            link.incoming += Answer("OK");
+        } else if (w == "FFFF\r\n" && descriptorRequests < 50) {
+            ++descriptorRequests;
+            std::string answer = kDescriptor;
+            answer[answer.size() - 2] ^= 1;
+            link.incoming += answer;
+        }
+    };
+    session.SendCommand(ModeGet, CmdSysDscpt);
+    EXPECT_EQ(descriptorRequests, 2);
+    EXPECT_TRUE(session.hasFlag(FlagRetry));
+    EXPECT_FALSE(session.hasFlag(FlagDescriptor));
+    const std::string& text = log.text();
+    const std::size_t retry = text.find("Retry [Cmd=1]");
+    ASSERT_NE(retry, std::string::npos);
+    EXPECT_EQ(text.find("Retry", retry + 1), std::string::npos);
+}
+
+TEST_F(SessionTest, RejectedAnswerIsJudgedOnce) {
+    devices.current().comChannelCount = 3;
+    session.SendCommand(ModeGet, CmdComMsg);
+    std::string answer = Answer("CHA:hi\x0C");
+    answer[answer.size() - 2] ^= 1;
+    arrive(answer);
+    for (int i = 0; i < 20; ++i) {
+        session.receiveTick();
+    }
+    const std::string& text = log.text();
+    const std::size_t first = text.find("CRC Err! [Cmd=17]");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(text.find("CRC Err!", first + 1), std::string::npos);
+}
+
+TEST_F(SessionTest, OneBadEdidBlockIsOneErrorNotTwo) {
+    session.SendCommand(ModeGet, CmdNdEd0A);
+    std::string block = Answer(std::string(128, 'A'));
+    block[block.size() - 2] ^= 1;
+    arrive(block);
+    EXPECT_TRUE(session.hasFlag(FlagEdidBlockError));
+    EXPECT_TRUE(session.hasFlag(FlagRetry));
+    // 12 ms later the same answer must not count as the second error that gives up the
+    // read and turns the polls back on in the middle of the transfer.
+    session.receiveTick();
+    session.receiveTick();
+    EXPECT_FALSE(session.pollStatusTimer().isActive());
+    EXPECT_FALSE(session.multiComTimer().isActive());
+    EXPECT_EQ(session.state().currentCommand, CmdNdEd0A);
+    EXPECT_GT(session.state().count, 0u);
+}
+
 TEST_F(SessionTest, CrcErrorOnChannelPollIsOnlyLogged) {
     devices.current().comChannelCount = 3;
     countCalls(CmdComMsg);
