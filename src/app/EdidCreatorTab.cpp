@@ -158,7 +158,7 @@ public:
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override {
         if (metric == PM_TabBarTabHSpace) {
-            return 10;
+            return 8;
         }
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
@@ -181,7 +181,7 @@ QString Colour(TextColour colour) {
 EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TabSheet4"));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(5, 5, 5, 5);
+    layout->setContentsMargins(2, 4, 2, 2);
     layout->setSpacing(3);
 
     auto* select =

@@ -202,6 +202,7 @@ private slots:
         model_->openImage(*ReadEdidFile(kRich));
         model_->setChecked(CreatorModel::idOf("CheckBox_AudDetial_AC3"), true);
         model_->setChecked(CreatorModel::idOf("CheckBox_HDR_Detial"), true);
+        model_->setText(CreatorModel::idOf("Edit_Creator_Manufac_Week"), "60");
         QTabWidget* pages = window_->creatorTab()->pages();
         for (int i = 0; i < pages->count(); ++i) {
             pages->setCurrentIndex(i);
