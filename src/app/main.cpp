@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -37,6 +38,14 @@ int main(int argc, char** argv) {
             return 1;
         }
         window.show();
+        if (qEnvironmentVariableIsSet("LINKVEX_STARTUP_PROBE")) {
+            // For the start-up benchmark: one line once the window is shown and the event
+            // loop runs.
+            QTimer::singleShot(0, [] {
+                std::fprintf(stdout, "shown\n");
+                std::fflush(stdout);
+            });
+        }
         if (options.search) {
             QMetaObject::invokeMethod(&window, &lvx::MainWindow::search, Qt::QueuedConnection);
         }

@@ -188,7 +188,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
     ByteLink* link = opened.get();
     links_.push_back({std::move(opened), 0});
     session_.setLink(link);
-    session_.rxTimer().start();
+    session_.startReceiving();
 
     session_.SendCommand(ModeGet, CmdEntrance);
     session_.wait(150);
@@ -202,7 +202,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
     if ((accepted || isp029 || isp091) && devices_.full()) {
         // Replies that came in during the wait took the last slot: this device is dropped.
         log_.addLine("\r\nDevice table full: " + port.toStdString() + " not listed.");
-        session_.rxTimer().stop();
+        session_.stopReceiving();
         session_.pollStatusTimer().stop();
         session_.multiComTimer().stop();
         dropLink(link);
@@ -282,7 +282,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         return false;
     }
 
-    session_.rxTimer().stop();
+    session_.stopReceiving();
     session_.pollStatusTimer().stop();
     session_.multiComTimer().stop();
     dropLink(link);

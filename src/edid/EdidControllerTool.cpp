@@ -181,7 +181,7 @@ bool EdidControllerTool::analysisRead(NodeRef node) {
         transfer_.repeatRead(true);
         transfer_.waitForRead(wait);
     }
-    session.wait(50);
+    // The answers are in (or given up on): decode at once rather than after a fixed wait.
     EdidRecord& record = deviceRecord();
     Decode(record, record.image);
     session.enablePolling();
