@@ -1,7 +1,9 @@
 // linkvex-cli: the program's flows from the command line, without windows.
 #include "cli/AnalyzeCommand.h"
 #include "cli/CliContext.h"
+#include "cli/CreatorCommands.h"
 #include "cli/EdidCommands.h"
+#include "common/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +27,8 @@ Commands:
   get-mode [--input N]            the EDID source of an input (COM port)
   set-mode --input N SOURCE       choose it: internalK, externalK or userK
   validate FILE...                check .bin files: OK or what is wrong
+  creator-load (FILE | --brand-new [--date YYYY-MM-DD]) [--json]
+                                  load an EDID into the creator and print every control
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac.
@@ -38,6 +42,8 @@ Options:
   -o, --output FILE           the file to save (read-edid; ".bin" is added when missing)
   --input N                   the input (get-mode, set-mode; 1 when not given)
   --loopback                  keep the network endpoints on loopback (tests, demos)
+  --brand-new                 creator: start from the brand-new template
+  --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
   --json                      print JSON
   --trace                     print the protocol trace to standard error
   -h, --help                  this text
@@ -51,7 +57,7 @@ Exit status: 0 success, 1 failure, 2 usage error.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("linkvex-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0L"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(lvx::kVersion));
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -68,8 +74,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("file"));
     const QCommandLineOption input(QStringLiteral("input"), QString(), QStringLiteral("n"));
+    const QCommandLineOption brandNew(QStringLiteral("brand-new"), QString());
+    const QCommandLineOption date(QStringLiteral("date"), QString(), QStringLiteral("date"));
+    const QCommandLineOption set(QStringLiteral("set"), QString(), QStringLiteral("name=value"));
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
-                       output, input});
+                       output, input, brandNew, date, set});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -79,7 +88,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (parser.isSet(version)) {
-        out(QStringLiteral("linkvex-cli 1.0L\n"));
+        out(QStringLiteral("linkvex-cli %1\n").arg(QLatin1String(lvx::kVersion)));
         return kExitOk;
     }
     QStringList positional = parser.positionalArguments();
@@ -101,6 +110,9 @@ int main(int argc, char** argv) {
     context.node = parser.value(node);
     context.output = parser.value(output);
     context.input = parser.value(input);
+    context.brandNew = parser.isSet(brandNew);
+    context.date = parser.value(date);
+    context.sets = parser.values(set);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -112,6 +124,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("set-mode"), RunSetMode},
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
+        {QStringLiteral("creator-load"), RunCreatorLoad},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {
