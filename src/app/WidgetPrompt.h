@@ -17,6 +17,7 @@ public:
     std::string saveFileName(const std::string& filter, const std::string& proposedName) override;
     void message(const std::string& caption, const std::string& text) override;
     bool confirm(const std::string& caption, const std::string& text) override;
+    std::string chooseDirectory(const std::string& caption) override;
 
     // "EDID (*.bin)|*.bin" as a Qt file dialog filter: "EDID (*.bin)".
     static QString QtFilter(const std::string& filter);

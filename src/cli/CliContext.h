@@ -34,6 +34,8 @@ struct CliContext {
     QString node;
     QString output;
     QString input;
+    QString connector;  // --connector (monitors)
+    bool force = false; // --force (restore)
 };
 
 // Prints to standard output / standard error.

@@ -1,7 +1,10 @@
 // linkvex-cli: the program's flows from the command line, without windows.
 #include "cli/AnalyzeCommand.h"
+#include "cli/BackupCommands.h"
 #include "cli/CliContext.h"
+#include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
+#include "cli/MonitorsCommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,9 +28,15 @@ Commands:
   get-mode [--input N]            the EDID source of an input (COM port)
   set-mode --input N SOURCE       choose it: internalK, externalK or userK
   validate FILE...                check .bin files: OK or what is wrong
+  monitors [--json]               the displays connected to this PC and their EDIDs
+  monitors --connector NAME -o FILE   save one display's EDID (NAME: HDMI-A-1, DP-2, ...)
+  backup DIR                      every node's EDID and every input's mode into DIR
+  restore DIR [--force]           check DIR, then write its user slots, inputs and modes
+  diff A.bin B.bin [--json]       what differs between two EDIDs (exit 0 alike, 1 differ)
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac.
+  monitors reads $LINKVEX_SYSFS_ROOT/class/drm (default /sys).
 
 Options:
   --port PATH                 search exactly this port (repeatable, in order)
@@ -37,6 +46,9 @@ Options:
   --node NODE                 the EDID node (read-edid, write-edid)
   -o, --output FILE           the file to save (read-edid; ".bin" is added when missing)
   --input N                   the input (get-mode, set-mode; 1 when not given)
+  --connector NAME            the display connector (monitors)
+  --force                     restore a backup of another model, other counts or an
+                              incomplete one
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --json                      print JSON
   --trace                     print the protocol trace to standard error
@@ -68,8 +80,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("file"));
     const QCommandLineOption input(QStringLiteral("input"), QString(), QStringLiteral("n"));
+    const QCommandLineOption connector(QStringLiteral("connector"), QString(),
+                                       QStringLiteral("name"));
+    const QCommandLineOption force(QStringLiteral("force"), QString());
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
-                       output, input});
+                       output, input, connector, force});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -101,6 +116,8 @@ int main(int argc, char** argv) {
     context.node = parser.value(node);
     context.output = parser.value(output);
     context.input = parser.value(input);
+    context.connector = parser.value(connector);
+    context.force = parser.isSet(force);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -112,6 +129,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("set-mode"), RunSetMode},
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
+        {QStringLiteral("monitors"), RunMonitors},
+        {QStringLiteral("backup"), RunBackup},
+        {QStringLiteral("restore"), RunRestore},
+        {QStringLiteral("diff"), RunDiff},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {

@@ -20,6 +20,41 @@ std::optional<EdidImage> ReadEdidFile(const QString& path) {
                               static_cast<std::size_t>(bytes.size()));
 }
 
+std::optional<QByteArray> ReadFileHead(const QString& path, qint64 maxBytes) {
+    // Only a regular file: a FIFO or a device would block or never end.
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile()) {
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    // Attributes of the kernel's sysfs report a size of 0 or 4096 whatever they hold: read
+    // until the end rather than trusting the size.
+    while (bytes.size() <= maxBytes) {
+        const QByteArray piece = file.read(maxBytes + 1 - bytes.size());
+        if (piece.isEmpty()) {
+            break;
+        }
+        bytes += piece;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    EdidFileWriter writer;
+    const bool ok = writer.open(path) && writer.write(bytes);
+    if (!ok && error != nullptr) {
+        *error = writer.error();
+    }
+    return ok;
+}
+
 EdidFileWriter::~EdidFileWriter() {
     cancel();
 }
@@ -42,15 +77,19 @@ bool EdidFileWriter::open(const QString& path) {
 }
 
 bool EdidFileWriter::write(const EdidImage& image) {
+    return write(QByteArray(reinterpret_cast<const char*>(image.data()),
+                            static_cast<qsizetype>(image.size())));
+}
+
+bool EdidFileWriter::write(const QByteArray& bytes) {
     if (!file_) {
         error_ = QStringLiteral("file not open");
         return false;
     }
-    const qint64 size = static_cast<qint64>(image.size());
+    const qint64 size = bytes.size();
     qint64 done = 0;
     while (done < size) {
-        const qint64 n =
-            file_->write(reinterpret_cast<const char*>(image.data()) + done, size - done);
+        const qint64 n = file_->write(bytes.constData() + done, size - done);
         if (n <= 0) {
             break;
         }

@@ -49,13 +49,13 @@ PcMonitor ClassifyConnector(std::string_view directory,
         return m;
     }
     if (bytes.size() < kEdidBlockSize) {
-        m.problem = "truncated (" + std::to_string(bytes.size()) + " bytes)";
+        m.problem = "truncated, " + std::to_string(bytes.size()) + " bytes";
         return m;
     }
     const std::size_t blocks = 1 + std::size_t{bytes[kEdidExtensionCountOffset]};
     if (bytes.size() < blocks * kEdidBlockSize) {
-        m.problem = "truncated (" + std::to_string(bytes.size()) + " of " +
-                    std::to_string(blocks * kEdidBlockSize) + " bytes)";
+        m.problem = "truncated, " + std::to_string(bytes.size()) + " of " +
+                    std::to_string(blocks * kEdidBlockSize) + " bytes";
         return m;
     }
     m.ok = true;

@@ -31,7 +31,7 @@ struct PcMonitor {
     std::string directory; // "card0-HDMI-A-1"
     ConnectorName name;
     bool ok = false;      // a whole EDID is there
-    std::string problem;  // when not ok: "empty", "truncated (100 bytes)", ...
+    std::string problem;  // when not ok: "empty", "truncated, 100 bytes", ...
     std::size_t size = 0; // bytes in the attribute
     int blocks = 0;       // 128-byte blocks the EDID has (base block and extensions)
     EdidImage image{};    // its first two blocks as the program holds an EDID

@@ -66,9 +66,9 @@ TEST(PcMonitors, WholeEdidsAreTakenAndShortOnesAreNoEdid) {
     };
     const Case bad[] = {
         {std::vector<std::uint8_t>{}, "empty"},
-        {BytesOf(two, 100), "truncated (100 bytes)"},
-        {BytesOf(two, 128), "truncated (128 of 256 bytes)"}, // announces an extension it lacks
-        {BytesOf(three, 256), "truncated (256 of 384 bytes)"},
+        {BytesOf(two, 100), "truncated, 100 bytes"},
+        {BytesOf(two, 128), "truncated, 128 of 256 bytes"}, // announces an extension it lacks
+        {BytesOf(three, 256), "truncated, 256 of 384 bytes"},
         {std::vector<std::uint8_t>(kMaxConnectorEdidBytes + 1, 0), "too large for an EDID"},
         {std::nullopt, "cannot be read"},
     };
