@@ -139,7 +139,7 @@ CompareWindow::CompareWindow(CompareTool& tool, Prompt& prompt, QWidget* parent)
     facts_->setColumnWidth(1, 150);
     facts_->setMinimumWidth(450);
     facts_->setFixedHeight(20 * 15 + facts_->horizontalHeader()->sizeHint().height() + 4);
-    middle->addWidget(facts_);
+    middle->addWidget(facts_, 0, Qt::AlignTop);
 
     auto* right = new QVBoxLayout;
     changes_ = Named(new QTreeWidget(this), QStringLiteral("List_Compare_Changes"));
@@ -149,8 +149,9 @@ CompareWindow::CompareWindow(CompareTool& tool, Prompt& prompt, QWidget* parent)
     ranges_ = Named(new QTreeWidget(this), QStringLiteral("List_Compare_Bytes"));
     ranges_->setHeaderLabels({tr("Bytes"), tr("Field"), QStringLiteral("A"), QStringLiteral("B")});
     ranges_->setRootIsDecorated(false);
-    ranges_->setColumnWidth(0, 80);
-    ranges_->setColumnWidth(1, 200);
+    ranges_->setColumnWidth(0, 72);
+    ranges_->setColumnWidth(1, 190);
+    ranges_->setColumnWidth(2, 75);
     right->addWidget(changes_, 1);
     right->addWidget(ranges_, 1);
     middle->addLayout(right, 1);
@@ -271,13 +272,14 @@ void CompareWindow::showTool() {
         item->setText(1, QString::fromStdString(r.field));
         item->setToolTip(1, item->text(1));
         QStringList va, vb;
-        for (int i = r.first; i <= r.last && i < r.first + 6; ++i) {
+        for (int i = r.first; i <= r.last && i < r.first + 3; ++i) {
             va << Hex2(a[static_cast<std::size_t>(i)]);
             vb << Hex2(b[static_cast<std::size_t>(i)]);
         }
-        const QString more = r.last - r.first >= 6 ? QStringLiteral(" ...") : QString();
+        const QString more = r.last - r.first >= 3 ? QStringLiteral(" ...") : QString();
         item->setText(2, va.join(QLatin1Char(' ')) + more);
         item->setText(3, vb.join(QLatin1Char(' ')) + more);
+        item->setToolTip(0, tr("%1 bytes").arg(r.last - r.first + 1));
         item->setData(0, Qt::UserRole, r.first);
         item->setData(0, Qt::UserRole + 1, r.last);
     }

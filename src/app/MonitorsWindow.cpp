@@ -64,7 +64,8 @@ MonitorsWindow::MonitorsWindow(MonitorsTool& tool, Prompt& prompt, QWidget* pare
                                   tr("Upload to the selected device"));
     auto* uploadRow = new QHBoxLayout(uploadGroup);
     targets_ = Named(new QComboBox(uploadGroup), QStringLiteral("ComboBox_Monitor_Target"));
-    targets_->setMinimumWidth(150);
+    targets_->setMinimumWidth(170);
+    targets_->setPlaceholderText(tr("No device connected"));
     upload_ =
         Named(new QPushButton(tr("Upload"), uploadGroup), QStringLiteral("Button_Monitor_Upload"));
     uploadRow->addWidget(targets_);
