@@ -17,7 +17,7 @@ for arg in "$@"; do
 done
 
 bin=${LINKVEX_BIN:-build/bin}
-for program in bench_codecs bench_serial_idle bench_answer_latency linkvex-devsim; do
+for program in bench_codecs bench_serial_idle bench_answer_latency bench_beyond linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -60,12 +60,13 @@ run codecs "$bin/bench_codecs" "${codec_args[@]}"
 run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" "${idle_args[@]}"
 run latency "$bin/bench_answer_latency" "${latency_args[@]}"
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
+run beyond "$bin/bench_beyond" --devsim "$bin/linkvex-devsim" --backups "$([ "$quick" -eq 1 ] && echo 1 || echo 3)"
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle latency codecs; do
+for name in idle latency codecs beyond; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do
