@@ -80,7 +80,11 @@ MonitorsWindow::MonitorsWindow(MonitorsTool& tool, Prompt& prompt, QWidget* pare
     connect(list_, &QTreeWidget::currentItemChanged, this,
             [this] { tool_.select(list_->indexOfTopLevelItem(list_->currentItem())); });
     connect(analyze_, &QPushButton::clicked, &tool_, &MonitorsTool::analyze);
-    connect(copy_, &QPushButton::clicked, &tool_, &MonitorsTool::copyToCreator);
+    connect(copy_, &QPushButton::clicked, this, [this] {
+        if (!tool_.copyToCreator() && !tool_.lastError().isEmpty()) {
+            setStatus(tr("Not copied: %1").arg(tool_.lastError()), true);
+        }
+    });
     connect(save_, &QPushButton::clicked, this, &MonitorsWindow::save);
     connect(upload_, &QPushButton::clicked, this, &MonitorsWindow::upload);
     // A separator of the target list gives way to the item before it.

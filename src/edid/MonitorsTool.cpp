@@ -3,6 +3,7 @@
 #include "connection/ConnectionController.h"
 #include "edid/EdidFile.h"
 #include "edid/EdidFileIO.h"
+#include "edid/EdidValidation.h"
 
 namespace lvx {
 
@@ -79,7 +80,16 @@ bool MonitorsTool::analyze() {
 }
 
 bool MonitorsTool::copyToCreator() {
-    if (!canLoad() || !edidTool_.loadImage(current()->monitor.image)) {
+    lastError_.clear();
+    if (!canLoad()) {
+        return false;
+    }
+    // The creator takes only a valid EDID; say why rather than do nothing.
+    if (const std::uint16_t error = ValidationError(current()->monitor.image)) {
+        lastError_ = QString::fromStdString(std::string(InvalidStatusMessage(error)));
+        return false;
+    }
+    if (!edidTool_.loadImage(current()->monitor.image)) {
         return false;
     }
     emit copyRequested();

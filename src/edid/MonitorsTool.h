@@ -45,7 +45,8 @@ public:
     bool canLoad() const;
 
     // The EDID into the device EDID record; then analysisRequested() or copyRequested() asks
-    // the window that owns the analyzer or the creator to show it.
+    // the window that owns the analyzer or the creator to show it. An invalid EDID is not
+    // copied (lastError() says why).
     bool analyze();
     bool copyToCreator();
     // Save as .bin: asks for the file (proposing "<connector> EDID"), adds ".bin" as the save

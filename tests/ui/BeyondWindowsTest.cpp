@@ -70,8 +70,8 @@ class BeyondWindowsTest : public QObject {
         qputenv("LINKVEX_SYSFS_ROOT", sysfs_.path().toLocal8Bit());
         AppOptions options;
         if (withDevice) {
-            device_ = std::make_unique<Devsim>(QStringList{"--counts", "2,1,4,8,0", "--edid",
-                                                           "input1=" + kLg});
+            device_ = std::make_unique<Devsim>(
+                QStringList{"--counts", "2,1,4,8,0", "--edid", "input1=" + kLg});
             QVERIFY(!device_->path().isEmpty());
             options.ports = {device_->path()};
         }
@@ -146,6 +146,23 @@ private slots:
         QCOMPARE(prompt_.proposedNames.back(), std::string("HDMI-A-1 EDID"));
         QCOMPARE(FileBytes(out.filePath("monitor.bin")), lg);
         Shoot(w, "monitors");
+
+        // A display with two extension blocks: listed, but the creator cannot take it.
+        QByteArray three = lg + QByteArray(128, '\0');
+        three[126] = 2;
+        int sum = 0;
+        for (int i = 0; i < 127; ++i) {
+            sum += static_cast<unsigned char>(three[i]);
+        }
+        three[127] = static_cast<char>((256 - sum % 256) % 256);
+        Write(sysfs_.filePath("class/drm/card0-DP-3/edid"), three);
+        QTest::mouseClick(in<QPushButton>(w, "Button_Monitor_Refresh"), Qt::LeftButton);
+        QCOMPARE(list->topLevelItemCount(), 4);
+        QCOMPARE(list->currentItem()->text(0), QString("HDMI-A-1")); // the choice is kept
+        list->setCurrentItem(list->topLevelItem(2));
+        QCOMPARE(list->topLevelItem(2)->text(1), QString("ok"));
+        QTest::mouseClick(in<QPushButton>(w, "Button_Monitor_Copy"), Qt::LeftButton);
+        QCOMPARE(w->statusLabel()->text(), QString("Not copied: Edid Over Banks."));
     }
 
     void aMonitorsEdidGoesToAUserSlot() {
@@ -263,8 +280,9 @@ private slots:
                      CompareHexItems::differingColour());
             QVERIFY(!model->data(model->index(9, 4), Qt::BackgroundRole).isValid());
         }
-        QCOMPARE(w->hexTable(CompareTool::B)->model()->data(
-                     w->hexTable(CompareTool::B)->model()->index(9, 5)),
+        QCOMPARE(w->hexTable(CompareTool::B)
+                     ->model()
+                     ->data(w->hexTable(CompareTool::B)->model()->index(9, 5)),
                  QVariant(QString("61")));
         // Choosing a run selects its cells on both sides.
         w->ranges()->setCurrentItem(w->ranges()->topLevelItem(1));
