@@ -27,12 +27,14 @@ done
 
 if [ "$quick" -eq 1 ]; then
     codec_args=(--benchmark_min_time=0.05)
-    idle_args=(--seconds 5 --baseline 2)
+    idle_args=(--seconds 5)
+    baseline=2
     latency_args=(--exchanges 300)
     mode="quick"
 else
     codec_args=()
-    idle_args=(--seconds 30 --baseline 10)
+    idle_args=(--seconds 30)
+    baseline=10
     latency_args=(--exchanges 2000)
     mode="full"
 fi
@@ -57,7 +59,10 @@ run() {
 }
 
 run codecs "$bin/bench_codecs" "${codec_args[@]}"
-run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" "${idle_args[@]}"
+run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" --channels 0 \
+    --baseline "$baseline" "${idle_args[@]}"
+run idle3 "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" --channels 3 --baseline 0 \
+    "${idle_args[@]}"
 run latency "$bin/bench_answer_latency" "${latency_args[@]}"
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
 run beyond "$bin/bench_beyond" --devsim "$bin/linkvex-devsim" --backups "$([ "$quick" -eq 1 ] && echo 1 || echo 3)"
@@ -66,7 +71,7 @@ load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle latency codecs beyond; do
+for name in idle idle3 latency codecs beyond; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

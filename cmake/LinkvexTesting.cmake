@@ -1,9 +1,16 @@
-# lvx_add_gtest(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <name> <value>...])
+# Tests that bind the device ports (31001/31002), on loopback too, run in a network namespace
+# of their own: nothing else on the machine that uses those ports can make them fail.
+set(LVX_IN_NETNS ${CMAKE_SOURCE_DIR}/tests/support/in-netns.sh)
+
+# lvx_add_gtest(<name> [NETNS] SOURCES <files...> LIBS <targets...> [PROPERTIES <name> <value>...])
 # A GoogleTest executable whose tests are listed by CTest one by one. PROPERTIES are set on
-# every test, e.g. RESOURCE_LOCK udp_ports for tests that bind the UDP ports 31001/31002.
+# every test. NETNS runs the executable in a network namespace of its own.
 function(lvx_add_gtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
+    cmake_parse_arguments(ARG "NETNS" "" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
+    if(ARG_NETNS)
+        set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${LVX_IN_NETNS})
+    endif()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
@@ -14,10 +21,10 @@ function(lvx_add_gtest name)
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}" ${ARG_PROPERTIES})
 endfunction()
 
-# lvx_add_qtest(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <name> <value>...])
-# A Qt Test executable run headless.
+# lvx_add_qtest(<name> [NETNS] SOURCES <files...> LIBS <targets...> [PROPERTIES <name> <value>...])
+# A Qt Test executable run headless; NETNS as above.
 function(lvx_add_qtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+    cmake_parse_arguments(ARG "NETNS" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
@@ -25,7 +32,11 @@ function(lvx_add_qtest name)
         LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/tests/data/edid"
         LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
-    add_test(NAME ${name} COMMAND ${name})
+    if(ARG_NETNS)
+        add_test(NAME ${name} COMMAND ${LVX_IN_NETNS} $<TARGET_FILE:${name}>)
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
         TIMEOUT 300 ${ARG_PROPERTIES})
 endfunction()

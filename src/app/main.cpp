@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
         if (!instance.claim()) {
             return 0;
         }
+        if (!instance.error().isEmpty()) {
+            std::fprintf(stderr, "linkvex: %s\n", qPrintable(instance.error()));
+        }
         lvx::MainWindow window(options);
         instance.setWindow(&window);
         if (!window.start()) {

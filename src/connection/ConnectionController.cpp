@@ -35,6 +35,13 @@ ConnectionController::ConnectionController(QObject* parent)
             &ConnectionController::disconnectDevices);
     connect(&session_, &ProtocolSession::deviceDescribed, this,
             &ConnectionController::edidListsChanged);
+    opener_ = [](const QString& port, DebugLog& log) -> std::unique_ptr<ByteLink> {
+        auto link = std::make_unique<SerialLink>();
+        if (!link->open(port, log)) {
+            return nullptr;
+        }
+        return link;
+    };
 }
 
 ConnectionController::~ConnectionController() {
@@ -50,26 +57,70 @@ void ConnectionController::setBusy(bool on) {
 }
 
 bool ConnectionController::openNetwork(const EndpointConfig& config, QString* error) {
-    auto link = std::make_unique<NetworkLink>(devices_, deviceEdid_, config);
+    auto link = std::make_unique<NetworkLink>(devices_, deviceEdid_.image, config);
     if (!link->open()) {
         if (error) {
             *error = link->errorString();
         }
         return false;
     }
-    connect(link.get(), &NetworkLink::deviceAdded, this, &ConnectionController::networkDeviceAdded);
-    net_ = std::move(link);
+    // Without the group no reply of a device comes in: say so where a technician looks.
+    if (!link->endpoints().warningString().isEmpty()) {
+        log_.addLine("UDP: " + link->endpoints().warningString().toStdString());
+    }
+    attachNetwork(std::move(link));
     return true;
 }
 
-void ConnectionController::networkDeviceAdded(int /*index*/, const QStringList& row) {
+void ConnectionController::attachNetwork(std::unique_ptr<NetworkLink> link) {
+    net_ = std::move(link);
+    if (net_) {
+        connect(net_.get(), &NetworkLink::deviceAdded, this,
+                &ConnectionController::networkDeviceAdded);
+    }
+}
+
+void ConnectionController::setRow(int index, DeviceRow row) {
+    if (index < 0) {
+        return;
+    }
+    if (rows_.size() <= static_cast<std::size_t>(index)) {
+        rows_.resize(static_cast<std::size_t>(index) + 1);
+    }
+    rows_[static_cast<std::size_t>(index)] = std::move(row);
+}
+
+void ConnectionController::networkDeviceAdded(int index, const QStringList& row) {
     DeviceRow r;
     std::string* cells[] = {&r.number, &r.interface, &r.product, &r.description, &r.ip, &r.mac};
     for (int c = 0; c < kDeviceColumns && c < row.size(); ++c) {
         *cells[c] = row[c].toStdString();
     }
-    rows_.push_back(r);
+    setRow(index, std::move(r));
     emit rowsChanged();
+}
+
+void ConnectionController::dropLink(ByteLink* link) {
+    if (session_.link() == link) {
+        session_.setLink(nullptr);
+    }
+    for (auto it = links_.begin(); it != links_.end(); ++it) {
+        if (it->link.get() == link) {
+            it->link->close();
+            retired_.push_back(std::move(it->link));
+            links_.erase(it);
+            return;
+        }
+    }
+}
+
+void ConnectionController::closeLinks() {
+    session_.setLink(nullptr);
+    for (PortLink& kept : links_) {
+        kept.link->close();
+        retired_.push_back(std::move(kept.link));
+    }
+    links_.clear();
 }
 
 void ConnectionController::search() {
@@ -77,12 +128,15 @@ void ConnectionController::search() {
         return;
     }
     setBusy(true);
+    const std::uint64_t epoch = ++epoch_;
     devices_.count = 0;
     devices_.selected = 0;
     rows_.clear();
-    session_.setLink(nullptr);
-    links_.clear();
-    linkRows_.clear();
+    closeLinks();
+    retired_.clear();
+    if (net_) {
+        net_->closeDevice();
+    }
     selectedRow_ = 0;
     emit rowsChanged();
 
@@ -93,56 +147,93 @@ void ConnectionController::search() {
         ports_ = ListSerialPorts(givenPorts);
         emit portsListed(ports_);
         for (const QString& port : ports_) {
-            if (searchPort(port)) {
+            if (searchPort(port, epoch) || epoch != epoch_) {
                 break;
             }
         }
     }
-    if (devices_.count == 0 && ethernet) {
+    if (epoch == epoch_ && devices_.count == 0 && ethernet) {
         session_.wait(100);
     }
-    log_.addLine("Device Cnt= [" + std::to_string(devices_.count) + "]");
-    if (devices_.count > 0) {
-        searchEnabled_ = false;
-        disconnectEnabled_ = true;
-        session_.setConnected(true);
-        pictures_ = {"OpenColor", "SaveColor", "CopyUpColor", "AnalysisColor"};
-        if (!session_.hasFlag(FlagIspMode)) {
-            firmwareGroupHeight_ = 48;
+    if (epoch == epoch_) {
+        log_.addLine("Device Cnt= [" + std::to_string(devices_.count) + "]");
+        if (devices_.count > 0) {
+            searchEnabled_ = false;
+            disconnectEnabled_ = true;
+            session_.setConnected(true);
+            pictures_ = {"OpenColor", "SaveColor", "CopyUpColor", "AnalysisColor"};
+            if (!session_.hasFlag(FlagIspMode)) {
+                firmwareGroupHeight_ = 48;
+            }
         }
     }
     emit stateChanged();
     setBusy(false);
 }
 
-// One port of the Search: true when a device accepted and the Search stops here.
-bool ConnectionController::searchPort(const QString& port) {
+// One port of the Search: true when the Search stops here (a device accepted, the table is
+// full, or Disconnect ended the Search meanwhile).
+//
+// The event loop runs during every wait, and discovery replies that arrive then are stored
+// at the device count: a serial device takes its slot (and counts) before its first wait, so
+// no reply can land in the record being filled.
+bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) {
     if (devices_.full()) {
         return true;
     }
-    auto link = std::make_unique<SerialLink>();
-    if (!link->open(port, log_)) {
+    std::unique_ptr<ByteLink> opened = opener_ ? opener_(port, log_) : nullptr;
+    if (!opened) {
         return false;
     }
-    session_.setLink(link.get());
-    session_.rxTimer().start();
+    ByteLink* link = opened.get();
+    links_.push_back({std::move(opened), 0});
+    session_.setLink(link);
+    session_.startReceiving();
 
     session_.SendCommand(ModeGet, CmdEntrance);
     session_.wait(150);
+    if (epoch != epoch_) {
+        return true; // Disconnect closed the link and forgot every device
+    }
     const ProtocolState& state = session_.state();
+    const bool accepted = state.contains("$ACCEPT");
+    const bool isp029 = !accepted && state.contains("$ISP029");
+    const bool isp091 = !accepted && state.contains("$ISP091");
+    if ((accepted || isp029 || isp091) && devices_.full()) {
+        // Replies that came in during the wait took the last slot: this device is dropped.
+        log_.addLine("\r\nDevice table full: " + port.toStdString() + " not listed.");
+        session_.stopReceiving();
+        session_.pollStatusTimer().stop();
+        session_.multiComTimer().stop();
+        dropLink(link);
+        return true;
+    }
 
-    if (state.contains("$ACCEPT")) {
+    if (accepted) {
         log_.addLine("\r\nGot One Device.");
-        devices_.selected = devices_.count;
-        DeviceRecord& record = devices_.current();
+        const int index = devices_.count;
+        const int row = index + 1;
+        devices_.count += 1;
+        devices_.selected = index;
+        DeviceRecord& record = devices_.at(index);
         record = DeviceRecord{};
+        record.linkKind = 1;
+        links_.back().row = row;
+        setRow(index, {std::to_string(row), port.toStdString(), "", "", "NC", "NC"});
+
         session_.SendCommand(ModeGet, CmdSysDscpt);
+        if (epoch != epoch_) {
+            return true;
+        }
         if (session_.hasFlag(FlagRetry)) {
             log_.addLine("\r\nSYS_Descript Err!!!");
         }
         record.nodeSelector = 0;
         session_.sendNodeSelect(0x0000);
         session_.SendCommand(ModeGet, CmdNdDscpt);
+        if (epoch != epoch_) {
+            return true;
+        }
         if (record.inputNodes[0].modeSelectFlag()) {
             modeButtons_ = {atMost8(record.internalEdidCount), atMost8(record.outputCount),
                             atMost8(record.userEdidCount)};
@@ -150,14 +241,13 @@ bool ConnectionController::searchPort(const QString& port) {
         ApplyModelTable(record);
         if (record.comChannelCount > 0) {
             session_.SendCommand(ModeGet, CmdComConfig);
+            if (epoch != epoch_) {
+                return true;
+            }
         }
         record.linkKind = 1;
-        const int row = devices_.count + 1;
-        rows_.push_back({std::to_string(row), port.toStdString(), record.model,
-                         " " + record.productString + " ", "NC", "NC"});
-        links_.push_back(std::move(link));
-        linkRows_.push_back(row);
-        devices_.count += 1;
+        setRow(index, {std::to_string(row), port.toStdString(), record.model,
+                       " " + record.productString + " ", "NC", "NC"});
         record.inputNodes[0].edidMode() = 255;
         emit rowsChanged();
         return true;
@@ -166,8 +256,6 @@ bool ConnectionController::searchPort(const QString& port) {
     log_.appendText("No Device Detected.\r\n");
     const std::string_view all(reinterpret_cast<const char*>(state.buffer.data()),
                                state.buffer.size());
-    const bool isp029 = state.contains("$ISP029");
-    const bool isp091 = state.contains("$ISP091");
     if (isp029) {
         session_.ispKind = 1;
     }
@@ -179,33 +267,32 @@ bool ConnectionController::searchPort(const QString& port) {
         searchEnabled_ = false;
         disconnectEnabled_ = true;
         firmwareGroupHeight_ = 155;
-        DeviceRecord& record = devices_.at(devices_.count);
+        const int index = devices_.count;
+        DeviceRecord& record = devices_.at(index);
         record = DeviceRecord{};
         record.linkKind = 1;
         const std::string model = IspModelText(all, isp091 ? "$ISP091" : "$ISP029");
-        const int row = devices_.count + 1;
-        rows_.push_back(
-            {std::to_string(row), port.toStdString(), model, "ISP Mode", "NC", "NC", true});
-        links_.push_back(std::move(link));
-        linkRows_.push_back(row);
+        const int row = index + 1;
+        setRow(index,
+               {std::to_string(row), port.toStdString(), model, "ISP Mode", "NC", "NC", true});
+        links_.back().row = row;
         devices_.count += 1;
         emit rowsChanged();
         emit stateChanged();
         return false;
     }
 
-    session_.rxTimer().stop();
+    session_.stopReceiving();
     session_.pollStatusTimer().stop();
     session_.multiComTimer().stop();
-    session_.setLink(nullptr);
-    link->close();
+    dropLink(link);
     return false;
 }
 
-SerialLink* ConnectionController::linkForRow(int row) {
-    for (std::size_t i = 0; i < linkRows_.size(); ++i) {
-        if (linkRows_[i] == row) {
-            return links_[i].get();
+ByteLink* ConnectionController::linkForRow(int row) {
+    for (const PortLink& kept : links_) {
+        if (kept.row == row) {
+            return kept.link.get();
         }
     }
     return nullptr;
@@ -216,14 +303,18 @@ void ConnectionController::select(int row) {
         return;
     }
     setBusy(true);
+    const std::uint64_t epoch = epoch_;
     devices_.selected = row - 1;
     selectedRow_ = row;
     emit rowsChanged();
 
     DeviceRecord& record = devices_.current();
     SelectionView view;
+    if (net_) {
+        net_->closeDevice();
+    }
     if (record.isSerial()) {
-        if (SerialLink* link = linkForRow(row)) {
+        if (ByteLink* link = linkForRow(row)) {
             session_.setLink(link);
         }
         view.serial = true;
@@ -249,6 +340,10 @@ void ConnectionController::select(int row) {
             session_.SendCommand(ModeGet, CmdNdDscpt);
             session_.sendNodeSelect(0x1000);
             session_.SendCommand(ModeGet, CmdNdDscpt);
+            if (epoch != epoch_) {
+                setBusy(false); // Disconnect came while the device was being opened
+                return;
+            }
             ApplyModeGroupLayout(view, record.internalEdidCount, record.outputCount,
                                  record.userEdidCount);
         }
@@ -264,6 +359,10 @@ void ConnectionController::select(int row) {
             net_->openDevice();
         }
         session_.wait(50);
+        if (epoch != epoch_) {
+            setBusy(false); // Disconnect came while the device was being opened
+            return;
+        }
         view.fwVersionLabel = versionLabel(record);
         view.serialNumLabel = "SN :    " + record.serialNumber;
         record.internalEdidCount = record.pid == "2037" ? 8 : 6;
@@ -281,11 +380,13 @@ void ConnectionController::disconnectDevices() {
     if (devices_.count < 1) {
         return;
     }
+    ++epoch_;
     session_.state().flags = 0;
-    if (comPort) {
-        for (auto& link : links_) {
-            link->close();
-        }
+    // Every port link goes, also with the Com Port interface unchecked since the Search: a
+    // link left open would still answer for a row of the next Search.
+    closeLinks();
+    if (net_) {
+        net_->closeDevice();
     }
     searchEnabled_ = true;
     disconnectEnabled_ = false;

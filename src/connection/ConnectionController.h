@@ -3,6 +3,7 @@
 #include "common/DebugLog.h"
 #include "common/EdidImage.h"
 #include "connection/DeviceRows.h"
+#include "edid/EdidRecord.h"
 #include "links/NetworkLink.h"
 #include "links/SerialLink.h"
 #include "protocol/Descriptor.h"
@@ -83,10 +84,19 @@ public:
 
     // Opens the UDP endpoints; false (with the reason) when the reply port is taken.
     bool openNetwork(const EndpointConfig& config, QString* error);
+    // Takes a network link that is already set up (tests feed it datagrams themselves).
+    void attachNetwork(std::unique_ptr<NetworkLink> link);
     NetworkLink* network() const { return net_.get(); }
 
-    // The device EDID image: every EDID read from a device lands here.
-    EdidImage& deviceEdidImage() { return deviceEdid_; }
+    // Opens a port for the Search: an open link, or null when the port cannot be opened
+    // (the reason is in the log). SerialLink unless a test gives another.
+    using PortOpener = std::function<std::unique_ptr<ByteLink>(const QString& port, DebugLog& log)>;
+    void setPortOpener(PortOpener opener) { opener_ = std::move(opener); }
+
+    // The device EDID record: every EDID read from a device lands in its image, which the
+    // analyzer decodes, Save writes and "Copy to EDID Creator" copies. There is no other copy.
+    EdidRecord& deviceEdidRecord() { return deviceEdid_; }
+    EdidImage& deviceEdidImage() { return deviceEdid_.image; }
 
     void search();
     void select(int row);
@@ -117,18 +127,33 @@ signals:
     void busyChanged(bool busy);
 
 private:
-    bool searchPort(const QString& port);
-    SerialLink* linkForRow(int row);
+    // A port's link, and the device-list row it belongs to (0 while the port is probed).
+    struct PortLink {
+        std::unique_ptr<ByteLink> link;
+        int row = 0;
+    };
+
+    bool searchPort(const QString& port, std::uint64_t epoch);
+    ByteLink* linkForRow(int row);
+    void dropLink(ByteLink* link);
+    void closeLinks();
+    void setRow(int index, DeviceRow row);
 
     void networkDeviceAdded(int index, const QStringList& row);
 
     DeviceTable devices_;
-    EdidImage deviceEdid_{};
+    EdidRecord deviceEdid_;
     DebugLog log_;
     std::unique_ptr<NetworkLink> net_;
     ProtocolSession session_;
-    std::vector<std::unique_ptr<SerialLink>> links_; // one per listed serial device
-    std::vector<int> linkRows_;                      // the row each kept link belongs to
+    PortOpener opener_;
+    std::vector<PortLink> links_; // the port being probed and one per listed serial device
+    // Links of an earlier connection, closed; freed when the next Search starts (a link may
+    // be the one whose callback ended the connection).
+    std::vector<std::unique_ptr<ByteLink>> retired_;
+    // Counts connections: a Search or a selection that finds it changed after a wait has
+    // been overtaken by Disconnect and stops touching the device table.
+    std::uint64_t epoch_ = 0;
     bool searchEnabled_ = true;
     bool disconnectEnabled_ = false;
     ButtonPictures pictures_;

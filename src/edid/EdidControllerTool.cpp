@@ -13,6 +13,10 @@ EdidControllerTool::EdidControllerTool(ConnectionController& connection, EdidTra
                                        QObject* parent)
     : QObject(parent), connection_(connection), transfer_(transfer) {}
 
+EdidRecord& EdidControllerTool::deviceRecord() {
+    return connection_.deviceEdidRecord();
+}
+
 bool EdidControllerTool::connected() const {
     return connection_.connected() && connection_.devices().count > 0;
 }
@@ -127,7 +131,6 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     if (image) {
         log.setText("Edid Open OK.\r\n");
         setStatus(QString(), false);
-        connection_.deviceEdidImage() = *image;
         outcome = validateAndWrite(node, *image);
     } else {
         log.setText("Edid Open Fail.\r\n");
@@ -148,15 +151,16 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
 EdidControllerTool::Outcome EdidControllerTool::validateAndWrite(NodeRef node,
                                                                  const EdidImage& image) {
     Outcome outcome = Outcome::Failed;
-    record_.image = image;
-    if (Validate(record_)) {
+    EdidRecord& record = deviceRecord();
+    record.image = image;
+    if (Validate(record)) {
         setStatus(QStringLiteral("Ok."), false);
         transfer_.writeNode(node, image);
         outcome = Outcome::Done;
         messageWait(1000);
     } else {
         const QString message =
-            QString::fromStdString(std::string(InvalidStatusMessage(record_.status)));
+            QString::fromStdString(std::string(InvalidStatusMessage(record.status)));
         setStatus(message, true);
         lastError_ = message;
         messageWait(1500);
@@ -169,8 +173,8 @@ bool EdidControllerTool::loadImage(const EdidImage& image) {
     if (connection_.busy()) {
         return false;
     }
-    connection_.deviceEdidImage() = image;
-    Decode(record_, image);
+    // Decode copies the image into the record, whose image is the device EDID image.
+    Decode(deviceRecord(), image);
     emit recordDecoded();
     return true;
 }
@@ -186,7 +190,6 @@ EdidControllerTool::Outcome EdidControllerTool::uploadImage(NodeRef node, const 
     if (serial) {
         connection_.session().beginTransfer();
     }
-    connection_.deviceEdidImage() = image;
     const Outcome outcome = validateAndWrite(node, image);
     if (serial) {
         connection_.session().endTransfer();
@@ -214,7 +217,8 @@ bool EdidControllerTool::analysisRead(NodeRef node) {
         transfer_.waitForRead(wait);
     }
     session.wait(50);
-    Decode(record_, connection_.deviceEdidImage());
+    EdidRecord& record = deviceRecord();
+    Decode(record, record.image);
     session.enablePolling();
     emit recordDecoded();
     return true;

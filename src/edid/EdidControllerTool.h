@@ -26,8 +26,8 @@ public:
     EdidControllerTool(ConnectionController& connection, EdidTransfer& transfer,
                        QObject* parent = nullptr);
 
-    // The device EDID record: its image is the connection's device EDID image.
-    EdidRecord& deviceRecord() { return record_; }
+    // The device EDID record (the connection owns it).
+    EdidRecord& deviceRecord();
     NodeCounts counts() const;
 
     // Selection of the node list and the upload list: a separator gives way to the item
@@ -78,7 +78,6 @@ private:
 
     ConnectionController& connection_;
     EdidTransfer& transfer_;
-    EdidRecord record_;
     QString status_;
     bool statusRed_ = false;
     QString uploadPicture_ = QStringLiteral("OpenColor");

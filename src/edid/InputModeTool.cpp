@@ -10,6 +10,9 @@ InputModeTool::InputModeTool(ConnectionController& connection, QObject* parent)
     : QObject(parent), connection_(connection) {
     connection_.session().setHandler(CmdRxEdMd,
                                      [this](std::string_view answer) { handleAnswer(answer); });
+    // A new device list shows "Input 1" again: what a press sends follows what is shown.
+    connect(&connection_, &ConnectionController::edidListsChanged, this, [this] { input_ = 0; });
+    connect(&connection_, &ConnectionController::disconnected, this, [this] { input_ = 0; });
 }
 
 InputModeTool::~InputModeTool() {
@@ -72,7 +75,8 @@ void InputModeTool::press(ModeButton which) {
 }
 
 void InputModeTool::chooseInput(int index) {
-    input_ = index < 0 ? 0 : index;
+    const int inputs = connection_.devices().current().inputCount;
+    input_ = index < 0 || index >= inputs ? 0 : index;
     if (connection_.busy()) {
         return;
     }

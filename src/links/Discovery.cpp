@@ -100,13 +100,8 @@ void ApplyField(NetworkRecord& record, const TlvField& field) {
     }
 }
 
-bool IsKnownMac(const MacAddress& mac, const NetworkRecord* known, int knownCount) {
-    for (int i = 0; i < knownCount; ++i) {
-        if (known[i].mac == mac) {
-            return true;
-        }
-    }
-    return false;
+bool IsKnownMac(const MacAddress& mac, const MacAddress* known, std::size_t knownCount) {
+    return known != nullptr && std::find(known, known + knownCount, mac) != known + knownCount;
 }
 
 } // namespace
@@ -116,7 +111,7 @@ std::vector<std::uint8_t> DiscoveryProbe() {
 }
 
 DiscoveryResult ParseDiscoveryReply(const std::uint8_t* data, std::size_t size,
-                                    const NetworkRecord* known, int knownCount) {
+                                    const MacAddress* known, std::size_t knownCount) {
     DiscoveryResult result;
     std::vector<TlvField> fields;
     switch (
@@ -154,7 +149,15 @@ DiscoveryStatus AcceptDiscoveryReply(const std::uint8_t* data, std::size_t size,
         return DiscoveryStatus::TableFull;
     }
     const int count = std::max(devices.count, 0);
-    DiscoveryResult result = ParseDiscoveryReply(data, size, records.data(), count);
+    std::array<MacAddress, kDeviceTableSize> known{};
+    std::size_t knownCount = 0;
+    for (int i = 0; i < count && i < kDeviceTableSize; ++i) {
+        if (devices.records[static_cast<std::size_t>(i)].linkKind ==
+            static_cast<std::uint8_t>(LinkKind::Network)) {
+            known[knownCount++] = records[static_cast<std::size_t>(i)].mac;
+        }
+    }
+    DiscoveryResult result = ParseDiscoveryReply(data, size, known.data(), knownCount);
     if (result.status != DiscoveryStatus::Accepted) {
         return result.status;
     }

@@ -29,16 +29,18 @@ struct DiscoveryResult {
     NetworkRecord record; // filled when accepted
 };
 
-// Parses a discovery reply into a fresh record. Every MAC entry is compared with the MACs of
+// Parses a discovery reply into a fresh record. Every MAC entry is compared with the MACs
 // known[0] to known[knownCount - 1]. Fixed-size entries (MAC, addresses, IP mode, ports)
 // whose length is not their size are skipped. A reply without a MAC entry keeps six zero
 // bytes and an empty MAC text. At most kDatagramBufferSize bytes are looked at.
 DiscoveryResult ParseDiscoveryReply(const std::uint8_t* data, std::size_t size,
-                                    const NetworkRecord* known, int knownCount);
+                                    const MacAddress* known, std::size_t knownCount);
 
 // Parses a reply and, when it is accepted, stores it as network record number devices.count,
 // starts device record number devices.count afresh as a network device (EDID mode unknown)
-// and counts it. A full device table ignores the reply.
+// and counts it. A full device table ignores the reply. The duplicate test looks only at the
+// network devices of the current Search: a slot a serial device took over still holds the
+// network record of an earlier Search.
 DiscoveryStatus AcceptDiscoveryReply(const std::uint8_t* data, std::size_t size,
                                      DeviceTable& devices, NetworkTable& records);
 

@@ -123,7 +123,12 @@ CommandReplyResult ApplyCommandReply(const std::uint8_t* data, std::size_t size,
     } else if (id == netcmd::kUserCount) {
         device.userEdidCount = body[0];
     } else if (IsEdidRead(id)) {
-        std::copy(body, body + std::min(bodySize, edid.size()), edid.begin());
+        // Only a whole EDID counts: a short reply would leave old and new bytes mixed.
+        if (bodySize < edid.size()) {
+            applied = false;
+        } else {
+            std::copy(body, body + edid.size(), edid.begin());
+        }
     } else {
         applied = false;
     }

@@ -83,7 +83,7 @@ struct CommandReplyResult {
 // device's record and to the device EDID image. Texts end at the first zero byte;
 // identities are padded on the left with spaces to 4 characters ("%04s"), the serial
 // number to 12, and the version is "v" and the padded text. An EDID reply shorter than 256
-// data bytes changes only the bytes it carries. At most kDatagramBufferSize bytes are used.
+// data bytes is ignored. At most kDatagramBufferSize bytes are used.
 CommandReplyResult ApplyCommandReply(const std::uint8_t* data, std::size_t size,
                                      DeviceRecord& device, EdidImage& edid);
 

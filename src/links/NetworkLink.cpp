@@ -10,10 +10,11 @@ namespace lvx {
 NetworkLink::NetworkLink(DeviceTable& devices, EdidImage& deviceEdid, const EndpointConfig& config,
                          QObject* parent)
     : QObject(parent), devices_(devices), deviceEdid_(deviceEdid), endpoints_(config, this) {
-    connect(&endpoints_, &UdpEndpoints::datagramReceived, this, [this](const QByteArray& bytes) {
-        handleDatagram(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<std::size_t>(bytes.size()));
-    });
+    connect(&endpoints_, &UdpEndpoints::datagramReceived, this,
+            [this](const QByteArray& bytes, const QHostAddress& sender) {
+                handleDatagram(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                               static_cast<std::size_t>(bytes.size()), sender);
+            });
 }
 
 NetworkRecord& NetworkLink::networkRecord(int index) {
@@ -34,7 +35,8 @@ bool NetworkLink::sendCommand(std::uint8_t group, std::uint8_t item,
 }
 
 void NetworkLink::openDevice() {
-    emit deviceOpening(DeviceTable::clampIndex(devices_.selected));
+    opened_ = DeviceTable::clampIndex(devices_.selected);
+    emit deviceOpening(opened_);
     devices_.current().setProductString(selectedRecord().description);
     const OpeningQueries queries;
     for (const NetCommandId& id : queries.first) {
@@ -51,13 +53,21 @@ bool NetworkLink::sendIpConfiguration(const std::vector<TlvEntry>& entries) {
     return !datagram.empty() && endpoints_.sendMulticast(datagram);
 }
 
-void NetworkLink::handleDatagram(const std::uint8_t* data, std::size_t size) {
+void NetworkLink::handleDatagram(const std::uint8_t* data, std::size_t size,
+                                 const QHostAddress& sender) {
     if (size == 0) {
         return;
     }
     if (data[0] == kCommandType) {
-        const CommandReplyResult result =
-            ApplyCommandReply(data, size, devices_.current(), deviceEdid_);
+        if (opened_ < 0 || opened_ >= devices_.count || opened_ != devices_.selected) {
+            return;
+        }
+        DeviceRecord& device = devices_.at(opened_);
+        if (device.isSerial() || !sender.isEqual(senders_[static_cast<std::size_t>(opened_)],
+                                                 QHostAddress::ConvertV4MappedToIPv4)) {
+            return;
+        }
+        const CommandReplyResult result = ApplyCommandReply(data, size, device, deviceEdid_);
         if (result.effect == ReplyEffect::Applied) {
             emit commandReplyApplied(result.id.group, result.id.item);
         }
@@ -67,6 +77,7 @@ void NetworkLink::handleDatagram(const std::uint8_t* data, std::size_t size) {
     if (AcceptDiscoveryReply(data, size, devices_, records_) != DiscoveryStatus::Accepted) {
         return;
     }
+    senders_[static_cast<std::size_t>(DeviceTable::clampIndex(index))] = sender;
     QStringList row;
     for (const std::string& text :
          NetworkDeviceRow(index, records_[static_cast<std::size_t>(index)])) {

@@ -7,9 +7,11 @@
 #include "links/UdpEndpoints.h"
 #include "protocol/DeviceRecord.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QStringList>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -41,12 +43,20 @@ public:
     // Opening the selected network device: announces it (so its settings can be shown),
     // copies its description into productString, sends the first opening queries, waits
     // PumpDelay(50) and sends the rest. The caller waits again before reading the record.
+    // From then on command replies from that device's address are applied to it.
     void openDevice();
+    // No device is open any more: command replies are ignored until the next openDevice().
+    void closeDevice() { opened_ = -1; }
+    // The table index of the open device; -1 when none is.
+    int openedIndex() const { return opened_; }
     // A type-3 datagram with these entries, to the group.
     bool sendIpConfiguration(const std::vector<TlvEntry>& entries);
 
-    // The receive handler.
-    void handleDatagram(const std::uint8_t* data, std::size_t size);
+    // The receive handler. A command reply counts only while a network device is open and
+    // only from the address that device's discovery reply came from: the replies carry no
+    // check of their own, and anyone on the LAN could otherwise rewrite the device's record
+    // and the EDID a Save then writes.
+    void handleDatagram(const std::uint8_t* data, std::size_t size, const QHostAddress& sender);
 
     NetworkRecord& networkRecord(int index);
     NetworkRecord& selectedRecord() { return networkRecord(devices_.selected); }
@@ -65,6 +75,9 @@ private:
     EdidImage& deviceEdid_;
     UdpEndpoints endpoints_;
     NetworkTable records_{};
+    // Where each listed device's discovery reply came from.
+    std::array<QHostAddress, kDeviceTableSize> senders_{};
+    int opened_ = -1;
 };
 
 } // namespace lvx

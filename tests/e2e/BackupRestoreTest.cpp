@@ -1,7 +1,7 @@
 // Device backup and restore against linkvex-devsim, over a pseudo terminal and over loopback
 // UDP, with the flow the program and the CLI share, and through linkvex-cli; the link is cut
-// in the middle of a backup on both. The program binds the devices' UDP ports, so it runs in
-// a network namespace of its own.
+// in the middle of a backup on both. It binds the devices' UDP ports, so CTest runs it in a
+// network namespace of its own.
 #include "connection/ConnectionController.h"
 #include "edid/DeviceBackupTool.h"
 #include "edid/EdidTransfer.h"
@@ -9,7 +9,6 @@
 #include "links/UdpEndpoints.h"
 #include "protocol/PumpDelay.h"
 #include "support/DevsimLog.h"
-#include "support/NetNamespace.h"
 #include "support/Processes.h"
 #include "support/QtTestSupport.h"
 
@@ -30,7 +29,9 @@ using namespace lvx::test;
 
 namespace {
 
-const bool kOwnNetwork = EnterOwnNetworkNamespace();
+// The test program runs in a network namespace of its own (CTest starts it through
+// tests/support/in-netns.sh); the network cases need it.
+const bool kOwnNetwork = qEnvironmentVariable("LINKVEX_IN_NETNS") == QLatin1String("1");
 
 const QString kCorpus = QStringLiteral(LVX_CORPUS_DIR);
 const QString kSample = kCorpus + QStringLiteral("/002959BBD30B.bin");

@@ -62,6 +62,28 @@ grep -q "cannot create" "$work/ro.err" || fail "the read-only error is not repor
 cmp -s "$mnt/tv.bin" "$work/expected.bin" || fail "the old file changed on a read-only mount"
 reads_after=$(grep -c 'RX .*ND_ED0A' "$work/device.log")
 [ "$reads_before" = "$reads_after" ] || fail "the device was read although the file cannot be created"
+
+echo "--- writable file in a read-only folder"
+# The folder takes no new file (no temporary file beside the target), the file itself is a
+# writable bind mount: the save overwrites it in place.
+umount "$mnt"
+mount -t tmpfs -o size=64k tmpfs "$mnt" || fail "cannot mount the second tmpfs"
+mkdir "$mnt/folder" "$mnt/rw"
+printf 'an older and longer file than any EDID, padded out well past 256 bytes: %0300d' 0 \
+    > "$mnt/rw/tv.bin"
+touch "$mnt/folder/tv.bin"
+mount --bind "$mnt/folder" "$mnt/folder" && mount -o remount,bind,ro "$mnt/folder" ||
+    fail "cannot make the folder read-only"
+mount --bind "$mnt/rw/tv.bin" "$mnt/folder/tv.bin" || fail "cannot bind the writable file"
+touch "$mnt/folder/probe" 2>/dev/null && fail "the folder still takes new files"
+"$cli" read-edid --port "$port" --node input1 -o "$mnt/folder/tv.bin" 2>"$work/inplace.err"
+rc=$?
+cat "$work/inplace.err"
+[ $rc -eq 0 ] || fail "a save over a writable file in a read-only folder exits $rc, not 0"
+size=$(stat -c %s "$mnt/folder/tv.bin")
+[ "$size" = 256 ] || fail "the file saved in place holds $size bytes, not 256"
+header=$(head -c 8 "$mnt/folder/tv.bin" | od -An -tx1 | tr -d ' \n')
+[ "$header" = 00ffffffffffff00 ] || fail "the file saved in place does not start with an EDID header"
 echo "PASS"
 INNER
 exit $?

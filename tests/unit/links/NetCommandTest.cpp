@@ -99,7 +99,7 @@ TEST(CommandReply, CountsComeFromTheFirstDataByte) {
     EXPECT_EQ(t.device.inputCount, 4);
 }
 
-TEST(CommandReply, EdidReadsFillTheImageAsFarAsTheyReach) {
+TEST(CommandReply, OnlyWholeEdidReadsReachTheImage) {
     for (const NetCommandId id : {netcmd::kInputEdidRead, netcmd::kOutputEdidRead,
                                   netcmd::kUserEdidRead, netcmd::kInternalEdidRead}) {
         Target t;
@@ -110,12 +110,13 @@ TEST(CommandReply, EdidReadsFillTheImageAsFarAsTheyReach) {
         ASSERT_EQ(t.apply(CommandReplyBytes(id.group, id.item, full)).effect, ReplyEffect::Applied);
         EXPECT_TRUE(std::equal(t.edid.begin(), t.edid.end(), full.begin()));
 
+        // A short reply (three bytes, or one byte short) would mix old and new bytes.
         t.edid.fill(0x11);
-        t.apply(CommandReplyBytes(id.group, id.item, {0xA0, 0xA1, 0xA2}));
-        EXPECT_EQ(t.edid[0], 0xA0);
-        EXPECT_EQ(t.edid[2], 0xA2);
-        EXPECT_EQ(t.edid[3], 0x11);
-        EXPECT_EQ(t.edid[255], 0x11);
+        EXPECT_EQ(t.apply(CommandReplyBytes(id.group, id.item, {0xA0, 0xA1, 0xA2})).effect,
+                  ReplyEffect::Ignored);
+        EXPECT_EQ(t.apply(CommandReplyBytes(id.group, id.item, Bytes(255, 0xA0))).effect,
+                  ReplyEffect::Ignored);
+        EXPECT_EQ(std::count(t.edid.begin(), t.edid.end(), 0x11), 256);
     }
 }
 

@@ -250,34 +250,86 @@ TEST_F(NetworkLinkLoopback, SecondCopyCannotOpenTheReplyPort) {
     EXPECT_FALSE(second.sendCommand(netcmd::kVendorId));
 }
 
-TEST(NetworkLinkHandler, ReplyUpdatesTheDeviceSelectedWhenItArrives) {
+TEST(NetworkLinkHandler, CommandRepliesCountOnlyFromTheOpenDevice) {
     EnsureApplication();
     DeviceTable devices;
     EdidImage edid{};
     NetworkLink link(devices, edid, EndpointConfig::loopback());
     QSignalSpy applied(&link, &NetworkLink::commandReplyApplied);
     QSignalSpy added(&link, &NetworkLink::deviceAdded);
+    const QHostAddress first(QStringLiteral("192.168.1.10"));
+    const QHostAddress second(QStringLiteral("192.168.1.11"));
+    const QHostAddress stranger(QStringLiteral("192.168.1.66"));
 
     const Bytes reply{0x02, 0x0E, 0x02, 0x06, 0x00, 0x11, 0x22, 0x33, 0x44,
                       0x55, 0x03, 0x04, 0xC0, 0xA8, 0x01, 0x0A, 0x4A, 0x2C};
-    link.handleDatagram(reply.data(), reply.size());
+    link.handleDatagram(reply.data(), reply.size(), first);
     const Bytes other = Framed(2, MacEntryBytes(0x66));
-    link.handleDatagram(other.data(), other.size());
+    link.handleDatagram(other.data(), other.size(), second);
     ASSERT_EQ(devices.count, 2);
     ASSERT_EQ(added.count(), 2);
     EXPECT_EQ(added[0][1].toStringList(),
               (QStringList{"1", "ETHERNET", "", "", "192.168.1.10", "00:11:22:33:44:55"}));
 
-    devices.selected = 1;
     const Bytes vid = CommandReplyBytes(12, 0, {'A', 'B', 'C', 'D'});
-    link.handleDatagram(vid.data(), vid.size());
+    // Nothing is open yet: a reply changes nothing.
+    devices.selected = 1;
+    link.handleDatagram(vid.data(), vid.size(), second);
+    EXPECT_EQ(devices.records[1].vid, "");
+
+    link.openDevice();
+    EXPECT_EQ(link.openedIndex(), 1);
+    // Another host on the LAN, or the other device, cannot write into the open device.
+    link.handleDatagram(vid.data(), vid.size(), stranger);
+    link.handleDatagram(vid.data(), vid.size(), first);
+    EXPECT_EQ(devices.records[1].vid, "");
+    EXPECT_EQ(applied.count(), 0);
+
+    link.handleDatagram(vid.data(), vid.size(), second);
     EXPECT_EQ(devices.records[1].vid, "ABCD");
     EXPECT_EQ(devices.records[0].vid, "");
     ASSERT_EQ(applied.count(), 1);
     EXPECT_EQ(applied[0][0].toInt(), 12);
 
+    // An IPv4 sender seen through an IPv6 socket is the same sender.
+    const Bytes pid = CommandReplyBytes(12, 1, {'2', '0', '3', '7'});
+    link.handleDatagram(pid.data(), pid.size(),
+                        QHostAddress(QStringLiteral("::ffff:192.168.1.11")));
+    EXPECT_EQ(devices.records[1].pid, "2037");
+
     const Bytes unknown = CommandReplyBytes(40, 1, {1});
-    link.handleDatagram(unknown.data(), unknown.size());
-    link.handleDatagram(nullptr, 0);
-    EXPECT_EQ(applied.count(), 1);
+    link.handleDatagram(unknown.data(), unknown.size(), second);
+    link.handleDatagram(nullptr, 0, second);
+    EXPECT_EQ(applied.count(), 2);
+
+    // Closed (Disconnect, a new Search, a serial device selected): ignored again.
+    link.closeDevice();
+    const Bytes serial = CommandReplyBytes(12, 3, {'S', 'N'});
+    link.handleDatagram(serial.data(), serial.size(), second);
+    EXPECT_EQ(devices.records[1].serialNumber, "");
+}
+
+TEST(NetworkLinkHandler, ShortEdidReplyLeavesTheImageAlone) {
+    EnsureApplication();
+    DeviceTable devices;
+    EdidImage edid{};
+    edid.fill(0x5A);
+    NetworkLink link(devices, edid, EndpointConfig::loopback());
+    const QHostAddress device(QStringLiteral("10.0.0.7"));
+    const Bytes reply = Framed(2, MacEntryBytes(0x01));
+    link.handleDatagram(reply.data(), reply.size(), device);
+    link.openDevice();
+
+    Bytes half(128, 0x11);
+    const Bytes shortReply = CommandReplyBytes(2, 7, half);
+    link.handleDatagram(shortReply.data(), shortReply.size(), device);
+    EXPECT_EQ(std::count(edid.begin(), edid.end(), 0x5A), 256);
+
+    Bytes whole(256);
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        whole[i] = static_cast<std::uint8_t>(i);
+    }
+    const Bytes full = CommandReplyBytes(2, 7, whole);
+    link.handleDatagram(full.data(), full.size(), device);
+    EXPECT_TRUE(std::equal(whole.begin(), whole.end(), edid.begin()));
 }

@@ -244,6 +244,64 @@ TEST_F(SessionTest, SecondDescriptorCrcErrorGivesUp) {
     EXPECT_TRUE(session.multiComTimer().isActive());
 }
 
+TEST_F(SessionTest, DescriptorRetryIsSpentOncePerRequest) {
+    // A device that answers every wake-up with a valid line and every descriptor request
+    // with a bad CRC: the valid line must not buy another retry (each retry waits inside the
+    // one before, so this would never end).
+    tickDuringWaits = true;
+    int descriptorRequests = 0;
+    link.onWrite = [&](const std::string& w) {
+        if (w == " \r") {
+            link.incoming += Answer("OK");
+        } else if (w == "FFFF\r\n" && descriptorRequests < 50) {
+            ++descriptorRequests;
+            std::string answer = kDescriptor;
+            answer[answer.size() - 2] ^= 1;
+            link.incoming += answer;
+        }
+    };
+    session.SendCommand(ModeGet, CmdSysDscpt);
+    EXPECT_EQ(descriptorRequests, 2);
+    EXPECT_TRUE(session.hasFlag(FlagRetry));
+    EXPECT_FALSE(session.hasFlag(FlagDescriptor));
+    const std::string& text = log.text();
+    const std::size_t retry = text.find("Retry [Cmd=1]");
+    ASSERT_NE(retry, std::string::npos);
+    EXPECT_EQ(text.find("Retry", retry + 1), std::string::npos);
+}
+
+TEST_F(SessionTest, RejectedAnswerIsJudgedOnce) {
+    devices.current().comChannelCount = 3;
+    session.SendCommand(ModeGet, CmdComMsg);
+    std::string answer = Answer("CHA:hi\x0C");
+    answer[answer.size() - 2] ^= 1;
+    arrive(answer);
+    for (int i = 0; i < 20; ++i) {
+        session.receiveTick();
+    }
+    const std::string& text = log.text();
+    const std::size_t first = text.find("CRC Err! [Cmd=17]");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(text.find("CRC Err!", first + 1), std::string::npos);
+}
+
+TEST_F(SessionTest, OneBadEdidBlockIsOneErrorNotTwo) {
+    session.SendCommand(ModeGet, CmdNdEd0A);
+    std::string block = Answer(std::string(128, 'A'));
+    block[block.size() - 2] ^= 1;
+    arrive(block);
+    EXPECT_TRUE(session.hasFlag(FlagEdidBlockError));
+    EXPECT_TRUE(session.hasFlag(FlagRetry));
+    // 12 ms later the same answer must not count as the second error that gives up the
+    // read and turns the polls back on in the middle of the transfer.
+    session.receiveTick();
+    session.receiveTick();
+    EXPECT_FALSE(session.pollStatusTimer().isActive());
+    EXPECT_FALSE(session.multiComTimer().isActive());
+    EXPECT_EQ(session.state().currentCommand, CmdNdEd0A);
+    EXPECT_GT(session.state().count, 0u);
+}
+
 TEST_F(SessionTest, CrcErrorOnChannelPollIsOnlyLogged) {
     devices.current().comChannelCount = 3;
     countCalls(CmdComMsg);
@@ -386,3 +444,92 @@ TEST_F(SessionTest, AnswersDoNotPushBackTheModePoll) {
     ASSERT_TRUE(session.pollStatusTimer().isActive());
     EXPECT_LE(session.pollStatusTimer().remainingTime(), kPollStatusMs - 150);
 }
+
+namespace {
+
+// A session in real time on an in-memory link whose device answers every GET RXEDMD at once.
+class SleepingSession : public ::testing::Test {
+protected:
+    SleepingSession() : session(devices, log) {
+        lvx::test::EnsureApplication();
+        devices.count = 1;
+        link.onWrite = [this](const std::string& w) {
+            if (w == "FFFF\r\n" && answers) {
+                link.incoming += Answer("01\x0C");
+                if (link.onArrival) {
+                    link.onArrival(); // as QSerialPort's readyRead reports new bytes
+                }
+            }
+        };
+        session.setLink(&link);
+        session.startReceiving();
+        session.setConnected(true);
+        QObject::connect(&session, &ProtocolSession::connectionLost, [this] {
+            ++lost;
+            lostAfterMs = clock.elapsed();
+        });
+    }
+
+    DeviceTable devices;
+    DebugLog log;
+    FakeByteLink link;
+    ProtocolSession session;
+    bool answers = true;
+    int lost = 0;
+    qint64 lostAfterMs = -1;
+    QElapsedTimer clock;
+};
+
+TEST_F(SleepingSession, TickRunsOnlyWhileAnAnswerIsAwaited) {
+    answers = false;
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    EXPECT_TRUE(session.ticking());
+    link.incoming += Answer("01\x0C");
+    lvx::test::WaitUntil([&] { return !session.ticking(); }, 500);
+    EXPECT_FALSE(session.ticking());
+    EXPECT_EQ(session.state().currentCommand, 0u);
+
+    // Part of an answer keeps it ticking until the line feed is there.
+    answers = true;
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    EXPECT_FALSE(session.ticking());
+    link.incoming += "0";
+    session.receiveNow();
+    EXPECT_TRUE(session.ticking());
+    link.incoming += Answer("1\x0C"); // completes the line (with a wrong CRC): judged once
+    session.receiveNow();
+    EXPECT_FALSE(session.ticking());
+}
+
+TEST_F(SleepingSession, WatchdogStillEndsASilentConnectionAfterThreeSeconds) {
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    ASSERT_FALSE(session.ticking());
+    clock.start();
+    PumpDelay(2500);
+    EXPECT_EQ(lost, 0);
+    lvx::test::WaitUntil([&] { return lost > 0; }, 2500);
+    ASSERT_EQ(lost, 1);
+    // 250 ticks of 12 ms after the answer: generous bounds, the benchmark measures it.
+    EXPECT_GE(lostAfterMs, 2800);
+    EXPECT_LE(lostAfterMs, 4500);
+}
+
+TEST_F(SleepingSession, SleepingTicksCountForTheWatchdogUnlessATransferRuns) {
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    PumpDelay(600);
+    link.incoming += "x"; // bytes without an answer: read at once, the count goes on
+    session.receiveNow();
+    EXPECT_GE(session.state().watchdog, 40u);
+    EXPECT_LT(session.state().watchdog, 250u);
+
+    session.setFlag(FlagTransfer, true);
+    const std::uint32_t paused = session.state().watchdog;
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    const std::uint32_t afterAnswer = session.state().watchdog;
+    EXPECT_LE(afterAnswer, paused);
+    PumpDelay(3500);
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(session.state().watchdog, afterAnswer);
+}
+
+} // namespace
