@@ -19,13 +19,14 @@ class MapBuilder {
 public:
     explicit MapBuilder(EdidFieldMap& map) : map_(map) {}
 
-    void set(std::size_t first, std::size_t last, std::string name) {
+    void set(std::size_t first, std::size_t last, std::string_view text, int number = -1,
+             std::string_view ending = {}) {
         if (first > last || first >= kEdidSize) {
             return;
         }
         last = std::min(last, kEdidSize - 1);
-        const auto id = static_cast<std::uint8_t>(map_.names.size());
-        map_.names.push_back(std::move(name));
+        const auto id = static_cast<std::uint8_t>(map_.labels.size());
+        map_.labels.push_back({text, number, ending});
         std::fill(map_.field.begin() + static_cast<std::ptrdiff_t>(first),
                   map_.field.begin() + static_cast<std::ptrdiff_t>(last) + 1, id);
     }
@@ -34,34 +35,34 @@ private:
     EdidFieldMap& map_;
 };
 
-const char* DescriptorKind(const EdidImage& image, std::size_t p) {
+std::string_view DescriptorKind(const EdidImage& image, std::size_t p) {
     if (image[p] != 0 || image[p + 1] != 0) {
-        return "detailed timing";
+        return " (detailed timing)";
     }
     const std::uint8_t tag = image[p + 3];
     switch (tag) {
     case 0xFF:
-        return "serial number";
+        return " (serial number)";
     case 0xFE:
-        return "text";
+        return " (text)";
     case 0xFD:
-        return "range limits";
+        return " (range limits)";
     case 0xFC:
-        return "monitor name";
+        return " (monitor name)";
     case 0xFB:
-        return "colour point";
+        return " (colour point)";
     case 0xFA:
-        return "standard timings";
+        return " (standard timings)";
     case 0xF9:
-        return "colour management";
+        return " (colour management)";
     case 0xF8:
-        return "CVT timing codes";
+        return " (CVT timing codes)";
     case 0xF7:
-        return "established timings III";
+        return " (established timings III)";
     case 0x10:
-        return "dummy";
+        return " (dummy)";
     default:
-        return tag <= 0x0F ? "manufacturer data" : "unknown";
+        return tag <= 0x0F ? " (manufacturer data)" : " (unknown)";
     }
 }
 
@@ -69,65 +70,65 @@ bool HasOui(const EdidImage& image, std::size_t c, std::uint8_t a, std::uint8_t 
     return c + 3 < kEdidSize && image[c + 1] == a && image[c + 2] == b && image[c + 3] == d;
 }
 
-std::string DataBlockName(const EdidImage& image, std::size_t c) {
+EdidFieldMap::Label DataBlockName(const EdidImage& image, std::size_t c) {
     switch (image[c] & 0xE0) {
     case kTagAudio:
-        return "Audio Data Block";
+        return {"Audio Data Block", -1, {}};
     case kTagVideo:
-        return "Video Data Block";
+        return {"Video Data Block", -1, {}};
     case kTagVendor:
         if (HasOui(image, c, 0x03, 0x0C, 0x00)) {
-            return "HDMI Vendor-Specific Data Block";
+            return {"HDMI Vendor-Specific Data Block", -1, {}};
         }
         if (HasOui(image, c, 0xD8, 0x5D, 0xC4)) {
-            return "HDMI Forum Vendor-Specific Data Block";
+            return {"HDMI Forum Vendor-Specific Data Block", -1, {}};
         }
-        return "Vendor-Specific Data Block";
+        return {"Vendor-Specific Data Block", -1, {}};
     case kTagSpeaker:
-        return "Speaker Allocation Data Block";
+        return {"Speaker Allocation Data Block", -1, {}};
     case 0xA0:
-        return "VESA Display Transfer Characteristic Data Block";
+        return {"VESA Display Transfer Characteristic Data Block", -1, {}};
     case 0xC0:
-        return "Video Format Data Block";
+        return {"Video Format Data Block", -1, {}};
     case kTagExtended:
         break;
     default:
-        return "Reserved Data Block";
+        return {"Reserved Data Block", -1, {}};
     }
     if ((image[c] & 0x1F) == 0 || c + 1 >= kEdidSize) {
-        return "Extended Data Block (empty)";
+        return {"Extended Data Block (empty)", -1, {}};
     }
     switch (image[c + 1]) {
     case 0:
-        return "Video Capability Data Block";
+        return {"Video Capability Data Block", -1, {}};
     case 1:
-        return "Vendor-Specific Video Data Block";
+        return {"Vendor-Specific Video Data Block", -1, {}};
     case 2:
-        return "VESA Display Device Data Block";
+        return {"VESA Display Device Data Block", -1, {}};
     case 5:
-        return "Colorimetry Data Block";
+        return {"Colorimetry Data Block", -1, {}};
     case 6:
-        return "HDR Static Metadata Data Block";
+        return {"HDR Static Metadata Data Block", -1, {}};
     case 7:
-        return "HDR Dynamic Metadata Data Block";
+        return {"HDR Dynamic Metadata Data Block", -1, {}};
     case 13:
-        return "Video Format Preference Data Block";
+        return {"Video Format Preference Data Block", -1, {}};
     case 14:
-        return "YCbCr 4:2:0 Video Data Block";
+        return {"YCbCr 4:2:0 Video Data Block", -1, {}};
     case 15:
-        return "YCbCr 4:2:0 Capability Map Data Block";
+        return {"YCbCr 4:2:0 Capability Map Data Block", -1, {}};
     case 17:
-        return "Vendor-Specific Audio Data Block";
+        return {"Vendor-Specific Audio Data Block", -1, {}};
     case 18:
-        return "Room Configuration Data Block";
+        return {"Room Configuration Data Block", -1, {}};
     case 19:
-        return "Speaker Location Data Block";
+        return {"Speaker Location Data Block", -1, {}};
     case 32:
-        return "InfoFrame Data Block";
+        return {"InfoFrame Data Block", -1, {}};
     case 121:
-        return "HDMI Forum Sink Capability Data Block";
+        return {"HDMI Forum Sink Capability Data Block", -1, {}};
     default:
-        return "Extended Data Block (tag " + std::to_string(image[c + 1]) + ")";
+        return {"Extended Data Block (tag ", image[c + 1], ")"};
     }
 }
 
@@ -147,9 +148,21 @@ std::vector<std::size_t> DataBlockPositions(const EdidImage& image) {
 
 } // namespace
 
+std::string EdidFieldMap::nameAt(std::size_t offset) const {
+    const Label& label = labelAt(offset);
+    std::string name;
+    name.reserve(label.text.size() + label.ending.size() + 4);
+    name.append(label.text);
+    if (label.number >= 0) {
+        name += std::to_string(label.number);
+    }
+    name += label.ending;
+    return name;
+}
+
 EdidFieldMap MapEdidFields(const EdidImage& image) {
     EdidFieldMap map;
-    map.names.reserve(40);
+    map.labels.reserve(48);
     MapBuilder b(map);
     b.set(0, 7, "Header");
     b.set(8, 9, "Manufacturer ID");
@@ -167,8 +180,7 @@ EdidFieldMap MapEdidFields(const EdidImage& image) {
     b.set(38, 53, "Standard timings");
     for (std::size_t k = 0; k < 4; ++k) {
         const std::size_t p = 54 + 18 * k;
-        b.set(p, p + 17,
-              "Descriptor " + std::to_string(k + 1) + " (" + DescriptorKind(image, p) + ")");
+        b.set(p, p + 17, "Descriptor ", static_cast<int>(k + 1), DescriptorKind(image, p));
     }
     b.set(126, 126, "Extension count");
     b.set(127, 127, "Block 0 checksum");
@@ -187,13 +199,14 @@ EdidFieldMap MapEdidFields(const EdidImage& image) {
     b.set(132, timings - 1, "Data block area");
     for (const std::size_t c : DataBlockPositions(image)) {
         const std::size_t end = std::min<std::size_t>(c + (image[c] & 0x1Fu), timings - 1);
-        b.set(c, end, DataBlockName(image, c));
+        const EdidFieldMap::Label name = DataBlockName(image, c);
+        b.set(c, end, name.text, name.number, name.ending);
     }
     std::size_t p = timings;
     int n = 1;
     if (offset != 0) {
         for (; p + 18 <= 255 && (image[p] != 0 || image[p + 1] != 0); p += 18, ++n) {
-            b.set(p, p + 17, "Detailed timing " + std::to_string(n) + " (block 1)");
+            b.set(p, p + 17, "Detailed timing ", n, " (block 1)");
         }
     }
     b.set(p, 254, "Padding");
@@ -323,11 +336,20 @@ std::string Hundredths(unsigned long value) {
 } // namespace
 
 std::string DescribeVic(int vic) {
-    std::string text = "VIC " + std::to_string(vic);
+    std::string text;
+    text.reserve(40);
+    text.append("VIC ").append(std::to_string(vic));
     for (const VicFormat& f : kVicFormats) {
         if (f.vic == vic) {
-            text += ": " + std::to_string(f.width) + "x" + std::to_string(f.height) + f.scan + " " +
-                    std::to_string(f.hz) + " Hz " + f.aspect;
+            text.append(": ")
+                .append(std::to_string(f.width))
+                .append("x")
+                .append(std::to_string(f.height))
+                .append(1, f.scan)
+                .append(" ")
+                .append(std::to_string(f.hz))
+                .append(" Hz ")
+                .append(f.aspect);
             break;
         }
     }
@@ -565,6 +587,7 @@ EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
     // hide what else changed; the walk never leaves the image.
     ReadLists(sa, a);
     ReadLists(sb, b);
+    c.changes.reserve(32);
     auto change = [&](ListChange::List list, bool added, std::string text) {
         c.changes.push_back({list, added, std::move(text)});
     };
@@ -595,6 +618,7 @@ EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
     }
 
     // Runs of differing bytes, cut where the field changes on either side.
+    c.ranges.reserve(static_cast<std::size_t>(std::min(c.differingBytes, 64)));
     const EdidFieldMap mapA = MapEdidFields(a);
     const EdidFieldMap mapB = MapEdidFields(b);
     for (std::size_t i = 0; i < kEdidSize; ++i) {
@@ -610,8 +634,8 @@ EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
         range.first = static_cast<int>(i);
         range.last = static_cast<int>(last);
         range.field = mapA.nameAt(i);
-        if (mapB.nameAt(i) != range.field) {
-            range.field += " / " + mapB.nameAt(i);
+        if (!(mapB.labelAt(i) == mapA.labelAt(i))) {
+            range.field.append(" / ").append(mapB.nameAt(i));
         }
         c.ranges.push_back(std::move(range));
         i = last;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lvx {
@@ -14,10 +15,22 @@ namespace lvx {
 // extension's data blocks are found with the decoder's own walk; block 1 of an image whose
 // base block announces no extension is one field.
 struct EdidFieldMap {
-    std::array<std::uint8_t, kEdidSize> field{}; // index into names
-    std::vector<std::string> names;
+    // A field's name without building a text: a fixed text, or a text, a number and a fixed
+    // ending ("Descriptor " 2 " (monitor name)").
+    struct Label {
+        std::string_view text;
+        int number = -1; // none when negative
+        std::string_view ending;
+        friend bool operator==(const Label& a, const Label& b) {
+            return a.text == b.text && a.number == b.number && a.ending == b.ending;
+        }
+    };
 
-    const std::string& nameAt(std::size_t offset) const { return names[field[offset]]; }
+    std::array<std::uint8_t, kEdidSize> field{}; // index into labels
+    std::vector<Label> labels;
+
+    std::string nameAt(std::size_t offset) const;
+    const Label& labelAt(std::size_t offset) const { return labels[field[offset]]; }
 };
 EdidFieldMap MapEdidFields(const EdidImage& image);
 

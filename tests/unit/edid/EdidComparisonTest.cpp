@@ -201,7 +201,7 @@ TEST(EdidComparison, MalformedBlocksStayInsideTheImage) {
         EdidImage image = Cta({{0x5F, 0x03, 0x0C, 0x00}}, offset);
         const EdidFieldMap map = MapEdidFields(image);
         for (std::size_t i = 0; i < 256; ++i) {
-            ASSERT_LT(map.field[i], map.names.size());
+            ASSERT_LT(map.field[i], map.labels.size());
         }
         EdidImage filled = image;
         std::fill(filled.begin() + 132, filled.end(), 0xFF);
