@@ -5,6 +5,7 @@
 #include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
 #include "cli/MonitorsCommand.h"
+#include "common/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,7 +64,7 @@ Exit status: 0 success, 1 failure, 2 usage error.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("linkvex-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0L"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(lvx::kVersion));
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (parser.isSet(version)) {
-        out(QStringLiteral("linkvex-cli 1.0L\n"));
+        out(QStringLiteral("linkvex-cli %1\n").arg(QLatin1String(lvx::kVersion)));
         return kExitOk;
     }
     QStringList positional = parser.positionalArguments();
