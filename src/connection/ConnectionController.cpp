@@ -77,7 +77,19 @@ void ConnectionController::attachNetwork(std::unique_ptr<NetworkLink> link) {
     if (net_) {
         connect(net_.get(), &NetworkLink::deviceAdded, this,
                 &ConnectionController::networkDeviceAdded);
+        emit networkAttached(net_.get());
     }
+}
+
+void ConnectionController::showProductString(int index) {
+    if (index < 0 || index >= devices_.count || static_cast<std::size_t>(index) >= rows_.size()) {
+        return;
+    }
+    rows_[static_cast<std::size_t>(index)].description =
+        " " + devices_.at(index).productString + " ";
+    selectedRow_ = 0;
+    emit descriptionRewritten(index);
+    emit rowsChanged();
 }
 
 void ConnectionController::setRow(int index, DeviceRow row) {
@@ -188,7 +200,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
     ByteLink* link = opened.get();
     links_.push_back({std::move(opened), 0});
     session_.setLink(link);
-    session_.rxTimer().start();
+    session_.startReceiving();
 
     session_.SendCommand(ModeGet, CmdEntrance);
     session_.wait(150);

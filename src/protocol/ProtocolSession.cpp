@@ -66,7 +66,7 @@ void ProtocolSession::setLink(ByteLink* link) {
 void ProtocolSession::receiveNow() {
     // Bytes are read as soon as the port has them, between ticks too; the watchdog still
     // counts ticks only.
-    if (!rxTimer_.isActive()) {
+    if (!rxTimer_.isActive() || receiveStopped_) {
         return;
     }
     ++tickDepth_;
@@ -210,6 +210,9 @@ void ProtocolSession::endTransfer() {
 }
 
 void ProtocolSession::receiveTick() {
+    if (receiveStopped_) {
+        return;
+    }
     ++tickDepth_;
     watchdogStep();
     receiveStep();

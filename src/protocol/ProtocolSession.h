@@ -107,6 +107,20 @@ public:
     // 0 until a device answered with an ISP marker: 1 for "$ISP029", 2 for "$ISP091".
     std::uint8_t ispKind = 0;
 
+    // The firmware loader reads the port itself: no receive tick and no read when bytes
+    // arrive, whatever the timers do, until startReceiving() (the next Search). What comes
+    // meanwhile stays in the port for the loader.
+    void stopReceiving() {
+        receiveStopped_ = true;
+        rxTimer_.stop();
+    }
+    // Starts the 12 ms receive tick (Search, once a port is open).
+    void startReceiving() {
+        receiveStopped_ = false;
+        rxTimer_.start();
+    }
+    bool receiveStopped() const { return receiveStopped_; }
+
     QTimer& rxTimer() { return rxTimer_; }
     QTimer& pollStatusTimer() { return pollStatusTimer_; }
     QTimer& multiComTimer() { return multiComTimer_; }
@@ -145,6 +159,7 @@ private:
     // The device descriptor request in flight has had its one retry.
     bool descriptorRetried_ = false;
     bool retrying_ = false;
+    bool receiveStopped_ = false; // the firmware loader reads the port
     std::array<Handler, kCommandCount> handlers_{};
     QTimer rxTimer_;
     QTimer pollStatusTimer_;
