@@ -34,6 +34,15 @@ struct CliContext {
     QString node;
     QString output;
     QString input;
+    // Firmware, system and IP configuration.
+    bool yes = false; // no confirmation question
+    QString ipMode;   // static or dhcp
+    QString ip;
+    QString mask;
+    QString gateway;
+    QString dns;
+    QString webPort;
+    QString telnetPort;
 };
 
 // Prints to standard output / standard error.
@@ -47,6 +56,11 @@ bool PrepareSearch(ConnectionController& controller, const CliContext& context);
 
 // Runs the Search, then gives late network replies a moment.
 void RunSearchFlow(ConnectionController& controller);
+
+// Finds the device the options name (--mac on the network, else the first device on the
+// --port ports that is not in loader mode) and selects it. False with a message when there
+// is none.
+bool ConnectDevice(ConnectionController& controller, const CliContext& context);
 
 QJsonObject NetworkJson(const NetworkRecord& record);
 

@@ -68,8 +68,8 @@ int NodeCount(const DeviceRecord& r, NodeKind kind) {
     return 0;
 }
 
-// Finds the device the options name (--mac on the network, else the first device on the
-// --port ports) and selects it. False with a message when there is none.
+} // namespace
+
 bool ConnectDevice(ConnectionController& controller, const CliContext& context) {
     CliContext search = context;
     if (!context.mac.isEmpty()) {
@@ -107,6 +107,8 @@ bool ConnectDevice(ConnectionController& controller, const CliContext& context) 
                   .arg(context.command, context.mac));
     return false;
 }
+
+namespace {
 
 bool CheckNode(const ConnectionController& controller, const std::optional<NodeRef>& node,
                const CliContext& context) {

@@ -2,6 +2,7 @@
 #include "cli/AnalyzeCommand.h"
 #include "cli/CliContext.h"
 #include "cli/EdidCommands.h"
+#include "cli/SystemCommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +26,14 @@ Commands:
   get-mode [--input N]            the EDID source of an input (COM port)
   set-mode --input N SOURCE       choose it: internalK, externalK or userK
   validate FILE...                check .bin files: OK or what is wrong
+  fw-info FILE                    the target a firmware file's header names
+  fw-update FILE --port PATH [--yes]   flash a device in loader (ISP) mode
+  set-product TEXT                write the product string (--port PATH or --mac MAC)
+  factory-default --port PATH [--yes]  reset a COM-port device to its defaults
+  ip-config --mac MAC [--mode static|dhcp] [--ip A.B.C.D] [--mask A.B.C.D]
+            [--gateway A.B.C.D] [--dns A.B.C.D] [--web-port N] [--telnet-port N]
+                                  write a network device's IP settings
+  web-url --mac MAC               the address of a network device's web page
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac.
@@ -39,6 +48,9 @@ Options:
   --input N                   the input (get-mode, set-mode; 1 when not given)
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --json                      print JSON
+  --yes                       do not ask before fw-update or factory-default
+  --mode, --ip, --mask, --gateway, --dns, --web-port, --telnet-port
+                              ip-config: the settings to change (the others stay)
   --trace                     print the protocol trace to standard error
   -h, --help                  this text
   -v, --version               the version
@@ -70,6 +82,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption input(QStringLiteral("input"), QString(), QStringLiteral("n"));
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
                        output, input});
+    const QCommandLineOption yes(QStringLiteral("yes"), QString());
+    const QCommandLineOption ipMode(QStringLiteral("mode"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption ip(QStringLiteral("ip"), QString(), QStringLiteral("address"));
+    const QCommandLineOption mask(QStringLiteral("mask"), QString(), QStringLiteral("address"));
+    const QCommandLineOption gateway(QStringLiteral("gateway"), QString(),
+                                     QStringLiteral("address"));
+    const QCommandLineOption dns(QStringLiteral("dns"), QString(), QStringLiteral("address"));
+    const QCommandLineOption webPort(QStringLiteral("web-port"), QString(), QStringLiteral("n"));
+    const QCommandLineOption telnetPort(QStringLiteral("telnet-port"), QString(),
+                                        QStringLiteral("n"));
+    parser.addOptions({yes, ipMode, ip, mask, gateway, dns, webPort, telnetPort});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -101,6 +124,14 @@ int main(int argc, char** argv) {
     context.node = parser.value(node);
     context.output = parser.value(output);
     context.input = parser.value(input);
+    context.yes = parser.isSet(yes);
+    context.ipMode = parser.value(ipMode);
+    context.ip = parser.value(ip);
+    context.mask = parser.value(mask);
+    context.gateway = parser.value(gateway);
+    context.dns = parser.value(dns);
+    context.webPort = parser.value(webPort);
+    context.telnetPort = parser.value(telnetPort);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -112,6 +143,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("set-mode"), RunSetMode},
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
+        {QStringLiteral("fw-info"), RunFwInfo},
+        {QStringLiteral("fw-update"), RunFwUpdate},
+        {QStringLiteral("set-product"), RunSetProduct},
+        {QStringLiteral("factory-default"), RunFactoryDefault},
+        {QStringLiteral("ip-config"), RunIpConfig},
+        {QStringLiteral("web-url"), RunWebUrl},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {
