@@ -26,6 +26,8 @@ public:
     int selectedRow() const { return selectedRow_; }
     // Back to the starting column widths (Disconnect).
     void resetColumnWidths();
+    // One column back to its starting width, to be measured anew.
+    void resetColumnWidth(int column);
     int gridWidth() const;
 
     QColor cellColour(int row) const;

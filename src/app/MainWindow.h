@@ -22,6 +22,9 @@ class AnalyzerWindow;
 class CommanderWindow;
 class EdidControllerTool;
 class EdidTransfer;
+class FirmwareTool;
+class IpConfigTool;
+class SystemConfigTool;
 class InputModeTool;
 class DeviceGrid;
 class HexTableModel;
@@ -68,6 +71,9 @@ public:
     // The creator's working EDID.
     EdidRecord& creatorRecord() { return creatorRecord_; }
     InputModeTool& modeTool() { return *modeTool_; }
+    FirmwareTool& firmwareTool() { return *firmwareTool_; }
+    SystemConfigTool& configTool() { return *configTool_; }
+    IpConfigTool& ipTool() { return *ipTool_; }
 
     void search();
     void disconnectDevices();
@@ -96,6 +102,9 @@ private:
     std::unique_ptr<EdidTransfer> transfer_;
     std::unique_ptr<EdidControllerTool> edidTool_;
     std::unique_ptr<InputModeTool> modeTool_;
+    std::unique_ptr<FirmwareTool> firmwareTool_;
+    std::unique_ptr<SystemConfigTool> configTool_;
+    std::unique_ptr<IpConfigTool> ipTool_;
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;
