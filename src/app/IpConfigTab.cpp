@@ -56,7 +56,7 @@ IpConfigTab::IpConfigTab(QWidget* parent) : QWidget(parent) {
     grid->setContentsMargins(10, 16, 10, 10);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(6);
-    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
     int row = 0;
     // One row: its caption on the left, the control on the right; hidden rows stay hidden.
     auto addRow = [&](const QString& caption, QWidget* control, bool shown) {
@@ -112,7 +112,7 @@ IpConfigTab::IpConfigTab(QWidget* parent) : QWidget(parent) {
     status_ = Named(new QLabel(info), QStringLiteral("Label_IP_Status"));
     status_->setWordWrap(true);
     status_->setStyleSheet(QStringLiteral("color: red"));
-    grid->addWidget(status_, row++, 0, 1, 2);
+    grid->addWidget(status_, row++, 0, 1, 3);
     grid->setRowStretch(row, 1);
     layout->addWidget(info, 1);
 

@@ -98,6 +98,10 @@ SystemTab::SystemTab(QWidget* parent) : QWidget(parent) {
     bar_->setRange(0, 100);
     bar_->setValue(0);
     bar_->setTextVisible(false);
+    // The tab is disabled while a transfer runs; the bar keeps its colour so it is seen to move.
+    bar_->setStyleSheet(QStringLiteral(
+        "QProgressBar { border: 1px solid #8f8f8f; border-radius: 2px; background: white; }"
+        "QProgressBar::chunk { background-color: #2e8bd8; }"));
     layout->addWidget(firmware_);
 
     configuration_ = MakeGroup(this, QStringLiteral("GroupBox11"), QStringLiteral("Configuration"));
