@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs every Linkvex benchmark from build/bin and ends with a summary of the figures, each
 # with its goal. Called by `./dev bench` from the repository root after the default build.
-#   bench/run.sh           full run (idle window 30 s, 2000 answer exchanges: about 3 minutes)
-#   bench/run.sh --quick   short run (idle window 5 s, 300 exchanges: about 30 seconds)
+#   bench/run.sh           full run (idle window 30 s, 2000 answer exchanges, a 64 KiB firmware
+#                          update and an 8 KiB one to the slow loader: about 4 minutes)
+#   bench/run.sh --quick   short run (idle window 5 s, 300 exchanges, an 8 KiB firmware update:
+#                          about 40 seconds)
 # A goal that is not met is reported, not treated as a failure; the script fails only when a
 # benchmark could not run.
 set -euo pipefail
@@ -17,7 +19,8 @@ for arg in "$@"; do
 done
 
 bin=${LINKVEX_BIN:-build/bin}
-for program in bench_codecs bench_serial_idle bench_answer_latency linkvex-devsim; do
+for program in bench_codecs bench_serial_idle bench_answer_latency bench_firmware_transfer \
+    linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -29,11 +32,15 @@ if [ "$quick" -eq 1 ]; then
     codec_args=(--benchmark_min_time=0.05)
     idle_args=(--seconds 5 --baseline 2)
     latency_args=(--exchanges 300)
+    firmware_args=(--kind 2 --size 8192)
+    firmware1_args=()
     mode="quick"
 else
     codec_args=()
     idle_args=(--seconds 30 --baseline 10)
     latency_args=(--exchanges 2000)
+    firmware_args=(--kind 2 --size 65536)
+    firmware1_args=(--kind 1 --size 8192)
     mode="full"
 fi
 
@@ -60,12 +67,17 @@ run codecs "$bin/bench_codecs" "${codec_args[@]}"
 run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" "${idle_args[@]}"
 run latency "$bin/bench_answer_latency" "${latency_args[@]}"
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
+run firmware "$bin/bench_firmware_transfer" --devsim "$bin/linkvex-devsim" "${firmware_args[@]}"
+if [ ${#firmware1_args[@]} -gt 0 ]; then
+    run firmware1 "$bin/bench_firmware_transfer" --devsim "$bin/linkvex-devsim" \
+        "${firmware1_args[@]}"
+fi
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle latency codecs; do
+for name in idle latency codecs firmware firmware1; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

@@ -1,22 +1,25 @@
 // The "System" tab driven through its controls by name, against linkvex-devsim: a firmware
 // update of a loader-mode device with the window alive throughout, and the configuration
 // group of a normal device.
+#include "app/SystemTab.h"
 #include "app/CommanderWindow.h"
 #include "app/DeviceGrid.h"
 #include "app/EdidControllerTab.h"
 #include "app/MainWindow.h"
-#include "app/SystemTab.h"
 #include "support/DevsimLog.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,7 +139,8 @@ private slots:
         QCOMPARE(label->text(), QString("100%"));
         QCOMPARE(bar->value(), 100);
         // About 3 s of pacing: the timer fired all along, and saw the bar at several places.
-        QVERIFY2(ticks >= took / 50 / 2, qPrintable(QString("%1 ticks in %2 ms").arg(ticks).arg(took)));
+        QVERIFY2(ticks >= took / 50 / 2,
+                 qPrintable(QString("%1 ticks in %2 ms").arg(ticks).arg(took)));
         QVERIFY(seen.size() >= 5);
         QVERIFY(std::is_sorted(seen.begin(), seen.end()));
         SaveShot(c_, QStringLiteral("system-tab-updated.png"));
@@ -201,6 +205,35 @@ private slots:
         const QStringList sent = RequestTexts(ReadRequests(log_));
         QVERIFY(sent.contains(QStringLiteral("$SET SYS_DEF 555E8C\\r\\n")));
         QVERIFY(sent.last().startsWith(QStringLiteral("$GET SYS_DSCPT")));
+    }
+
+    void warningStandsBesideTheCommanderWindow() {
+        // The program's own dialogs: no prepared answers.
+        device_ = std::make_unique<Devsim>(QStringList{"--log", dir_.filePath("w.log")});
+        AppOptions options;
+        options.ports = {device_->path()};
+        window_ = std::make_unique<MainWindow>(options);
+        window_->controller().ethernet = false;
+        window_->show();
+        window_->search();
+        window_->selectRow(1);
+        c_ = window_->commanderWindow();
+        c_->move(300, 200);
+        QString text;
+        QPoint at;
+        QTimer::singleShot(200, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                return;
+            }
+            text = box->text();
+            at = box->pos();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        QTest::mouseClick(child<QToolButton>("SpeedButton_SysDefault"), Qt::LeftButton);
+        QCOMPARE(text, QString("Warning!\r\nReset system to default."));
+        QCOMPARE(at, c_->pos() + QPoint(115, 130));
+        QVERIFY(!RequestTexts(ReadRequests(dir_.filePath("w.log"))).join(' ').contains("SYS_DEF"));
     }
 
 private:
