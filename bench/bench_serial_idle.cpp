@@ -235,7 +235,8 @@ int main(int argc, char** argv) {
                 ::sysconf(_SC_CLK_TCK), statEnd - statStart, statPercent);
     std::printf("simulator CPU (/proc/%s/stat, not part of the figure): %.2f %% of one core\n",
                 simPid.c_str(), simPercent);
-    std::printf("voluntary context switches: %.1f per second (the 12 ms tick alone is %.1f)\n",
+    std::printf("voluntary context switches: %.1f per second (a 12 ms tick that never sleeps "
+                "would be %.1f)\n",
                 wakeups, 1000.0 / kReceiveTickMs);
     std::printf("receive tick work on the quiet port, called directly: %.2f us CPU per tick "
                 "(%.3f %% of one core at one tick per %d ms)\n",
@@ -254,9 +255,14 @@ int main(int argc, char** argv) {
     std::printf("connection still up at the end: %s\n", stillConnected ? "yes" : "no");
     std::printf("load average at end: %s\n", LoadAverage().c_str());
 
-    PrintSummary("idle session CPU " + Format("%.3f", percent) + " % of one core over " +
-                     Format("%.0f", elapsed) + " s",
-                 "under 1% of one core", percent < 1.0 ? "met" : "NOT met");
+    // Goals: the mode poll alone must let the process sleep; three channels polled every
+    // 400 ms cost a little more.
+    const double goal = channels == 0 ? 0.3 : 0.5;
+    PrintSummary("idle session CPU (" + std::to_string(channels) + " channels) " +
+                     Format("%.3f", percent) + " % of one core over " + Format("%.0f", elapsed) +
+                     " s, " + Format("%.1f", wakeups) + " wake-ups/s",
+                 "under " + Format("%.1f", goal) + "% of one core",
+                 percent < goal ? "met" : "NOT met");
     if (baselinePercent >= 0) {
         PrintSummary("reference: bare 12 ms timer " + Format("%.3f", baselinePercent) +
                          " % of one core (the floor under the receive tick)",
@@ -268,9 +274,12 @@ int main(int argc, char** argv) {
                          " % of one core (the rest is waking up)",
                      "none, for comparison", "info");
     }
-    PrintSummary("idle session answers handled: " + std::to_string(counters.comMsgAnswers) +
-                     " COM_MSG of " + Format("%.0f", comMsgDue) + " polls due",
-                 "the session keeps polling", handled > 0 ? "met" : "NOT met");
+    if (comMsgDue >= 1) {
+        PrintSummary("idle session answers handled: " + std::to_string(counters.comMsgAnswers) +
+                         " COM_MSG of " + Format("%.0f", comMsgDue) + " polls due",
+                     "GET COM_MSG every 400 ms",
+                     counters.comMsgSent >= 0.75 * comMsgDue ? "met" : "NOT met");
+    }
     // A poll counts as kept when at least three quarters of its due frames went out.
     if (rxEdMdDue >= 1) {
         PrintSummary("idle session mode polls: " + std::to_string(counters.rxEdMdSent) +

@@ -19,8 +19,8 @@ for arg in "$@"; do
 done
 
 bin=${LINKVEX_BIN:-build/bin}
-for program in bench_codecs bench_serial_idle bench_answer_latency bench_firmware_transfer \
-    linkvex-devsim; do
+for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows \
+    bench_firmware_transfer linkvex linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -30,17 +30,23 @@ done
 
 if [ "$quick" -eq 1 ]; then
     codec_args=(--benchmark_min_time=0.05)
-    idle_args=(--seconds 5 --baseline 2)
+    idle_args=(--seconds 5)
+    baseline=2
     latency_args=(--exchanges 300)
     firmware_args=(--kind 2 --size 8192)
     firmware1_args=()
+    flows_args=(--repeat 2)
+    startup_runs=3
     mode="quick"
 else
     codec_args=()
-    idle_args=(--seconds 30 --baseline 10)
+    idle_args=(--seconds 30)
+    baseline=10
     latency_args=(--exchanges 2000)
     firmware_args=(--kind 2 --size 65536)
     firmware1_args=(--kind 1 --size 8192)
+    flows_args=(--repeat 5)
+    startup_runs=9
     mode="full"
 fi
 
@@ -64,20 +70,28 @@ run() {
 }
 
 run codecs "$bin/bench_codecs" "${codec_args[@]}"
-run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" "${idle_args[@]}"
+run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" --channels 0 \
+    --baseline "$baseline" "${idle_args[@]}"
+run idle3 "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" --channels 3 --baseline 0 \
+    "${idle_args[@]}"
 run latency "$bin/bench_answer_latency" "${latency_args[@]}"
+# The flows bind the device ports on loopback: in a network namespace of their own.
+run flows "$(dirname "$0")/../tests/support/in-netns.sh" "$bin/bench_flows" \
+    --devsim "$bin/linkvex-devsim" --edid "$(dirname "$0")/../tests/data/edid/002959BBD30B.bin" \
+    "${flows_args[@]}"
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
 run firmware "$bin/bench_firmware_transfer" --devsim "$bin/linkvex-devsim" "${firmware_args[@]}"
 if [ ${#firmware1_args[@]} -gt 0 ]; then
     run firmware1 "$bin/bench_firmware_transfer" --devsim "$bin/linkvex-devsim" \
         "${firmware1_args[@]}"
 fi
+run startup bash "$(dirname "$0")/startup_bench.sh" "$bin/linkvex" "$startup_runs"
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle latency codecs firmware firmware1; do
+for name in idle idle3 latency flows firmware firmware1 startup codecs; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

@@ -1,47 +1,44 @@
 #include "app/SystemTab.h"
 
 #include "app/Pictures.h"
+#include "app/Placement.h"
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
 #include "system/FirmwareTool.h"
 #include "system/SystemConfigTool.h"
 
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace lvx {
 
 namespace {
 
-QString LastFirmwareFolder;
-
 QString Red(bool red) {
     return red ? QStringLiteral("color: red") : QStringLiteral("color: black");
 }
 
-// The System tab's dialogs: the firmware file dialog starts in the firmware folder, and the
-// warnings stand at the Commander window's left edge + 115 and top edge + 130. A prompt that
-// is not the program's own (a test's) is asked as it is.
+// The System tab's dialogs: the warnings stand at the Commander window's left edge + 115 and
+// top edge + 130. A prompt that is not the program's own (a test's) is asked as it is; file
+// dialogs are the given prompt's (the firmware dialog starts in the firmware folder).
 class SystemPrompt : public Prompt {
 public:
     SystemPrompt(Prompt* inner, QWidget* anchor) : inner_(inner), anchor_(anchor) {}
 
     std::string openFileName(const std::string& filter) override {
-        if (dynamic_cast<WidgetPrompt*>(inner_) != nullptr) {
-            const QString file = QFileDialog::getOpenFileName(
-                anchor_, QString(), SystemTab::firmwareFolder(), WidgetPrompt::QtFilter(filter));
-            SystemTab::rememberFirmwareFolder(file);
-            return file.toStdString();
-        }
-        const std::string file = inner_->openFileName(filter);
-        SystemTab::rememberFirmwareFolder(QString::fromStdString(file));
-        return file;
+        return inner_->openFileName(filter);
     }
     std::string saveFileName(const std::string& filter, const std::string& proposed) override {
         return inner_->saveFileName(filter, proposed);
+    }
+    std::string openFileNameFor(FileKind kind, const std::string& filter) override {
+        return inner_->openFileNameFor(kind, filter);
+    }
+    std::string saveFileNameFor(FileKind kind, const std::string& filter,
+                                const std::string& proposed) override {
+        return inner_->saveFileNameFor(kind, filter, proposed);
     }
     void message(const std::string& caption, const std::string& text) override {
         inner_->message(caption, text);
@@ -54,7 +51,10 @@ public:
                         QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel,
                         anchor_);
         box.setObjectName(QStringLiteral("WarningBox"));
-        box.move(anchor_->pos() + QPoint(115, 130));
+        const QPoint place = anchor_->pos() + QPoint(115, 130);
+        box.move(place);
+        // Its size is known once shown: near a screen edge it moves back into view.
+        QTimer::singleShot(0, &box, [&box, place, this] { PlaceInView(&box, place, anchor_); });
         return box.exec() == QMessageBox::Ok;
     }
 
@@ -64,16 +64,6 @@ private:
 };
 
 } // namespace
-
-QString SystemTab::firmwareFolder() {
-    return LastFirmwareFolder;
-}
-
-void SystemTab::rememberFirmwareFolder(const QString& file) {
-    if (!file.isEmpty()) {
-        LastFirmwareFolder = QFileInfo(file).absolutePath();
-    }
-}
 
 SystemTab::SystemTab(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TabSheet2"));

@@ -45,10 +45,6 @@ public:
     QToolButton* defaultButton() const { return default_; }
     QLabel* serialNumberLabel() const { return serial_; }
 
-    // The folder the firmware dialog starts in: the one a firmware file was last taken from.
-    static QString firmwareFolder();
-    static void rememberFirmwareFolder(const QString& file);
-
 private:
     QGroupBox* firmware_;
     QGroupBox* configuration_;

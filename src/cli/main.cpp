@@ -3,6 +3,7 @@
 #include "cli/CliContext.h"
 #include "cli/EdidCommands.h"
 #include "cli/SystemCommands.h"
+#include "common/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -30,9 +31,7 @@ Commands:
   fw-update FILE --port PATH [--yes]   flash a device in loader (ISP) mode
   set-product TEXT                write the product string (--port PATH or --mac MAC)
   factory-default --port PATH [--yes]  reset a COM-port device to its defaults
-  ip-config --mac MAC [--mode static|dhcp] [--ip A.B.C.D] [--mask A.B.C.D]
-            [--gateway A.B.C.D] [--dns A.B.C.D] [--web-port N] [--telnet-port N]
-                                  write a network device's IP settings
+  ip-config --mac MAC [SETTINGS]  write a network device's IP settings (the ones given)
   web-url --mac MAC               the address of a network device's web page
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
@@ -49,8 +48,9 @@ Options:
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --json                      print JSON
   --yes                       do not ask before fw-update or factory-default
-  --mode, --ip, --mask, --gateway, --dns, --web-port, --telnet-port
-                              ip-config: the settings to change (the others stay)
+  --mode static|dhcp, --ip A.B.C.D, --mask A.B.C.D, --gateway A.B.C.D, --dns A.B.C.D,
+  --web-port N, --telnet-port N
+                              SETTINGS of ip-config: only these change
   --trace                     print the protocol trace to standard error
   -h, --help                  this text
   -v, --version               the version
@@ -63,7 +63,7 @@ Exit status: 0 success, 1 failure, 2 usage error.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("linkvex-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0L"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(lvx::kVersion));
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (parser.isSet(version)) {
-        out(QStringLiteral("linkvex-cli 1.0L\n"));
+        out(QStringLiteral("linkvex-cli %1\n").arg(QLatin1String(lvx::kVersion)));
         return kExitOk;
     }
     QStringList positional = parser.positionalArguments();

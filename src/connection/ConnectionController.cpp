@@ -214,7 +214,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
     if ((accepted || isp029 || isp091) && devices_.full()) {
         // Replies that came in during the wait took the last slot: this device is dropped.
         log_.addLine("\r\nDevice table full: " + port.toStdString() + " not listed.");
-        session_.rxTimer().stop();
+        session_.stopReceiving();
         session_.pollStatusTimer().stop();
         session_.multiComTimer().stop();
         dropLink(link);
@@ -294,7 +294,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         return false;
     }
 
-    session_.rxTimer().stop();
+    session_.stopReceiving();
     session_.pollStatusTimer().stop();
     session_.multiComTimer().stop();
     dropLink(link);

@@ -39,6 +39,10 @@ ProtocolSession::ProtocolSession(DeviceTable& devices, DebugLog& log, QObject* p
     multiComTimer_.setObjectName(QStringLiteral("Timer_MultiCom_Polling"));
     multiComTimer_.setInterval(kMultiComPollMs);
     connect(&rxTimer_, &QTimer::timeout, this, &ProtocolSession::receiveTick);
+    watchdogTimer_.setParent(this);
+    watchdogTimer_.setSingleShot(true);
+    watchdogTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&watchdogTimer_, &QTimer::timeout, this, &ProtocolSession::watchdogDue);
     connect(&pollStatusTimer_, &QTimer::timeout, this, &ProtocolSession::pollStatusTick);
     connect(&multiComTimer_, &QTimer::timeout, this, &ProtocolSession::multiComTick);
     multiComTimer_.start();
@@ -64,15 +68,113 @@ void ProtocolSession::setLink(ByteLink* link) {
 }
 
 void ProtocolSession::receiveNow() {
-    // Bytes are read as soon as the port has them, between ticks too; the watchdog still
-    // counts ticks only.
-    if (!rxTimer_.isActive() || receiveStopped_) {
+    // Bytes are read as soon as the port has them, between ticks too.
+    if (!rxEnabled_) {
         return;
     }
+    settleSleep();
     ++tickDepth_;
     receiveStep();
     ResponseHandler();
     --tickDepth_;
+    updateTicking();
+}
+
+void ProtocolSession::startReceiving() {
+    rxEnabled_ = true;
+    updateTicking();
+}
+
+void ProtocolSession::stopReceiving() {
+    rxEnabled_ = false;
+    rxTimer_.stop();
+    watchdogTimer_.stop();
+    asleep_.invalidate();
+}
+
+bool ProtocolSession::awaiting() const {
+    if (awaiting_) {
+        return true;
+    }
+    // Part of an answer waits for its line feed.
+    return state_.count > 0 && state_.count < kReceiveBufferSize &&
+           state_.buffer[state_.count - 1] != '\n';
+}
+
+bool ProtocolSession::watchdogCounts() const {
+    return connected_ && !hasFlag(FlagIspMode) && !hasFlag(FlagTransfer);
+}
+
+void ProtocolSession::settleSleep() {
+    if (!asleep_.isValid()) {
+        return;
+    }
+    const std::int64_t ticks = asleep_.elapsed() / kReceiveTickMs;
+    std::int64_t fresh = ticks - sleptTicks_;
+    sleptTicks_ = ticks;
+    if (fresh <= 0) {
+        return;
+    }
+    // The watchdog steps the sleeping ticks would have made, all at once.
+    if (hasFlag(FlagIspMode) || !connected_) {
+        state_.watchdog = 0;
+        return;
+    }
+    if (hasFlag(FlagTransfer)) {
+        return;
+    }
+    const std::int64_t reached = static_cast<std::int64_t>(state_.watchdog) + fresh;
+    if (reached >= kWatchdogTicks) {
+        state_.watchdog = 0;
+        emit connectionLost();
+        return;
+    }
+    state_.watchdog = static_cast<std::uint32_t>(reached);
+}
+
+void ProtocolSession::updateTicking() {
+    if (!rxEnabled_) {
+        return;
+    }
+    if (awaiting()) {
+        watchdogTimer_.stop();
+        if (!rxTimer_.isActive()) {
+            settleSleep();
+            asleep_.invalidate();
+            rxTimer_.start();
+        }
+        return;
+    }
+    if (rxTimer_.isActive() || !asleep_.isValid()) {
+        rxTimer_.stop();
+        asleep_.start();
+        sleptTicks_ = 0;
+    }
+    // One wake-up, when the watchdog would reach its limit.
+    if (watchdogCounts()) {
+        const std::int64_t left = kWatchdogTicks - static_cast<std::int64_t>(state_.watchdog);
+        const std::int64_t due = (sleptTicks_ + left) * kReceiveTickMs - asleep_.elapsed();
+        watchdogTimer_.start(static_cast<int>(std::max<std::int64_t>(due, 0)));
+    } else {
+        watchdogTimer_.stop();
+    }
+}
+
+void ProtocolSession::watchdogDue() {
+    settleSleep();
+    updateTicking();
+}
+
+void ProtocolSession::resetWatchdog() {
+    settleSleep();
+    state_.watchdog = 0;
+    updateTicking();
+}
+
+void ProtocolSession::setConnected(bool connected) {
+    settleSleep();
+    connected_ = connected;
+    updateTicking();
 }
 
 void ProtocolSession::wait(int ms) {
@@ -80,7 +182,7 @@ void ProtocolSession::wait(int ms) {
         delay_(ms);
         return;
     }
-    if (tickDepth_ == 0 || !rxTimer_.isActive()) {
+    if (tickDepth_ == 0 || !rxEnabled_) {
         PumpDelay(ms);
         return;
     }
@@ -98,10 +200,17 @@ void ProtocolSession::wait(int ms) {
 }
 
 void ProtocolSession::setFlag(std::uint32_t flag, bool on) {
+    const bool watchdogFlag = (flag & (FlagTransfer | FlagIspMode)) != 0;
+    if (watchdogFlag) {
+        settleSleep(); // the ticks slept so far count under the flags they slept under
+    }
     if (on) {
         state_.flags |= flag;
     } else {
         state_.flags &= ~flag;
+    }
+    if (watchdogFlag) {
+        updateTicking();
     }
 }
 
@@ -139,10 +248,14 @@ void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std:
     }
     multiComTimer_.stop();
 
+    settleSleep();
     state_.count = 0;
     state_.lastMode = mode;
     state_.currentCommand = command;
     state_.buffer.fill(0);
+    // The wake-up gets no answer; every other command does (an "OK" after a SET).
+    awaiting_ = command != CmdWakeUp;
+    updateTicking();
     if (command == CmdSysDscpt && !retrying_) {
         descriptorRetried_ = false;
     }
@@ -210,14 +323,13 @@ void ProtocolSession::endTransfer() {
 }
 
 void ProtocolSession::receiveTick() {
-    if (receiveStopped_) {
-        return;
-    }
+    settleSleep();
     ++tickDepth_;
     watchdogStep();
     receiveStep();
     ResponseHandler();
     --tickDepth_;
+    updateTicking();
 }
 
 void ProtocolSession::watchdogStep() {
@@ -248,6 +360,7 @@ void ProtocolSession::receiveStep() {
         const std::string bytes = link_->read(static_cast<std::size_t>(waiting));
         if (!bytes.empty()) {
             stored = true;
+            bytesReceived_ += bytes.size();
             log_.addLine(bytes);
             const std::size_t room =
                 kReceiveBufferSize - std::min<std::size_t>(state_.count, kReceiveBufferSize);
@@ -314,6 +427,7 @@ void ProtocolSession::ResponseHandler() {
     setFlag(FlagRetry, false);
     // Handlers may send further commands, which clear the buffer: hand them a copy.
     const std::string answer(text);
+    awaiting_ = false;
     dispatch(answer);
     enablePolling();
     state_.count = 0;

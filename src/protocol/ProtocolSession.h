@@ -6,6 +6,7 @@
 #include "protocol/Descriptor.h"
 #include "protocol/DeviceRecord.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -79,6 +80,17 @@ public:
     }
     void sendNodeSelect(std::uint32_t selector);
 
+    // The receive side of an open port ("Timer_UART_Rx" enabled). While it is on, the 12 ms
+    // tick runs only while something is awaited: a command sent and not yet answered, or part
+    // of an answer in the buffer. Otherwise the process sleeps: bytes the port reports are
+    // read at once (receiveNow), and the watchdog counts the ticks that would have passed
+    // from the time elapsed, with one timer set for the moment it would reach 250.
+    void startReceiving();
+    void stopReceiving();
+    bool receiving() const { return rxEnabled_; }
+    // Whether the 12 ms tick runs right now.
+    bool ticking() const { return rxTimer_.isActive(); }
+
     // One receive tick: the watchdog step, the receive step, then the response handler.
     void receiveTick();
     // The receive step and the handler, run when the port reports new bytes.
@@ -90,38 +102,26 @@ public:
     // Handlers for answers of commands the protocol core does not parse itself.
     void setHandler(std::uint16_t command, Handler handler);
 
+    // Bytes read from the link so far (benchmarks put them against the line rate).
+    std::uint64_t bytesReceived() const { return bytesReceived_; }
+
     ProtocolState& state() { return state_; }
     const ProtocolState& state() const { return state_; }
     bool hasFlag(std::uint32_t flag) const { return (state_.flags & flag) != 0; }
     void setFlag(std::uint32_t flag, bool on);
-    void resetWatchdog() { state_.watchdog = 0; }
+    void resetWatchdog();
 
     // Transfer bracket: pause the watchdog and tell the device a block transfer starts/ends.
     void beginTransfer();
     void endTransfer();
 
     // The watchdog counts only while a connection is up (the Search button is disabled).
-    void setConnected(bool connected) { connected_ = connected; }
+    void setConnected(bool connected);
     bool connected() const { return connected_; }
 
     // 0 until a device answered with an ISP marker: 1 for "$ISP029", 2 for "$ISP091".
     std::uint8_t ispKind = 0;
 
-    // The firmware loader reads the port itself: no receive tick and no read when bytes
-    // arrive, whatever the timers do, until startReceiving() (the next Search). What comes
-    // meanwhile stays in the port for the loader.
-    void stopReceiving() {
-        receiveStopped_ = true;
-        rxTimer_.stop();
-    }
-    // Starts the 12 ms receive tick (Search, once a port is open).
-    void startReceiving() {
-        receiveStopped_ = false;
-        rxTimer_.start();
-    }
-    bool receiveStopped() const { return receiveStopped_; }
-
-    QTimer& rxTimer() { return rxTimer_; }
     QTimer& pollStatusTimer() { return pollStatusTimer_; }
     QTimer& multiComTimer() { return multiComTimer_; }
     void enablePolling();
@@ -148,6 +148,13 @@ private:
     void write(std::string_view bytes);
     void dispatch(std::string_view answer);
     void linkLost();
+    // Runs the tick while something is awaited, sleeps otherwise.
+    void updateTicking();
+    bool awaiting() const;
+    bool watchdogCounts() const;
+    // Adds the ticks that passed while the tick timer slept to the watchdog.
+    void settleSleep();
+    void watchdogDue();
 
     DeviceTable& devices_;
     DebugLog& log_;
@@ -159,9 +166,14 @@ private:
     // The device descriptor request in flight has had its one retry.
     bool descriptorRetried_ = false;
     bool retrying_ = false;
-    bool receiveStopped_ = false; // the firmware loader reads the port
     std::array<Handler, kCommandCount> handlers_{};
     QTimer rxTimer_;
+    bool rxEnabled_ = false;
+    std::uint64_t bytesReceived_ = 0;
+    bool awaiting_ = false;       // a command went out and its answer has not been handled
+    QElapsedTimer asleep_;        // valid while the tick timer sleeps with the receive side on
+    std::int64_t sleptTicks_ = 0; // ticks of this sleep already given to the watchdog
+    QTimer watchdogTimer_;
     QTimer pollStatusTimer_;
     QTimer multiComTimer_;
 };

@@ -71,7 +71,7 @@ FirmwareTool::Outcome FirmwareTool::openFirmware(Prompt& prompt) {
         return Outcome::Nothing;
     }
     lastError_.clear();
-    const std::string chosen = prompt.openFileName(kFilter);
+    const std::string chosen = prompt.openFileNameFor(FileKind::Firmware, kFilter);
     if (!chosen.empty()) {
         path_ = QString::fromStdString(chosen);
         emit pathChanged(path_);

@@ -25,7 +25,7 @@ class FirmwareTool : public QObject {
 public:
     enum class Outcome { Nothing, Refused, Cancelled, Done, Failed };
 
-    // The open dialog is the one the EDID files use.
+    // The open dialog has the EDID files' filter and starts in the firmware folder.
     static constexpr const char* kFilter = "EDID (*.bin)|*.bin";
 
     explicit FirmwareTool(ConnectionController& connection, QObject* parent = nullptr);

@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(child<QLineEdit>("Edit_Fw_Path")->text(), path);
         QCOMPARE(child<QLabel>("Label_FW_Version")->text(),
                  QString("Target :   VID-1A2B     PID-2037     Version-3.10"));
-        QCOMPARE(SystemTab::firmwareFolder(), dir_.path());
+        QCOMPARE(prompt_.kinds, std::vector<FileKind>{FileKind::Firmware});
 
         // A timer of the window keeps firing while the transfer runs, and sees the bar move.
         QProgressBar* bar = child<QProgressBar>("ProgressBar_Fw");

@@ -444,3 +444,92 @@ TEST_F(SessionTest, AnswersDoNotPushBackTheModePoll) {
     ASSERT_TRUE(session.pollStatusTimer().isActive());
     EXPECT_LE(session.pollStatusTimer().remainingTime(), kPollStatusMs - 150);
 }
+
+namespace {
+
+// A session in real time on an in-memory link whose device answers every GET RXEDMD at once.
+class SleepingSession : public ::testing::Test {
+protected:
+    SleepingSession() : session(devices, log) {
+        lvx::test::EnsureApplication();
+        devices.count = 1;
+        link.onWrite = [this](const std::string& w) {
+            if (w == "FFFF\r\n" && answers) {
+                link.incoming += Answer("01\x0C");
+                if (link.onArrival) {
+                    link.onArrival(); // as QSerialPort's readyRead reports new bytes
+                }
+            }
+        };
+        session.setLink(&link);
+        session.startReceiving();
+        session.setConnected(true);
+        QObject::connect(&session, &ProtocolSession::connectionLost, [this] {
+            ++lost;
+            lostAfterMs = clock.elapsed();
+        });
+    }
+
+    DeviceTable devices;
+    DebugLog log;
+    FakeByteLink link;
+    ProtocolSession session;
+    bool answers = true;
+    int lost = 0;
+    qint64 lostAfterMs = -1;
+    QElapsedTimer clock;
+};
+
+TEST_F(SleepingSession, TickRunsOnlyWhileAnAnswerIsAwaited) {
+    answers = false;
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    EXPECT_TRUE(session.ticking());
+    link.incoming += Answer("01\x0C");
+    lvx::test::WaitUntil([&] { return !session.ticking(); }, 500);
+    EXPECT_FALSE(session.ticking());
+    EXPECT_EQ(session.state().currentCommand, 0u);
+
+    // Part of an answer keeps it ticking until the line feed is there.
+    answers = true;
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    EXPECT_FALSE(session.ticking());
+    link.incoming += "0";
+    session.receiveNow();
+    EXPECT_TRUE(session.ticking());
+    link.incoming += Answer("1\x0C"); // completes the line (with a wrong CRC): judged once
+    session.receiveNow();
+    EXPECT_FALSE(session.ticking());
+}
+
+TEST_F(SleepingSession, WatchdogStillEndsASilentConnectionAfterThreeSeconds) {
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    ASSERT_FALSE(session.ticking());
+    clock.start();
+    PumpDelay(2500);
+    EXPECT_EQ(lost, 0);
+    lvx::test::WaitUntil([&] { return lost > 0; }, 2500);
+    ASSERT_EQ(lost, 1);
+    // 250 ticks of 12 ms after the answer: generous bounds, the benchmark measures it.
+    EXPECT_GE(lostAfterMs, 2800);
+    EXPECT_LE(lostAfterMs, 4500);
+}
+
+TEST_F(SleepingSession, SleepingTicksCountForTheWatchdogUnlessATransferRuns) {
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    PumpDelay(600);
+    link.incoming += "x"; // bytes without an answer: read at once, the count goes on
+    session.receiveNow();
+    EXPECT_GE(session.state().watchdog, 40u);
+    EXPECT_LT(session.state().watchdog, 250u);
+
+    session.setFlag(FlagTransfer, true);
+    const std::uint32_t paused = session.state().watchdog;
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    const std::uint32_t afterAnswer = session.state().watchdog;
+    EXPECT_LE(afterAnswer, paused);
+    PumpDelay(3500);
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(session.state().watchdog, afterAnswer);
+}
+
+} // namespace

@@ -105,7 +105,8 @@ TEST_F(TransferTest, HundredBytesToLoaderOneAreTwoBlocks) {
     EXPECT_EQ(progress, (std::vector<int>{64, 100}));
     // 20 after every SET, 90 more after each FW_DATA; nothing else.
     EXPECT_EQ(waits, (std::vector<int>{20, 20, 90, 20, 20, 90, 20}));
-    EXPECT_TRUE(session.receiveStopped());
+    EXPECT_FALSE(session.receiving());
+    EXPECT_FALSE(session.ticking());
     EXPECT_TRUE(pollsQuiet);
 }
 
@@ -271,16 +272,14 @@ TEST_F(TransferTest, DisconnectDuringTheTransferStopsIt) {
     EXPECT_EQ(loader.requests.size(), before);
 }
 
-TEST_F(TransferTest, ReceiveTickLeavesTheBytesToTheLoader) {
+TEST_F(TransferTest, ReceiveSideLeavesTheBytesToTheLoader) {
     session.stopReceiving();
     link.incoming = "$CHK01234\r\n";
-    if (link.onArrival) {
-        link.onArrival();
-    }
-    session.receiveNow();
-    session.receiveTick();
-    session.rxTimer().start(); // whatever starts the timer again, the loader keeps the port
-    session.receiveNow();
+    link.onArrival();
+    // A frame sent while the loader reads the port starts no receive tick.
+    session.SendCommand(ModeSet, CmdFwEnd);
+    EXPECT_FALSE(session.ticking());
+    link.onArrival();
     EXPECT_EQ(link.incoming, "$CHK01234\r\n");
     EXPECT_EQ(session.state().count, 0u);
 }
