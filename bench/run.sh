@@ -19,7 +19,7 @@ for arg in "$@"; do
 done
 
 bin=${LINKVEX_BIN:-build/bin}
-for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows \
+for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator \
     bench_firmware_transfer linkvex linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
@@ -37,6 +37,7 @@ if [ "$quick" -eq 1 ]; then
     firmware1_args=()
     flows_args=(--repeat 2)
     startup_runs=3
+    creator_args=(--seconds 1)
     mode="quick"
 else
     codec_args=()
@@ -47,6 +48,7 @@ else
     firmware1_args=(--kind 1 --size 8192)
     flows_args=(--repeat 5)
     startup_runs=9
+    creator_args=(--seconds 3)
     mode="full"
 fi
 
@@ -86,12 +88,13 @@ if [ ${#firmware1_args[@]} -gt 0 ]; then
         "${firmware1_args[@]}"
 fi
 run startup bash "$(dirname "$0")/startup_bench.sh" "$bin/linkvex" "$startup_runs"
+run creator "$bin/bench_creator" "${creator_args[@]}"
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle idle3 latency flows firmware firmware1 startup codecs; do
+for name in idle idle3 latency flows firmware firmware1 startup codecs creator; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

@@ -15,7 +15,8 @@
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
 #include "common/Version.h"
-#include "creator/CreatorCopy.h"
+#include "creator/CreatorModel.h"
+#include "creator/CreatorTool.h"
 #include "creator/HexTableModel.h"
 #include "edid/AnalyzerReport.h"
 #include "edid/EdidControllerTool.h"
@@ -83,6 +84,8 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     commander_ = std::make_unique<CommanderWindow>();
     hexModel_ = new HexTableModel(this);
     hexTable_ = std::make_unique<HexTableWindow>(*hexModel_);
+    creatorModel_ = new CreatorModel(*hexModel_, this);
+    creatorTool_ = std::make_unique<CreatorTool>(*controller_, *transfer_, *creatorModel_);
 
     central_ = new QWidget(this);
     setCentralWidget(central_);
@@ -160,6 +163,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     });
     connect(commander_->analyzerView(), &AnalyzerView::copyRequested, this,
             &MainWindow::copyToCreator);
+    commander_->creatorTab()->bind(creatorModel_, creatorTool_.get(), prompt_);
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
     connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);
@@ -196,6 +200,10 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
+}
+
+EdidRecord& MainWindow::creatorRecord() {
+    return creatorModel_->record();
 }
 
 MainWindow::~MainWindow() {
@@ -329,7 +337,7 @@ void MainWindow::showAnalysis() {
 }
 
 void MainWindow::copyToCreator() {
-    if (!CopyToCreator(edidTool_->deviceRecord(), creatorRecord_, *hexModel_)) {
+    if (!creatorModel_->copyFrom(edidTool_->deviceRecord())) {
         return;
     }
     analyzer_->close();

@@ -20,6 +20,8 @@ namespace lvx {
 
 class AnalyzerWindow;
 class CommanderWindow;
+class CreatorModel;
+class CreatorTool;
 class EdidControllerTool;
 class EdidTransfer;
 class FirmwareTool;
@@ -68,8 +70,9 @@ public:
     DeviceGrid* grid() const { return grid_; }
     Prompt& prompt() { return *prompt_; }
     EdidControllerTool& edidTool() { return *edidTool_; }
-    // The creator's working EDID.
-    EdidRecord& creatorRecord() { return creatorRecord_; }
+    // The creator's working EDID, and the creator that works on it.
+    EdidRecord& creatorRecord();
+    CreatorModel& creatorModel() const { return *creatorModel_; }
     InputModeTool& modeTool() { return *modeTool_; }
     FirmwareTool& firmwareTool() { return *firmwareTool_; }
     SystemConfigTool& configTool() { return *configTool_; }
@@ -102,14 +105,15 @@ private:
     std::unique_ptr<EdidTransfer> transfer_;
     std::unique_ptr<EdidControllerTool> edidTool_;
     std::unique_ptr<InputModeTool> modeTool_;
+    std::unique_ptr<CreatorTool> creatorTool_;
     std::unique_ptr<FirmwareTool> firmwareTool_;
     std::unique_ptr<SystemConfigTool> configTool_;
     std::unique_ptr<IpConfigTool> ipTool_;
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;
-    EdidRecord creatorRecord_;
-    HexTableModel* hexModel_ = nullptr; // a child, so it outlives the windows
+    HexTableModel* hexModel_ = nullptr; // children, so they outlive the windows
+    CreatorModel* creatorModel_ = nullptr;
 
     QWidget* central_ = nullptr;
     QLabel* image_ = nullptr;

@@ -34,6 +34,9 @@ struct CliContext {
     QString node;
     QString output;
     QString input;
+    bool brandNew = false; // creator commands: start from the brand-new template
+    QString date;          // creator commands: the day a brand-new EDID is made
+    QStringList sets;      // creator commands: --set NAME=VALUE, in the order given
     // Firmware, system and IP configuration.
     bool yes = false; // no confirmation question
     QString ipMode;   // static or dhcp

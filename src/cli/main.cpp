@@ -1,6 +1,7 @@
 // linkvex-cli: the program's flows from the command line, without windows.
 #include "cli/AnalyzeCommand.h"
 #include "cli/CliContext.h"
+#include "cli/CreatorCommands.h"
 #include "cli/EdidCommands.h"
 #include "cli/SystemCommands.h"
 #include "common/Version.h"
@@ -27,6 +28,8 @@ Commands:
   get-mode [--input N]            the EDID source of an input (COM port)
   set-mode --input N SOURCE       choose it: internalK, externalK or userK
   validate FILE...                check .bin files: OK or what is wrong
+  creator-load (FILE | --brand-new [--date YYYY-MM-DD]) [--json]
+                                  load an EDID into the creator and print every control
   fw-info FILE                    the target a firmware file's header names
   fw-update FILE --port PATH [--yes]   flash a device in loader (ISP) mode
   set-product TEXT                write the product string (--port PATH or --mac MAC)
@@ -46,6 +49,8 @@ Options:
   -o, --output FILE           the file to save (read-edid; ".bin" is added when missing)
   --input N                   the input (get-mode, set-mode; 1 when not given)
   --loopback                  keep the network endpoints on loopback (tests, demos)
+  --brand-new                 creator: start from the brand-new template
+  --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
   --json                      print JSON
   --yes                       do not ask before fw-update or factory-default
   --mode static|dhcp, --ip A.B.C.D, --mask A.B.C.D, --gateway A.B.C.D, --dns A.B.C.D,
@@ -80,8 +85,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("file"));
     const QCommandLineOption input(QStringLiteral("input"), QString(), QStringLiteral("n"));
+    const QCommandLineOption brandNew(QStringLiteral("brand-new"), QString());
+    const QCommandLineOption date(QStringLiteral("date"), QString(), QStringLiteral("date"));
+    const QCommandLineOption set(QStringLiteral("set"), QString(), QStringLiteral("name=value"));
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
-                       output, input});
+                       output, input, brandNew, date, set});
     const QCommandLineOption yes(QStringLiteral("yes"), QString());
     const QCommandLineOption ipMode(QStringLiteral("mode"), QString(), QStringLiteral("mode"));
     const QCommandLineOption ip(QStringLiteral("ip"), QString(), QStringLiteral("address"));
@@ -124,6 +132,9 @@ int main(int argc, char** argv) {
     context.node = parser.value(node);
     context.output = parser.value(output);
     context.input = parser.value(input);
+    context.brandNew = parser.isSet(brandNew);
+    context.date = parser.value(date);
+    context.sets = parser.values(set);
     context.yes = parser.isSet(yes);
     context.ipMode = parser.value(ipMode);
     context.ip = parser.value(ip);
@@ -143,6 +154,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("set-mode"), RunSetMode},
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
+        {QStringLiteral("creator-load"), RunCreatorLoad},
         {QStringLiteral("fw-info"), RunFwInfo},
         {QStringLiteral("fw-update"), RunFwUpdate},
         {QStringLiteral("set-product"), RunSetProduct},
