@@ -106,15 +106,6 @@ TEST_F(SystemCli, PageThatAlwaysFailsStopsAfterThreeResends) {
     EXPECT_FALSE(QFile::exists(dir.filePath("c.flash")));
 }
 
-TEST_F(SystemCli, SilentPageCheckGivesUp) {
-    auto sim = loader("091", "d", {"--check-silent", "0"});
-    const CliRun run =
-        RunCli({"fw-update", file("fw.bin", FirmwareFile(4096)), "--port", sim->path(), "--yes"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains("no $CHK answer for page 0x0")) << run.err.toStdString();
-    EXPECT_EQ(CountRequests(dir.filePath("d.log"), "FW_END"), 0);
-}
-
 TEST_F(SystemCli, UpdateRefusals) {
     // A device that accepted normally.
     Devsim normal({"--log", dir.filePath("n.log")});

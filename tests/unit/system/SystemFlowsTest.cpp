@@ -209,38 +209,6 @@ TEST_F(SystemFlows, NormalDeviceIsNotFlashed) {
     EXPECT_EQ(serial.at("normal")->count("FW_ADDR"), 0);
 }
 
-TEST_F(SystemFlows, PageThatKeepsFailingEndsInFailure) {
-    searchAndSelect({"loader2"});
-    loaders.at("loader2")->checkAnswer = [](int, int, const std::string&) {
-        return std::optional<std::string>("00000");
-    };
-    prompt.openAnswers = {writeFile("fw.bin", FirmwareFile(4096)).toStdString()};
-    firmware.openFirmware(prompt);
-    prompt.confirmAnswers = {true};
-    EXPECT_EQ(firmware.update(prompt), FirmwareTool::Outcome::Failed);
-    EXPECT_EQ(firmware.progressText(), "Update Fw Failed.");
-    EXPECT_TRUE(firmware.progressRed());
-    EXPECT_EQ(firmware.failedPage(), 0u);
-    EXPECT_NE(controller.log().text().find("page 0x0 failed its check after 3 resends"),
-              std::string::npos);
-    EXPECT_FALSE(loaders.at("loader2")->ended);
-}
-
-TEST_F(SystemFlows, ProductStringLengthCheck) {
-    std::vector<std::pair<QString, bool>> shown;
-    QObject::connect(&config, &SystemConfigTool::statusChanged,
-                     [&shown](const QString& text, bool red) {
-                         shown.push_back({text, red});
-                     });
-    config.checkLength(std::string(63, 'a'));
-    config.checkLength(std::string(64, 'a'));
-    config.checkLength(std::string(63, 'a'));
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0], (std::pair<QString, bool>{QString(), false}));
-    EXPECT_EQ(shown[1], (std::pair<QString, bool>{QStringLiteral("63 Letters Limited!"), true}));
-    EXPECT_EQ(shown[2], (std::pair<QString, bool>{QString(), false}));
-}
-
 TEST_F(SystemFlows, WriteConfigurationOverTheComPort) {
     searchAndSelect({"normal"});
     FakeSerialDevice& device = *serial.at("normal");
