@@ -37,6 +37,8 @@ struct CliContext {
     bool brandNew = false; // creator commands: start from the brand-new template
     QString date;          // creator commands: the day a brand-new EDID is made
     QStringList sets;      // creator commands: --set NAME=VALUE, in the order given
+    QString connector;  // --connector (monitors)
+    bool force = false; // --force (restore)
     // Firmware, system and IP configuration.
     bool yes = false; // no confirmation question
     QString ipMode;   // static or dhcp
@@ -59,11 +61,6 @@ bool PrepareSearch(ConnectionController& controller, const CliContext& context);
 
 // Runs the Search, then gives late network replies a moment.
 void RunSearchFlow(ConnectionController& controller);
-
-// Finds the device the options name (--mac on the network, else the first device on the
-// --port ports that is not in loader mode) and selects it. False with a message when there
-// is none.
-bool ConnectDevice(ConnectionController& controller, const CliContext& context);
 
 QJsonObject NetworkJson(const NetworkRecord& record);
 

@@ -1,5 +1,7 @@
 #include "cli/SystemCommands.h"
 
+#include "cli/EdidCommands.h"
+
 #include "common/Prompt.h"
 #include "connection/ConnectionController.h"
 #include "protocol/PumpDelay.h"

@@ -47,7 +47,13 @@ public:
         return answer;
     }
 
+    std::string chooseDirectory(const std::string& caption) override {
+        directoryCaptions.push_back(caption);
+        return next(directoryAnswers);
+    }
+
     // An empty answer is a cancelled dialog.
+    std::deque<std::string> directoryAnswers;
     std::deque<std::string> openAnswers;
     std::deque<std::string> saveAnswers;
     std::deque<bool> confirmAnswers;
@@ -55,6 +61,7 @@ public:
     std::vector<std::string> proposedNames;
     std::vector<FileKind> kinds; // of the dialogs asked for a kind of file
     std::vector<Message> messages;
+    std::vector<std::string> directoryCaptions;
 
 private:
     static std::string next(std::deque<std::string>& answers) {
