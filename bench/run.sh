@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs every Linkvex benchmark from build/bin and ends with a summary of the figures, each
 # with its goal. Called by `./dev bench` from the repository root after the default build.
-#   bench/run.sh           full run (idle window 30 s, 2000 answer exchanges: about 3 minutes)
-#   bench/run.sh --quick   short run (idle window 5 s, 300 exchanges: about 30 seconds)
+#   bench/run.sh           full run (idle window 30 s, 2000 answer exchanges, a 64 KiB firmware
+#                          update and an 8 KiB one to the slow loader: about 4 minutes)
+#   bench/run.sh --quick   short run (idle window 5 s, 300 exchanges, an 8 KiB firmware update:
+#                          about 40 seconds)
 # A goal that is not met is reported, not treated as a failure; the script fails only when a
 # benchmark could not run.
 set -euo pipefail
@@ -17,7 +19,8 @@ for arg in "$@"; do
 done
 
 bin=${LINKVEX_BIN:-build/bin}
-for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator bench_beyond linkvex linkvex-devsim; do
+for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator \
+    bench_beyond bench_firmware_transfer linkvex linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -30,6 +33,8 @@ if [ "$quick" -eq 1 ]; then
     idle_args=(--seconds 5)
     baseline=2
     latency_args=(--exchanges 300)
+    firmware_args=(--kind 2 --size 8192)
+    firmware1_args=()
     flows_args=(--repeat 2)
     startup_runs=3
     creator_args=(--seconds 1)
@@ -39,6 +44,8 @@ else
     idle_args=(--seconds 30)
     baseline=10
     latency_args=(--exchanges 2000)
+    firmware_args=(--kind 2 --size 65536)
+    firmware1_args=(--kind 1 --size 8192)
     flows_args=(--repeat 5)
     startup_runs=9
     creator_args=(--seconds 3)
@@ -75,6 +82,11 @@ run flows "$(dirname "$0")/../tests/support/in-netns.sh" "$bin/bench_flows" \
     --devsim "$bin/linkvex-devsim" --edid "$(dirname "$0")/../tests/data/edid/002959BBD30B.bin" \
     "${flows_args[@]}"
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
+run firmware "$bin/bench_firmware_transfer" --devsim "$bin/linkvex-devsim" "${firmware_args[@]}"
+if [ ${#firmware1_args[@]} -gt 0 ]; then
+    run firmware1 "$bin/bench_firmware_transfer" --devsim "$bin/linkvex-devsim" \
+        "${firmware1_args[@]}"
+fi
 run startup bash "$(dirname "$0")/startup_bench.sh" "$bin/linkvex" "$startup_runs"
 run creator "$bin/bench_creator" "${creator_args[@]}"
 run beyond "$bin/bench_beyond" --devsim "$bin/linkvex-devsim" --backups "$([ "$quick" -eq 1 ] && echo 1 || echo 3)"
@@ -83,7 +95,7 @@ load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle idle3 latency flows startup codecs creator beyond; do
+for name in idle idle3 latency flows firmware firmware1 startup codecs creator beyond; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

@@ -105,6 +105,15 @@ void DeviceGrid::resetColumnWidths() {
     emit widthNeeded(fullWidth());
 }
 
+void DeviceGrid::resetColumnWidth(int column) {
+    if (column < 0 || column >= kDeviceColumns) {
+        return;
+    }
+    widest_[static_cast<std::size_t>(column)] = kStartWidths[column];
+    setColumnWidth(column, kStartWidths[column]);
+    emit widthNeeded(fullWidth());
+}
+
 void DeviceGrid::setRows(const std::vector<DeviceRow>& rows) {
     const int count = static_cast<int>(rows.size());
     setRowCount(count + 2);

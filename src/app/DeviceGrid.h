@@ -31,6 +31,8 @@ public:
     void setHighlightedRow(int row);
     // Back to the starting column widths (Disconnect).
     void resetColumnWidths();
+    // One column back to its starting width, to be measured anew.
+    void resetColumnWidth(int column);
     int gridWidth() const;
 
     QColor cellColour(int row) const;

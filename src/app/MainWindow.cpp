@@ -29,6 +29,9 @@
 #include "edid/InputModeTool.h"
 #include "edid/MonitorsTool.h"
 #include "links/UdpEndpoints.h"
+#include "system/FirmwareTool.h"
+#include "system/IpConfigTool.h"
+#include "system/SystemConfigTool.h"
 
 #include <QApplication>
 
@@ -78,6 +81,9 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     transfer_ = std::make_unique<EdidTransfer>(*controller_);
     edidTool_ = std::make_unique<EdidControllerTool>(*controller_, *transfer_);
     modeTool_ = std::make_unique<InputModeTool>(*controller_);
+    firmwareTool_ = std::make_unique<FirmwareTool>(*controller_);
+    configTool_ = std::make_unique<SystemConfigTool>(*controller_);
+    ipTool_ = std::make_unique<IpConfigTool>(*controller_);
     monitorsTool_ = std::make_unique<MonitorsTool>(*controller_, *edidTool_);
     backupTool_ = std::make_unique<DeviceBackupTool>(*controller_, *transfer_, *modeTool_);
     compareTool_ = std::make_unique<CompareTool>();
@@ -149,6 +155,12 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
     edid->bind(edidTool_.get(), modeTool_.get(), prompt_);
     connect(edid, &EdidControllerTab::analysisReady, this, &MainWindow::showAnalysis);
+    commander_->systemTab()->bind(firmwareTool_.get(), configTool_.get(), prompt_,
+                                  commander_.get());
+    commander_->ipTab()->bind(ipTool_.get());
+    // A rewritten Description cell is measured anew.
+    connect(controller_, &ConnectionController::descriptionRewritten, this,
+            [this] { grid_->resetColumnWidth(3); });
     // The upload target list gives way at its separator as the node list does.
     QComboBox* upload = commander_->creatorTab()->uploadList();
     connect(upload, &QComboBox::currentIndexChanged, this, [this, upload](int index) {
@@ -462,6 +474,7 @@ void MainWindow::applySelection() {
     }
     system->progressLabel()->setText(QStringLiteral("0%"));
     system->progressLabel()->setStyleSheet(QStringLiteral("color: black"));
+    firmwareTool_->resetProgress();
     system->productString()->setText(QString::fromStdString(view.productString));
     c->showNear(this);
 }

@@ -31,6 +31,9 @@ class MonitorsTool;
 class MonitorsWindow;
 class EdidControllerTool;
 class EdidTransfer;
+class FirmwareTool;
+class IpConfigTool;
+class SystemConfigTool;
 class InputModeTool;
 class DeviceGrid;
 class HexTableModel;
@@ -78,6 +81,9 @@ public:
     EdidRecord& creatorRecord();
     CreatorModel& creatorModel() const { return *creatorModel_; }
     InputModeTool& modeTool() { return *modeTool_; }
+    FirmwareTool& firmwareTool() { return *firmwareTool_; }
+    SystemConfigTool& configTool() { return *configTool_; }
+    IpConfigTool& ipTool() { return *ipTool_; }
 
     void search();
     void disconnectDevices();
@@ -124,6 +130,9 @@ private:
     std::unique_ptr<EdidControllerTool> edidTool_;
     std::unique_ptr<InputModeTool> modeTool_;
     std::unique_ptr<CreatorTool> creatorTool_;
+    std::unique_ptr<FirmwareTool> firmwareTool_;
+    std::unique_ptr<SystemConfigTool> configTool_;
+    std::unique_ptr<IpConfigTool> ipTool_;
     std::unique_ptr<MonitorsTool> monitorsTool_;
     std::unique_ptr<DeviceBackupTool> backupTool_;
     std::unique_ptr<CompareTool> compareTool_;

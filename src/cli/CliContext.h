@@ -39,6 +39,15 @@ struct CliContext {
     QStringList sets;      // creator commands: --set NAME=VALUE, in the order given
     QString connector;  // --connector (monitors)
     bool force = false; // --force (restore)
+    // Firmware, system and IP configuration.
+    bool yes = false; // no confirmation question
+    QString ipMode;   // static or dhcp
+    QString ip;
+    QString mask;
+    QString gateway;
+    QString dns;
+    QString webPort;
+    QString telnetPort;
 };
 
 // Prints to standard output / standard error.

@@ -6,6 +6,7 @@
 #include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
 #include "cli/MonitorsCommand.h"
+#include "cli/SystemCommands.h"
 #include "common/Version.h"
 
 #include <QCommandLineParser>
@@ -37,6 +38,12 @@ Commands:
   backup DIR                      every node's EDID and every input's mode into DIR
   restore DIR [--force]           check DIR, then write its user slots, inputs and modes
   diff A.bin B.bin [--json]       what differs between two EDIDs (exit 0 alike, 1 differ)
+  fw-info FILE                    the target a firmware file's header names
+  fw-update FILE --port PATH [--yes]   flash a device in loader (ISP) mode
+  set-product TEXT                write the product string (--port PATH or --mac MAC)
+  factory-default --port PATH [--yes]  reset a COM-port device to its defaults
+  ip-config --mac MAC [SETTINGS]  write a network device's IP settings (the ones given)
+  web-url --mac MAC               the address of a network device's web page
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac.
@@ -57,6 +64,10 @@ Options:
   --brand-new                 creator: start from the brand-new template
   --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
   --json                      print JSON
+  --yes                       do not ask before fw-update or factory-default
+  --mode static|dhcp, --ip A.B.C.D, --mask A.B.C.D, --gateway A.B.C.D, --dns A.B.C.D,
+  --web-port N, --telnet-port N
+                              SETTINGS of ip-config: only these change
   --trace                     print the protocol trace to standard error
   -h, --help                  this text
   -v, --version               the version
@@ -94,6 +105,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption force(QStringLiteral("force"), QString());
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
                        output, input, brandNew, date, set, connector, force});
+    const QCommandLineOption yes(QStringLiteral("yes"), QString());
+    const QCommandLineOption ipMode(QStringLiteral("mode"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption ip(QStringLiteral("ip"), QString(), QStringLiteral("address"));
+    const QCommandLineOption mask(QStringLiteral("mask"), QString(), QStringLiteral("address"));
+    const QCommandLineOption gateway(QStringLiteral("gateway"), QString(),
+                                     QStringLiteral("address"));
+    const QCommandLineOption dns(QStringLiteral("dns"), QString(), QStringLiteral("address"));
+    const QCommandLineOption webPort(QStringLiteral("web-port"), QString(), QStringLiteral("n"));
+    const QCommandLineOption telnetPort(QStringLiteral("telnet-port"), QString(),
+                                        QStringLiteral("n"));
+    parser.addOptions({yes, ipMode, ip, mask, gateway, dns, webPort, telnetPort});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -130,6 +152,14 @@ int main(int argc, char** argv) {
     context.sets = parser.values(set);
     context.connector = parser.value(connector);
     context.force = parser.isSet(force);
+    context.yes = parser.isSet(yes);
+    context.ipMode = parser.value(ipMode);
+    context.ip = parser.value(ip);
+    context.mask = parser.value(mask);
+    context.gateway = parser.value(gateway);
+    context.dns = parser.value(dns);
+    context.webPort = parser.value(webPort);
+    context.telnetPort = parser.value(telnetPort);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -146,6 +176,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("backup"), RunBackup},
         {QStringLiteral("restore"), RunRestore},
         {QStringLiteral("diff"), RunDiff},
+        {QStringLiteral("fw-info"), RunFwInfo},
+        {QStringLiteral("fw-update"), RunFwUpdate},
+        {QStringLiteral("set-product"), RunSetProduct},
+        {QStringLiteral("factory-default"), RunFactoryDefault},
+        {QStringLiteral("ip-config"), RunIpConfig},
+        {QStringLiteral("web-url"), RunWebUrl},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {

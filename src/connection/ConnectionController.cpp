@@ -77,7 +77,19 @@ void ConnectionController::attachNetwork(std::unique_ptr<NetworkLink> link) {
     if (net_) {
         connect(net_.get(), &NetworkLink::deviceAdded, this,
                 &ConnectionController::networkDeviceAdded);
+        emit networkAttached(net_.get());
     }
+}
+
+void ConnectionController::showProductString(int index) {
+    if (index < 0 || index >= devices_.count || static_cast<std::size_t>(index) >= rows_.size()) {
+        return;
+    }
+    rows_[static_cast<std::size_t>(index)].description =
+        " " + devices_.at(index).productString + " ";
+    selectedRow_ = 0;
+    emit descriptionRewritten(index);
+    emit rowsChanged();
 }
 
 void ConnectionController::setRow(int index, DeviceRow row) {

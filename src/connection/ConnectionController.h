@@ -117,6 +117,10 @@ public:
     // Marks a device flow as running (see FlowGuard), so that no second one starts meanwhile.
     void setBusy(bool on);
 
+    // The device at this index has a new product string: its Description cell becomes
+    // " " + productString + " " and the row highlight is cleared.
+    void showProductString(int index);
+
 signals:
     void rowsChanged();
     void stateChanged();
@@ -125,6 +129,10 @@ signals:
     void edidListsChanged(const lvx::EdidSelectionLists& lists);
     void disconnected();
     void busyChanged(bool busy);
+    // A network link was attached (tools that follow its signals connect now).
+    void networkAttached(lvx::NetworkLink* link);
+    // A Description cell was rewritten: its column is measured anew.
+    void descriptionRewritten(int index);
 
 private:
     // A port's link, and the device-list row it belongs to (0 while the port is probed).

@@ -25,6 +25,15 @@ public:
         proposedNames.push_back(proposed);
         return next(saveAnswers);
     }
+    std::string openFileNameFor(FileKind kind, const std::string& filter) override {
+        kinds.push_back(kind);
+        return openFileName(filter);
+    }
+    std::string saveFileNameFor(FileKind kind, const std::string& filter,
+                                const std::string& proposed) override {
+        kinds.push_back(kind);
+        return saveFileName(filter, proposed);
+    }
     void message(const std::string& caption, const std::string& text) override {
         messages.push_back({caption, text});
     }
@@ -50,6 +59,7 @@ public:
     std::deque<bool> confirmAnswers;
     std::vector<std::string> filters;
     std::vector<std::string> proposedNames;
+    std::vector<FileKind> kinds; // of the dialogs asked for a kind of file
     std::vector<Message> messages;
     std::vector<std::string> directoryCaptions;
 

@@ -96,6 +96,20 @@ struct SerialOptions {
                                    QStringLiteral("n")};
     QCommandLineOption silent{QStringLiteral("silent"),
                               QStringLiteral("Never answer (a port with nothing behind it).")};
+    QCommandLineOption flashFile{QStringLiteral("flash-file"),
+                                 QStringLiteral("Loader mode: write the flashed image to a file "
+                                                "at FW_END."),
+                                 QStringLiteral("file")};
+    QCommandLineOption checkWrong{
+        QStringLiteral("check-wrong"),
+        QStringLiteral("Loader mode: answer the first N page checks of page P (address / 2048) "
+                       "with a wrong sum; N is 1 when left out, \"all\" for every one "
+                       "(repeatable)."),
+        QStringLiteral("P[:N]")};
+    QCommandLineOption checkSilent{
+        QStringLiteral("check-silent"),
+        QStringLiteral("Loader mode: never answer the page checks of page P (repeatable)."),
+        QStringLiteral("P")};
     QCommandLineOption log{QStringLiteral("log"),
                            QStringLiteral("Write every request and answer to a file (the Nth "
                                           "serial device after the first adds .N)."),
@@ -103,7 +117,8 @@ struct SerialOptions {
 
     void addTo(QCommandLineParser& parser) const {
         parser.addOptions({noSerial, isp, model, product, counts, edid, corrupt, corruptAnswer,
-                           mute, inputNode, drop, split, splitDelay, silentAfter, silent, log});
+                           mute, inputNode, drop, split, splitDelay, silentAfter, silent, log,
+                           flashFile, checkWrong, checkSilent});
     }
 
     // The options shape the first serial device.
@@ -179,6 +194,32 @@ struct SerialOptions {
         }
         if (parser.isSet(silent)) {
             profile.silent = true;
+        }
+        if (parser.isSet(flashFile)) {
+            profile.flashFile = parser.value(flashFile);
+        }
+        for (const QString& entry : parser.values(checkWrong)) {
+            const QStringList parts = entry.split(QLatin1Char(':'));
+            bool ok = false;
+            const int page = parts[0].toInt(&ok);
+            int times = 1;
+            if (ok && parts.size() > 1) {
+                times = parts[1] == QLatin1String("all") ? -1 : parts[1].toInt(&ok);
+            }
+            if (!ok || page < 0 || parts.size() > 2) {
+                error = QStringLiteral("bad --check-wrong %1").arg(entry);
+                return false;
+            }
+            profile.checkWrong[page] = times;
+        }
+        for (const QString& entry : parser.values(checkSilent)) {
+            bool ok = false;
+            const int page = entry.toInt(&ok);
+            if (!ok || page < 0) {
+                error = QStringLiteral("bad --check-silent %1").arg(entry);
+                return false;
+            }
+            profile.checkSilent.insert(page);
         }
         return true;
     }

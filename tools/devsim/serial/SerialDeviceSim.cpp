@@ -43,7 +43,7 @@ QByteArray printable(const QByteArray& bytes) {
 } // namespace
 
 SerialDeviceSim::SerialDeviceSim(SerialProfile profile, QObject* parent)
-    : QObject(parent), profile_(std::move(profile)) {
+    : QObject(parent), profile_(std::move(profile)), factoryProduct_(profile_.productString) {
     clock_.start();
 }
 
@@ -157,6 +157,10 @@ void SerialDeviceSim::handleLine(const QByteArray& raw) {
         log("MUTE", words[1]);
         return;
     }
+    if (!profile_.ispMarker.isEmpty()) {
+        handleLoader(command, payload);
+        return;
+    }
     const auto byteAt = [&](int i) {
         return i < payload.size() ? static_cast<unsigned char>(payload[i]) : 0;
     };
@@ -257,6 +261,12 @@ void SerialDeviceSim::handleLine(const QByteArray& raw) {
         }
         profile_.channelConfig[byteAt(0) + 1] = {byteAt(1), byteAt(2), byteAt(3)};
         break;
+    case CmdSysDef:
+        if (isSet) {
+            profile_.productString = factoryProduct_;
+            profile_.inputModes.clear();
+        }
+        break;
     case CmdSysStr:
         if (isSet) {
             QByteArray text = payload;
@@ -271,6 +281,64 @@ void SerialDeviceSim::handleLine(const QByteArray& raw) {
         break;
     }
     answer("OK");
+}
+
+void SerialDeviceSim::handleLoader(int command, const QByteArray& payload) {
+    // A flash far larger than any firmware is not grown for a stray address.
+    constexpr std::uint32_t kFlashLimit = 32u * 1024u * 1024u;
+    constexpr std::uint32_t kPage = 2048;
+    switch (command) {
+    case CmdFwAddr:
+        flashAddress_ = 0;
+        for (char c : payload) {
+            flashAddress_ = flashAddress_ << 8 | static_cast<unsigned char>(c);
+        }
+        return;
+    case CmdFwData: {
+        const std::uint32_t end = flashAddress_ + static_cast<std::uint32_t>(payload.size());
+        if (flashAddress_ > kFlashLimit || end > kFlashLimit) {
+            log("ERR", "block beyond the flash");
+            return;
+        }
+        if (static_cast<std::uint32_t>(flash_.size()) < end) {
+            flash_.append(QByteArray(static_cast<int>(end) - flash_.size(), '\xFF'));
+        }
+        flash_.replace(static_cast<int>(flashAddress_), payload.size(), payload);
+        lastBlock_ = flashAddress_;
+        return;
+    }
+    case CmdFwChk: {
+        const int page = static_cast<int>(lastBlock_ / kPage);
+        const int check = ++pageChecks_[page];
+        if (profile_.checkSilent.contains(page)) {
+            log("MUTE", "FW_CHK of page " + QByteArray::number(page));
+            return;
+        }
+        unsigned sum = 0;
+        for (std::uint32_t i = 0; i < kPage; ++i) {
+            const std::uint32_t at = static_cast<std::uint32_t>(page) * kPage + i;
+            sum += at < static_cast<std::uint32_t>(flash_.size())
+                       ? static_cast<unsigned char>(flash_[static_cast<int>(at)])
+                       : 0xFFu;
+        }
+        const int wrong = profile_.checkWrong.value(page, 0);
+        if (wrong < 0 || check <= wrong) {
+            ++sum;
+        }
+        answerRaw("$CHK" + QByteArray::number(sum & 0xFFFF).rightJustified(5, '0') + "\r\n", true);
+        return;
+    }
+    case CmdFwEnd:
+        if (!profile_.flashFile.isEmpty()) {
+            QFile out(profile_.flashFile);
+            if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                out.write(flash_);
+            }
+        }
+        return;
+    default:
+        return;
+    }
 }
 
 QByteArray SerialDeviceSim::nodeDescriptor() const {

@@ -42,6 +42,8 @@ private:
     void log(const char* direction, const QByteArray& bytes);
     QByteArray edidOf(std::uint32_t selector) const;
     QByteArray nodeDescriptor() const;
+    // Loader mode: FW_ADDR, FW_DATA, FW_CHK and FW_END; everything else goes unanswered.
+    void handleLoader(int command, const QByteArray& payload);
 
     SerialProfile profile_;
     int master_ = -1;
@@ -55,6 +57,16 @@ private:
     qint64 sendAt_ = 0; // time before which queued pieces are not sent
     QElapsedTimer clock_;
     QFile logFile_;
+    QString factoryProduct_; // the product string SYS_DEF brings back
+    // Loader mode: the flash (erased bytes are 0xFF), the address FW_ADDR gave, the address
+    // of the last block written and the FW_CHK answers per page.
+    QByteArray flash_;
+    std::uint32_t flashAddress_ = 0;
+    std::uint32_t lastBlock_ = 0;
+    QMap<int, int> pageChecks_;
+
+public:
+    const QByteArray& flash() const { return flash_; }
 };
 
 } // namespace lvx::sim

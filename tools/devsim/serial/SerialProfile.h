@@ -41,6 +41,12 @@ struct SerialProfile {
     // ISP mode: the marker "$ISP029" or "$ISP091" followed by ispModel; empty for normal mode.
     QString ispMarker;
     QString ispModel = QStringLiteral("QX-AD200");
+    // Loader mode: the flashed image is written to this file at FW_END (when set).
+    QString flashFile;
+    // Loader mode, by page (address / 2048): how many of the page's FW_CHK answers carry a
+    // wrong sum (-1: all of them), and pages whose FW_CHK is never answered.
+    QMap<int, int> checkWrong;
+    QSet<int> checkSilent;
 
     // Faults, by answer number counted from 1 over every answer the device sends.
     QSet<int> corruptCrc; // answers sent with a wrong CRC

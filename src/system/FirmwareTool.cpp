@@ -1,0 +1,184 @@
+#include "system/FirmwareTool.h"
+
+#include "connection/ConnectionController.h"
+
+#include <QFile>
+
+namespace lvx {
+
+bool ReadFirmwareFile(const QString& path, std::vector<std::uint8_t>& bytes, QString& why) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        why = path.isEmpty() ? QStringLiteral("no firmware file chosen")
+                             : QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QByteArray data = file.read(static_cast<qint64>(kFirmwareMaxFileSize) + 1);
+    if (file.error() != QFileDevice::NoError) {
+        why = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    if (static_cast<std::size_t>(data.size()) > kFirmwareMaxFileSize) {
+        why = QStringLiteral("%1 is larger than %2 bytes: not a firmware image")
+                  .arg(path)
+                  .arg(kFirmwareMaxFileSize);
+        return false;
+    }
+    bytes.assign(data.begin(), data.end());
+    return true;
+}
+
+FirmwareTool::FirmwareTool(ConnectionController& connection, QObject* parent)
+    : QObject(parent), connection_(connection) {}
+
+void FirmwareTool::setProgress(const QString& text, bool red) {
+    progressText_ = text;
+    progressRed_ = red;
+    emit progressChanged(text, red);
+}
+
+void FirmwareTool::setPercent(int percent) {
+    if (percent != percent_) {
+        percent_ = percent;
+        emit percentChanged(percent);
+    }
+}
+
+void FirmwareTool::resetProgress() {
+    setProgress(QStringLiteral("0%"), false);
+    setPercent(0);
+}
+
+FirmwareTool::Outcome FirmwareTool::refuse(const QString& label, const QString& why) {
+    setProgress(label, true);
+    lastError_ = why.isEmpty() ? label : why;
+    return Outcome::Refused;
+}
+
+bool FirmwareTool::selectedIsLoader() const {
+    // The loader flag is one for the whole Search; the selected row says whether this
+    // device answered as a loader (a device that accepted normally is never flashed).
+    const DeviceTable& devices = connection_.devices();
+    const auto& rows = connection_.rows();
+    const int index = devices.selected;
+    return connection_.session().hasFlag(FlagIspMode) && index >= 0 && index < devices.count &&
+           static_cast<std::size_t>(index) < rows.size() &&
+           rows[static_cast<std::size_t>(index)].isp && devices.current().isSerial();
+}
+
+FirmwareTool::Outcome FirmwareTool::openFirmware(Prompt& prompt) {
+    if (connection_.busy()) {
+        return Outcome::Nothing;
+    }
+    lastError_.clear();
+    const std::string chosen = prompt.openFileNameFor(FileKind::Firmware, kFilter);
+    if (!chosen.empty()) {
+        path_ = QString::fromStdString(chosen);
+        emit pathChanged(path_);
+    }
+    DebugLog& log = connection_.log();
+    std::vector<std::uint8_t> bytes;
+    QString why;
+    if (!ReadFirmwareFile(path_, bytes, why)) {
+        // Nothing of an earlier file may be sent in place of the one the path now names.
+        image_ = FirmwareImage();
+        header_.reset();
+        connection_.devices().current().fwFileReady = 0;
+        log.setText("Fw Open Fail.\r\n");
+        setProgress(QStringLiteral("Update Fw Failed."), true);
+        lastError_ = why;
+        return Outcome::Failed;
+    }
+    image_ = FirmwareImage(std::move(bytes));
+    header_ = ParseFirmwareHeader(image_.bytes().data(), image_.size());
+    log.setText("Fw Open OK.\r\n");
+    if (connection_.session().ispKind == 0) {
+        return Outcome::Done;
+    }
+    DeviceRecord& record = connection_.devices().current();
+    if (!header_) {
+        emit versionLabelChanged(QStringLiteral("Target :"));
+        record.fwFileReady = 0;
+        lastError_ = QStringLiteral("Illegal FW.");
+        return Outcome::Refused;
+    }
+    setProgress(QStringLiteral("0%"), false);
+    setPercent(0);
+    emit versionLabelChanged(QString::fromLatin1(FirmwareTargetLabel(*header_).c_str()));
+    record.fwFileReady = 1;
+    return Outcome::Done;
+}
+
+FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
+    if (connection_.busy() || !connection_.connected() || connection_.devices().count <= 0) {
+        return Outcome::Nothing;
+    }
+    lastError_.clear();
+    failedPage_ = 0;
+    ProtocolSession& session = connection_.session();
+    if (!selectedIsLoader()) {
+        return refuse(QStringLiteral("Not ISP Mode."), {});
+    }
+    if (connection_.devices().current().fwFileReady == 0 || image_.empty()) {
+        return refuse(QStringLiteral("Illegal FW."), {});
+    }
+    const int kind = session.ispKind;
+    if (!FirmwareFitsLoader(kind, image_.size())) {
+        // Its 16-bit address would wrap to 0 and overwrite the start of the device's flash.
+        const QString why =
+            QStringLiteral("The firmware has %1 bytes; this loader takes at most %2 bytes.")
+                .arg(image_.size())
+                .arg(kLoader1MaxImage);
+        connection_.log().addLine("\r\n" + why.toStdString());
+        return refuse(QStringLiteral("Fw Too Large."), why);
+    }
+    if (!prompt.confirm("Warning", "Warning!\r\nUpdate system firmware.")) {
+        lastError_ = QStringLiteral("Update cancelled.");
+        return Outcome::Cancelled;
+    }
+    if (kind != 1 && kind != 2) {
+        return refuse(QStringLiteral("Unknow Device."), {});
+    }
+    // The dialog ran the event loop: the device may be gone.
+    if (!connection_.connected() || !selectedIsLoader()) {
+        return refuse(QStringLiteral("Not ISP Mode."), {});
+    }
+
+    const FlowGuard flow(connection_);
+    setProgress(progressText_, false);
+    setPercent(0);
+    FirmwareTransfer transfer(session, image_, kind);
+    if (clock_) {
+        transfer.setClock(clock_);
+    }
+    if (pump_) {
+        transfer.setPump(pump_);
+    }
+    transfer.onProgress = [this](int percent) {
+        setProgress(QString::number(percent) + QLatin1Char('%'), false);
+        setPercent(percent);
+    };
+    const FirmwareTransfer::Result result = transfer.run();
+    if (result == FirmwareTransfer::Result::Done) {
+        return Outcome::Done;
+    }
+    failedPage_ = transfer.failedPage();
+    setProgress(QStringLiteral("Update Fw Failed."), true);
+    switch (result) {
+    case FirmwareTransfer::Result::PageFailed:
+        lastError_ = QStringLiteral("page 0x%1 failed its check after %2 resends")
+                         .arg(failedPage_, 0, 16)
+                         .arg(FirmwareTransfer::kMaxPageResends);
+        break;
+    case FirmwareTransfer::Result::NoPageCheck:
+        lastError_ =
+            QStringLiteral("no $CHK answer for page 0x%1 within 2 s").arg(failedPage_, 0, 16);
+        break;
+    default:
+        lastError_ = QStringLiteral("the port went away during the update");
+        break;
+    }
+    return Outcome::Failed;
+}
+
+} // namespace lvx

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "common/Prompt.h"
+
+#include <QObject>
+#include <QString>
+
+#include <string>
+
+namespace lvx {
+
+class ConnectionController;
+
+// The "Configuration" group without its widgets: the product string's length check, Write
+// Configuration over either link, and Factory Default over the COM port.
+class SystemConfigTool : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome { Nothing, Unchanged, Cancelled, Done, NoAnswer };
+
+    // How long Factory Default waits for the device's description after asking for it.
+    static constexpr int kDescriptionWaitMs = 1500;
+
+    explicit SystemConfigTool(ConnectionController& connection, QObject* parent = nullptr);
+
+    // Label9 follows every change of the edit: "63 Letters Limited!" in red from the 64th
+    // character on, empty otherwise.
+    void checkLength(const std::string& text);
+
+    // Write Configuration: stores the first 63 characters as the selected device's product
+    // string, sends them (SYS_STR, or the network command), waits a second and shows the
+    // new text in the device list. "No Changed." when the text is the stored one.
+    Outcome writeConfiguration(const std::string& text);
+    // Factory Default (COM port): after the user's OK, SYS_DEF, then the description read
+    // again; the product string is shown once its answer came (NoAnswer when it did not).
+    Outcome factoryDefault(Prompt& prompt);
+
+    // Label9.
+    QString statusText() const { return status_; }
+    bool statusRed() const { return statusRed_; }
+
+signals:
+    void statusChanged(const QString& text, bool red);
+    // Edit_Product_String is to show this text (after Factory Default).
+    void productStringShown(const QString& text);
+
+private:
+    void setStatus(const QString& text, bool red);
+    bool ready() const;
+
+    ConnectionController& connection_;
+    QString status_;
+    bool statusRed_ = false;
+};
+
+} // namespace lvx
