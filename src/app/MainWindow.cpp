@@ -20,6 +20,7 @@
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
 #include "links/UdpEndpoints.h"
+#include "multicom/MultiComTool.h"
 
 #include <QApplication>
 
@@ -69,6 +70,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     transfer_ = std::make_unique<EdidTransfer>(*controller_);
     edidTool_ = std::make_unique<EdidControllerTool>(*controller_, *transfer_);
     modeTool_ = std::make_unique<InputModeTool>(*controller_);
+    multiComTool_ = std::make_unique<MultiComTool>(*controller_);
 
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
@@ -134,6 +136,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     commander_->setTabShown(commander_->creatorTab(), true);
     edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
     edid->bind(edidTool_.get(), modeTool_.get(), prompt_);
+    commander_->multiComTab()->bind(multiComTool_.get(), prompt_);
     connect(edid, &EdidControllerTab::analysisReady, this, &MainWindow::showAnalysis);
     // The upload target list gives way at its separator as the node list does.
     QComboBox* upload = commander_->creatorTab()->uploadList();
@@ -332,9 +335,7 @@ void MainWindow::onDisconnected() {
     analyzer_->close();
     c->close();
     hexTable_->close();
-    if (QPlainTextEdit* memo = c->multiComTab()->channelMemo(1)) {
-        memo->clear();
-    }
+    // The first channel's memo is emptied by the Multi-COM tool itself.
 }
 
 void MainWindow::onBusy(bool busy) {

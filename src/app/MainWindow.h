@@ -23,6 +23,7 @@ class CommanderWindow;
 class EdidControllerTool;
 class EdidTransfer;
 class InputModeTool;
+class MultiComTool;
 class DeviceGrid;
 class HexTableModel;
 class HexTableWindow;
@@ -68,6 +69,7 @@ public:
     // The creator's working EDID.
     EdidRecord& creatorRecord() { return creatorRecord_; }
     InputModeTool& modeTool() { return *modeTool_; }
+    MultiComTool& multiComTool() { return *multiComTool_; }
 
     void search();
     void disconnectDevices();
@@ -96,6 +98,7 @@ private:
     std::unique_ptr<EdidTransfer> transfer_;
     std::unique_ptr<EdidControllerTool> edidTool_;
     std::unique_ptr<InputModeTool> modeTool_;
+    std::unique_ptr<MultiComTool> multiComTool_;
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;

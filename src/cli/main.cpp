@@ -2,6 +2,7 @@
 #include "cli/AnalyzeCommand.h"
 #include "cli/CliContext.h"
 #include "cli/EdidCommands.h"
+#include "cli/MultiComCommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +26,11 @@ Commands:
   get-mode [--input N]            the EDID source of an input (COM port)
   set-mode --input N SOURCE       choose it: internalK, externalK or userK
   validate FILE...                check .bin files: OK or what is wrong
+  multicom [--channel A-G]... [--seconds N] [--log FILE]
+                                  the text of the device's serial channels as it arrives
+                                  (each line led by its channel's letter when several show)
+  multicom-config --channel A-G [--baud N] [--data 5-8] [--parity none|odd|even]
+                                  a channel's settings: read, changed, read back
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac.
@@ -37,6 +43,10 @@ Options:
   --node NODE                 the EDID node (read-edid, write-edid)
   -o, --output FILE           the file to save (read-edid; ".bin" is added when missing)
   --input N                   the input (get-mode, set-mode; 1 when not given)
+  --channel A-G               a serial channel (multicom: repeatable; all when not given)
+  --seconds N                 how long multicom shows the channels (until Ctrl+C if not given)
+  --log FILE                  multicom also writes what it shows to FILE
+  --baud N, --data N, --parity P   the settings multicom-config sends
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --json                      print JSON
   --trace                     print the protocol trace to standard error
@@ -70,6 +80,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption input(QStringLiteral("input"), QString(), QStringLiteral("n"));
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
                        output, input});
+    const QCommandLineOption channel(QStringLiteral("channel"), QString(), QStringLiteral("A-G"));
+    const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("n"));
+    const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("n"));
+    const QCommandLineOption dataBits(QStringLiteral("data"), QString(), QStringLiteral("n"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("p"));
+    parser.addOptions({channel, seconds, logFile, baud, dataBits, parity});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -101,6 +118,12 @@ int main(int argc, char** argv) {
     context.node = parser.value(node);
     context.output = parser.value(output);
     context.input = parser.value(input);
+    context.channels = parser.values(channel);
+    context.seconds = parser.value(seconds);
+    context.logFile = parser.value(logFile);
+    context.baud = parser.value(baud);
+    context.dataBits = parser.value(dataBits);
+    context.parity = parser.value(parity);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -112,6 +135,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("set-mode"), RunSetMode},
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
+        {QStringLiteral("multicom"), RunMultiCom},
+        {QStringLiteral("multicom-config"), RunMultiComConfig},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {

@@ -42,6 +42,9 @@ private:
     void log(const char* direction, const QByteArray& bytes);
     QByteArray edidOf(std::uint32_t selector) const;
     QByteArray nodeDescriptor() const;
+    // Text that arrived on the streaming channels since the last poll.
+    void arriveOnChannels();
+    int chunk() const;
 
     SerialProfile profile_;
     int master_ = -1;
@@ -52,7 +55,8 @@ private:
     std::uint32_t selector_ = 0;
     int answerCount_ = 0;
     int nextChannel_ = 1;
-    qint64 sendAt_ = 0; // time before which queued pieces are not sent
+    QMap<int, qint64> streamed_; // bytes of each channel's line stream made so far
+    qint64 sendAt_ = 0;          // time before which queued pieces are not sent
     QElapsedTimer clock_;
     QFile logFile_;
 };
