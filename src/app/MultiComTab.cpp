@@ -101,28 +101,28 @@ void MultiComTab::buildChannel(int n) {
 
     c.listen = Named(new QCheckBox(tr("Listen"), c.group),
                      QStringLiteral("CheckBox_MCom_Listen%1").arg(n));
-    c.listen->setGeometry(12, 24, 70, 24);
-    MakeLabel(c.group, QStringLiteral("Label_MCom_Baud%1").arg(n), tr("Baud Rate :"), 88, 28);
+    c.listen->setGeometry(12, 24, 64, 24);
+    MakeLabel(c.group, QStringLiteral("Label_MCom_Baud%1").arg(n), tr("Baud Rate :"), 80, 28);
     c.baud =
-        MakeItems(c.group, QStringLiteral("ComboBox_MCom_Baud%1").arg(n), kBaudItems, 162, 24, 84);
+        MakeItems(c.group, QStringLiteral("ComboBox_MCom_Baud%1").arg(n), kBaudItems, 152, 24, 84);
     c.baud->setMaxVisibleItems(5);
-    MakeLabel(c.group, QStringLiteral("Label_MCom_DLen%1").arg(n), tr("Data :"), 258, 28);
+    MakeLabel(c.group, QStringLiteral("Label_MCom_DLen%1").arg(n), tr("Data :"), 248, 28);
     c.dataLength = MakeItems(c.group, QStringLiteral("ComboBox_MCom_DLen%1").arg(n),
-                             kDataLengthItems, 298, 24, 72);
-    MakeLabel(c.group, QStringLiteral("Label_MCom_Parity%1").arg(n), tr("Parity :"), 382, 28);
+                             kDataLengthItems, 288, 24, 72);
+    MakeLabel(c.group, QStringLiteral("Label_MCom_Parity%1").arg(n), tr("Parity :"), 372, 28);
     c.parity = MakeItems(c.group, QStringLiteral("ComboBox_MCom_Parity%1").arg(n), kParityItems,
-                         432, 24, 66);
+                         422, 24, 66);
     c.log = MakeSpeedButton(c.group, QStringLiteral("SpeedButton_MCom_Log%1").arg(n),
-                            tr("Save Log"), 504, 8, 24);
+                            tr("Save Log"), 494, 22, 26);
     SetPicture(c.log, QStringLiteral("SaveColor"));
     c.clear = MakeSpeedButton(c.group, QStringLiteral("SpeedButton_MCom_Clear%1").arg(n),
-                              tr("Clear"), 504, 32, 24);
+                              tr("Clear"), 520, 22, 26);
     SetPicture(c.clear, QStringLiteral("ClearColor"));
 
     c.memo = Named(new QPlainTextEdit(c.group), QStringLiteral("Memo_MCom_Ch%1").arg(n));
     c.memo->setReadOnly(true);
     c.memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    c.memo->setGeometry(10, 60, 535, 106);
+    c.memo->setGeometry(10, 56, 535, 110);
     // The memo follows its channel step by step; an undo history would keep every step.
     c.memo->document()->setUndoRedoEnabled(false);
     SetMemoColour(c.memo, kMemoWhite);
