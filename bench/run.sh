@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs every Linkvex benchmark from build/bin and ends with a summary of the figures, each
 # with its goal. Called by `./dev bench` from the repository root after the default build.
-#   bench/run.sh           full run (idle window 30 s, 2000 answer exchanges: about 3 minutes)
-#   bench/run.sh --quick   short run (idle window 5 s, 300 exchanges: about 30 seconds)
+#   bench/run.sh           full run (idle window 30 s, 2000 answer exchanges, two 20 s channel
+#                          windows: about 4 minutes)
+#   bench/run.sh --quick   short run (idle window 5 s, 300 exchanges, 5 s channel windows:
+#                          about 45 seconds)
 # A goal that is not met is reported, not treated as a failure; the script fails only when a
 # benchmark could not run.
 set -euo pipefail
@@ -11,13 +13,13 @@ quick=0
 for arg in "$@"; do
     case "$arg" in
         --quick) quick=1 ;;
-        -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
     esac
 done
 
 bin=${LINKVEX_BIN:-build/bin}
-for program in bench_codecs bench_serial_idle bench_answer_latency linkvex-devsim; do
+for program in bench_codecs bench_serial_idle bench_answer_latency bench_multicom linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -30,12 +32,14 @@ if [ "$quick" -eq 1 ]; then
     idle_args=(--seconds 5)
     baseline=2
     latency_args=(--exchanges 300)
+    multicom_args=(--seconds 5)
     mode="quick"
 else
     codec_args=()
     idle_args=(--seconds 30)
     baseline=10
     latency_args=(--exchanges 2000)
+    multicom_args=(--seconds 20)
     mode="full"
 fi
 
@@ -64,13 +68,15 @@ run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" --channels 0 \
 run idle3 "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" --channels 3 --baseline 0 \
     "${idle_args[@]}"
 run latency "$bin/bench_answer_latency" "${latency_args[@]}"
+run multicom "$bin/bench_multicom" --devsim "$bin/linkvex-devsim" "${multicom_args[@]}"
+run multicom1 "$bin/bench_multicom" --devsim "$bin/linkvex-devsim" --one-line "${multicom_args[@]}"
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle idle3 latency codecs; do
+for name in idle idle3 latency multicom multicom1 codecs; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

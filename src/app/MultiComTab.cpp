@@ -195,8 +195,9 @@ void MultiComTab::applyText(int n, const MemoChange& change) {
     }
     QPlainTextEdit* memo = channels_[static_cast<std::size_t>(n - 1)].memo;
     QTextDocument* document = memo->document();
+    // Separate edits, not one edit block: a block would report one change from the memo's
+    // top to its end, and the memo would lay out every line of it again.
     QTextCursor cursor(document);
-    cursor.beginEditBlock();
     if (change.reset) {
         cursor.select(QTextCursor::Document);
         cursor.removeSelectedText();
@@ -221,7 +222,6 @@ void MultiComTab::applyText(int n, const MemoChange& change) {
         cursor.insertText(
             QString::fromLatin1(change.append.data(), static_cast<int>(change.append.size())));
     }
-    cursor.endEditBlock();
     QScrollBar* bar = memo->verticalScrollBar();
     bar->setValue(bar->maximum());
 }

@@ -2,27 +2,27 @@
 
 namespace lvx {
 
-std::string ChannelText::Display(char previous, std::string_view bytes) {
-    std::string shown;
-    shown.reserve(bytes.size());
-    for (const char c : bytes) {
-        if (c == '\r') {
-            shown += '\n';
-        } else if (c != '\n' || previous != '\r') {
-            shown += c;
-        }
-        previous = c;
-    }
-    return shown;
-}
-
-std::size_t ChannelText::DisplayLength(char previous, std::string_view bytes) {
+std::size_t ChannelText::Display(DisplayState& state, std::string_view bytes, std::string* shown) {
     std::size_t length = 0;
-    for (const char c : bytes) {
-        if (c != '\n' || previous != '\r') {
-            ++length;
+    auto put = [&](char c) {
+        ++length;
+        if (shown != nullptr) {
+            *shown += c;
         }
-        previous = c;
+    };
+    for (const char c : bytes) {
+        if (c == '\r' || (c == '\n' && state.previous != '\r')) {
+            put('\n');
+            state.column = 0;
+        } else if (c != '\n') {
+            if (state.column == kMemoLineMax) {
+                put('\n');
+                state.column = 0;
+            }
+            put(c);
+            ++state.column;
+        }
+        state.previous = c;
     }
     return length;
 }
@@ -33,29 +33,27 @@ MemoChange ChannelText::append(std::string_view bytes) {
         return change;
     }
     const std::size_t oldSize = size();
-    const char last = oldSize > 0 ? buffer_.back() : beforeHead_;
     buffer_.append(bytes.data(), bytes.size());
     if (size() <= cap_) {
-        change.append = Display(last, bytes);
+        Display(tail_state_, bytes, &change.append);
         return change;
     }
 
     const std::size_t excess = size() - cap_;
     change.insertNote = !dropped_;
     dropped_ = true;
+    const std::size_t removeChars =
+        Display(head_state_, std::string_view(buffer_).substr(head_, excess), nullptr);
+    head_ += excess;
     if (excess >= oldSize) {
         // Everything the memo showed goes: it starts over with the newest bytes.
-        head_ += excess;
-        beforeHead_ = buffer_[head_ - 1];
         change.reset = true;
         change.insertNote = true;
-        change.append = Display(beforeHead_, bytes.substr(bytes.size() - cap_));
+        tail_state_ = head_state_;
+        Display(tail_state_, bytes.substr(bytes.size() - cap_), &change.append);
     } else {
-        change.removeChars =
-            DisplayLength(beforeHead_, std::string_view(buffer_).substr(head_, excess));
-        head_ += excess;
-        beforeHead_ = buffer_[head_ - 1];
-        change.append = Display(last, bytes);
+        change.removeChars = removeChars;
+        Display(tail_state_, bytes, &change.append);
     }
     if (head_ > cap_) {
         buffer_.erase(0, head_);
@@ -68,7 +66,8 @@ MemoChange ChannelText::clear() {
     buffer_.clear();
     buffer_.shrink_to_fit();
     head_ = 0;
-    beforeHead_ = 0;
+    head_state_ = {};
+    tail_state_ = {};
     dropped_ = false;
     MemoChange change;
     change.reset = true;
@@ -77,7 +76,8 @@ MemoChange ChannelText::clear() {
 
 std::string ChannelText::memoText() const {
     std::string text = dropped_ ? std::string(kDroppedNote) : std::string();
-    text += Display(beforeHead_, bytes());
+    DisplayState state = head_state_;
+    Display(state, bytes(), &text);
     return text;
 }
 

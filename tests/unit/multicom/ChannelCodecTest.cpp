@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 using namespace lvx;
 
@@ -17,19 +18,42 @@ std::string Answer(const std::string& body) {
     return body + "ABCD\n";
 }
 
-// How the test expects a memo to show bytes: "\r\n", "\r" and "\n" are one line break each.
-std::string Shown(const std::string& bytes, char previous = 0) {
-    std::string out;
-    for (char c : bytes) {
-        if (c == '\r') {
-            out += '\n';
-        } else if (!(c == '\n' && previous == '\r')) {
-            out += c;
+// What each byte of a stream adds to a memo: "\r\n", "\r" and "\n" are one line break each,
+// and a line longer than 1024 characters goes on in a new line.
+class ShownStream {
+public:
+    void add(const std::string& bytes) {
+        for (char c : bytes) {
+            std::string piece;
+            if (c == '\r' || (c == '\n' && previous_ != '\r')) {
+                piece = "\n";
+                column_ = 0;
+            } else if (c != '\n') {
+                if (column_ == 1024) {
+                    piece = "\n";
+                    column_ = 0;
+                }
+                piece += c;
+                ++column_;
+            }
+            perByte_.push_back(piece);
+            previous_ = c;
         }
-        previous = c;
     }
-    return out;
-}
+    // The memo of the last `kept` bytes.
+    std::string last(std::size_t kept) const {
+        std::string out;
+        for (std::size_t i = perByte_.size() - kept; i < perByte_.size(); ++i) {
+            out += perByte_[i];
+        }
+        return out;
+    }
+
+private:
+    std::vector<std::string> perByte_;
+    char previous_ = 0;
+    std::size_t column_ = 0;
+};
 
 // Applies memo changes to a text as the window applies them to its memo.
 void Apply(std::string& memo, const MemoChange& change) {
@@ -224,30 +248,47 @@ TEST(ChannelTextMemo, CapDropsTheOldestAndSaysSoOnce) {
 }
 
 TEST(ChannelTextMemo, MemoAndKeptBytesAgreeOverAnyStream) {
-    // Random pieces full of line breaks, through a cap far smaller than the stream: at every
-    // step the memo built from the changes is the note and the last bytes as shown.
+    // Random pieces, with line breaks often or never, through caps far smaller than the
+    // stream: at every step the memo built from the changes is the note and the last bytes
+    // as shown.
     std::mt19937 random(12345);
-    const std::string alphabet = "ab\r\n\xE9";
-    for (std::size_t cap : {1u, 2u, 7u, 64u, 301u}) {
-        ChannelText text(cap);
-        std::string all;
-        std::string memo;
-        for (int step = 0; step < 400; ++step) {
-            std::string piece(random() % 40, 'x');
-            for (char& c : piece) {
-                c = alphabet[random() % alphabet.size()];
+    for (const std::string& alphabet : {std::string("ab\r\n\xE9"), std::string("xyz")}) {
+        for (std::size_t cap : {1u, 2u, 7u, 301u, 1500u}) {
+            ChannelText text(cap);
+            std::string all;
+            ShownStream stream;
+            std::string memo;
+            for (int step = 0; step < 300; ++step) {
+                std::string piece(random() % 60, 'x');
+                for (char& c : piece) {
+                    c = alphabet[random() % alphabet.size()];
+                }
+                all += piece;
+                stream.add(piece);
+                Apply(memo, text.append(piece));
+                const std::size_t kept = std::min(all.size(), cap);
+                ASSERT_EQ(text.bytes(), all.substr(all.size() - kept)) << cap << " " << step;
+                const std::string shown =
+                    (all.size() > cap ? std::string(kDroppedNote) : "") + stream.last(kept);
+                ASSERT_EQ(memo, shown) << "cap " << cap << " step " << step;
+                ASSERT_EQ(text.memoText(), shown);
             }
-            all += piece;
-            Apply(memo, text.append(piece));
-            const std::size_t kept = std::min(all.size(), cap);
-            const std::string expected = all.substr(all.size() - kept);
-            ASSERT_EQ(text.bytes(), expected) << "cap " << cap << " step " << step;
-            const char before = all.size() > kept ? all[all.size() - kept - 1] : 0;
-            const std::string shown =
-                (all.size() > cap ? std::string(kDroppedNote) : "") + Shown(expected, before);
-            ASSERT_EQ(memo, shown) << "cap " << cap << " step " << step;
         }
     }
+}
+
+TEST(ChannelTextMemo, ALineNeverGrowsPastTheLongestShown) {
+    ChannelText text;
+    std::string memo;
+    Apply(memo, text.append(std::string(1000, 'a')));
+    Apply(memo, text.append(std::string(1000, 'b') + "\r\n" + std::string(1024, 'c') + "\n"));
+    Apply(memo, text.append(std::string(2049, 'd')));
+    const std::string expected = std::string(1000, 'a') + std::string(24, 'b') + "\n" +
+                                 std::string(976, 'b') + "\n" + std::string(1024, 'c') + "\n" +
+                                 std::string(1024, 'd') + "\n" + std::string(1024, 'd') + "\n" +
+                                 "d";
+    EXPECT_EQ(memo, expected);
+    EXPECT_EQ(text.size(), 1000u + 1000 + 2 + 1024 + 1 + 2049); // the bytes are untouched
 }
 
 TEST(ChannelPrinterTest, OneChannelRawSeveralPrefixedByLine) {

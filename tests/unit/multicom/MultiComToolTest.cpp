@@ -177,8 +177,13 @@ TEST_F(MultiComFixture, ASettingsChangeWaitsForThePollAnswerOnItsWay) {
               "$SET COM_CONFIG 00050000" + Hex4(Crc16(kCrcInit, "00050000")) + "\r\n");
 }
 
-TEST_F(MultiComFixture, DisconnectEmptiesTheFirstChannelOnly) {
+TEST_F(MultiComFixture, DisconnectEmptiesTheFirstChannelOnlyAndEndsThePolls) {
     connect(3);
+    int pollsAfter = 0;
+    QObject::connect(&controller->session(), &ProtocolSession::frameSent,
+                     [&pollsAfter](std::uint8_t, std::uint16_t command, const std::string&) {
+                         pollsAfter += command == CmdComMsg ? 1 : 0;
+                     });
     tool->receive(1, "first");
     tool->receive(3, "third");
     QSignalSpy changed(tool.get(), &MultiComTool::textChanged);
@@ -192,6 +197,11 @@ TEST_F(MultiComFixture, DisconnectEmptiesTheFirstChannelOnly) {
     tool->chooseParity(2, 2);
     EXPECT_EQ(tool->channel(2).settings.parity, 2);
     EXPECT_EQ(device->requests.size(), before);
+    // No device, no channel polls (the status poll runs on and would restart them), and the
+    // receive side sleeps.
+    pollsAfter = 0;
+    EXPECT_FALSE(WaitUntil([&pollsAfter] { return pollsAfter > 0; }, 3000));
+    EXPECT_FALSE(controller->session().ticking());
 }
 
 TEST_F(MultiComFixture, SaveLogWritesTheBytesAsTheyCameUnderTheTxtRule) {
