@@ -19,7 +19,8 @@ for arg in "$@"; do
 done
 
 bin=${LINKVEX_BIN:-build/bin}
-for program in bench_codecs bench_serial_idle bench_answer_latency bench_multicom linkvex-devsim; do
+for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator \
+               bench_multicom linkvex linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -32,6 +33,9 @@ if [ "$quick" -eq 1 ]; then
     idle_args=(--seconds 5)
     baseline=2
     latency_args=(--exchanges 300)
+    flows_args=(--repeat 2)
+    startup_runs=3
+    creator_args=(--seconds 1)
     multicom_args=(--seconds 5)
     mode="quick"
 else
@@ -39,6 +43,9 @@ else
     idle_args=(--seconds 30)
     baseline=10
     latency_args=(--exchanges 2000)
+    flows_args=(--repeat 5)
+    startup_runs=9
+    creator_args=(--seconds 3)
     multicom_args=(--seconds 20)
     mode="full"
 fi
@@ -68,15 +75,21 @@ run idle "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" --channels 0 \
 run idle3 "$bin/bench_serial_idle" --devsim "$bin/linkvex-devsim" --channels 3 --baseline 0 \
     "${idle_args[@]}"
 run latency "$bin/bench_answer_latency" "${latency_args[@]}"
+# The flows bind the device ports on loopback: in a network namespace of their own.
+run flows "$(dirname "$0")/../tests/support/in-netns.sh" "$bin/bench_flows" \
+    --devsim "$bin/linkvex-devsim" --edid "$(dirname "$0")/../tests/data/edid/002959BBD30B.bin" \
+    "${flows_args[@]}"
 run multicom "$bin/bench_multicom" --devsim "$bin/linkvex-devsim" "${multicom_args[@]}"
 run multicom1 "$bin/bench_multicom" --devsim "$bin/linkvex-devsim" --one-line "${multicom_args[@]}"
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
+run startup bash "$(dirname "$0")/startup_bench.sh" "$bin/linkvex" "$startup_runs"
+run creator "$bin/bench_creator" "${creator_args[@]}"
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle idle3 latency multicom multicom1 codecs; do
+for name in idle idle3 latency flows startup multicom multicom1 codecs creator; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

@@ -1,33 +1,71 @@
 #pragma once
 
+#include <QList>
 #include <QWidget>
 
 #include <string>
 #include <vector>
 
 class QComboBox;
+class QLabel;
+class QScrollArea;
 class QTabWidget;
 class QToolButton;
 
 namespace lvx {
 
-// "EDID Creator": the "Select" group with its buttons and the upload target list, and the
-// creator's sub-tabs.
+class CreatorModel;
+class CreatorTool;
+class Prompt;
+
+// "EDID Creator": the "Select" group with its buttons and the upload target list, the
+// creator's seven sub-tabs and the shared warning label. The controls are generated from the
+// layout tables of this class and the creator's control catalogue; each keeps its given name
+// as objectName, and bind() ties them by that name to a CreatorModel: a click or an edit goes
+// to the model, and what the model reports changed is shown.
 class EdidCreatorTab : public QWidget {
     Q_OBJECT
 public:
     explicit EdidCreatorTab(QWidget* parent = nullptr);
+
+    // Ties the controls to the model. The tool runs Open EDID (and, later, Save and Write);
+    // without one those buttons do nothing. Conversion errors are shown through the prompt.
+    void bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt);
 
     QComboBox* uploadList() const { return uploadList_; }
     // Refills the upload target list and selects its first item.
     void setUploadItems(const std::vector<std::string>& items);
     QTabWidget* pages() const { return pages_; }
     QToolButton* copyButton() const { return copy_; }
+    QScrollArea* audioScrollBox() const { return scrollBox_; }
+    // The widget of a catalogue control (by the control's id), or null.
+    QWidget* control(int id) const;
+
+    // Mouse wheel step of the "Audio2" scroll box, in pixels.
+    static constexpr int kWheelStep = 15;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildDescriptorPage(QWidget* page);
+    void buildPcTimingPage(QWidget* page);
+    void buildVideoPage(QWidget* page);
+    void buildAudio1Page(QWidget* page);
+    void buildAudio2Page(QWidget* page);
+    void buildColorSpacePage(QWidget* page);
+    void buildOthersPage(QWidget* page);
+    void show(const QList<int>& ids);
+    void showAll();
+
     QComboBox* uploadList_;
     QTabWidget* pages_;
     QToolButton* copy_;
+    QScrollArea* scrollBox_ = nullptr;
+    std::vector<QWidget*> controls_; // by control id
+    CreatorModel* model_ = nullptr;
+    CreatorTool* tool_ = nullptr;
+    Prompt* prompt_ = nullptr;
 };
 
 } // namespace lvx

@@ -10,10 +10,13 @@
 #include "app/IpConfigTab.h"
 #include "app/MultiComTab.h"
 #include "app/Pictures.h"
+#include "app/Placement.h"
 #include "app/SystemTab.h"
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
-#include "creator/CreatorCopy.h"
+#include "common/Version.h"
+#include "creator/CreatorModel.h"
+#include "creator/CreatorTool.h"
 #include "creator/HexTableModel.h"
 #include "edid/AnalyzerReport.h"
 #include "edid/EdidControllerTool.h"
@@ -77,6 +80,8 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     commander_ = std::make_unique<CommanderWindow>();
     hexModel_ = new HexTableModel(this);
     hexTable_ = std::make_unique<HexTableWindow>(*hexModel_);
+    creatorModel_ = new CreatorModel(*hexModel_, this);
+    creatorTool_ = std::make_unique<CreatorTool>(*controller_, *transfer_, *creatorModel_);
 
     central_ = new QWidget(this);
     setCentralWidget(central_);
@@ -149,10 +154,12 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     });
     connect(commander_->analyzerView(), &AnalyzerView::copyRequested, this,
             &MainWindow::copyToCreator);
+    commander_->creatorTab()->bind(creatorModel_, creatorTool_.get(), prompt_);
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
     connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);
     connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int) { selectRow(row); });
+    connect(grid_, &DeviceGrid::rowChosen, this, &MainWindow::selectRow);
     connect(debugPanel_, &DebugPanel::doubleClicked, this, &MainWindow::toggleDebugMemo);
     connect(clearButton_, &QPushButton::clicked, this, [this] { controller_->log().clear(); });
     connect(hexTable_.get(), &HexTableWindow::closed, this,
@@ -184,6 +191,10 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
+}
+
+EdidRecord& MainWindow::creatorRecord() {
+    return creatorModel_->record();
 }
 
 MainWindow::~MainWindow() {
@@ -316,7 +327,7 @@ void MainWindow::showAnalysis() {
 }
 
 void MainWindow::copyToCreator() {
-    if (!CopyToCreator(edidTool_->deviceRecord(), creatorRecord_, *hexModel_)) {
+    if (!creatorModel_->copyFrom(edidTool_->deviceRecord())) {
         return;
     }
     analyzer_->close();
@@ -368,11 +379,15 @@ void MainWindow::refreshMemo() {
 
 void MainWindow::about() {
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Linkvex"),
-                                QStringLiteral("Linkvex   v1.0L"), QMessageBox::Ok, this);
+                                QStringLiteral("Linkvex   v%1").arg(QLatin1String(kVersion)),
+                                QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("AboutBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->move(pos() + QPoint(210, 170));
+    const QPoint place = pos() + QPoint(210, 170);
+    box->move(place);
     box->open();
+    // Its size is known once shown: near a screen edge it moves back into view.
+    PlaceInView(box, place, this);
 }
 
 void MainWindow::toggleHexTable() {

@@ -20,6 +20,8 @@ namespace lvx {
 
 class AnalyzerWindow;
 class CommanderWindow;
+class CreatorModel;
+class CreatorTool;
 class EdidControllerTool;
 class EdidTransfer;
 class InputModeTool;
@@ -66,8 +68,9 @@ public:
     DeviceGrid* grid() const { return grid_; }
     Prompt& prompt() { return *prompt_; }
     EdidControllerTool& edidTool() { return *edidTool_; }
-    // The creator's working EDID.
-    EdidRecord& creatorRecord() { return creatorRecord_; }
+    // The creator's working EDID, and the creator that works on it.
+    EdidRecord& creatorRecord();
+    CreatorModel& creatorModel() const { return *creatorModel_; }
     InputModeTool& modeTool() { return *modeTool_; }
     MultiComTool& multiComTool() { return *multiComTool_; }
 
@@ -98,12 +101,13 @@ private:
     std::unique_ptr<EdidTransfer> transfer_;
     std::unique_ptr<EdidControllerTool> edidTool_;
     std::unique_ptr<InputModeTool> modeTool_;
+    std::unique_ptr<CreatorTool> creatorTool_;
     std::unique_ptr<MultiComTool> multiComTool_;
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;
-    EdidRecord creatorRecord_;
-    HexTableModel* hexModel_ = nullptr; // a child, so it outlives the windows
+    HexTableModel* hexModel_ = nullptr; // children, so they outlive the windows
+    CreatorModel* creatorModel_ = nullptr;
 
     QWidget* central_ = nullptr;
     QLabel* image_ = nullptr;

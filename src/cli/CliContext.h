@@ -41,6 +41,9 @@ struct CliContext {
     QString node;
     QString output;
     QString input;
+    bool brandNew = false; // creator commands: start from the brand-new template
+    QString date;          // creator commands: the day a brand-new EDID is made
+    QStringList sets;      // creator commands: --set NAME=VALUE, in the order given
 };
 
 // Prints to standard output / standard error.

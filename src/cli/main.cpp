@@ -1,8 +1,10 @@
 // linkvex-cli: the program's flows from the command line, without windows.
 #include "cli/AnalyzeCommand.h"
 #include "cli/CliContext.h"
+#include "cli/CreatorCommands.h"
 #include "cli/EdidCommands.h"
 #include "cli/MultiComCommands.h"
+#include "common/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,6 +28,8 @@ Commands:
   get-mode [--input N]            the EDID source of an input (COM port)
   set-mode --input N SOURCE       choose it: internalK, externalK or userK
   validate FILE...                check .bin files: OK or what is wrong
+  creator-load (FILE | --brand-new [--date YYYY-MM-DD]) [--json]
+                                  load an EDID into the creator and print every control
   multicom [--channel A-G]... [--seconds N] [--log FILE]
                                   the text of the device's serial channels as it arrives
                                   (each line led by its channel's letter when several show)
@@ -48,6 +52,8 @@ Options:
   --log FILE                  multicom also writes what it shows to FILE
   --baud N, --data N, --parity P   the settings multicom-config sends
   --loopback                  keep the network endpoints on loopback (tests, demos)
+  --brand-new                 creator: start from the brand-new template
+  --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
   --json                      print JSON
   --trace                     print the protocol trace to standard error
   -h, --help                  this text
@@ -61,7 +67,7 @@ Exit status: 0 success, 1 failure, 2 usage error.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("linkvex-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0L"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(lvx::kVersion));
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -78,8 +84,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("file"));
     const QCommandLineOption input(QStringLiteral("input"), QString(), QStringLiteral("n"));
+    const QCommandLineOption brandNew(QStringLiteral("brand-new"), QString());
+    const QCommandLineOption date(QStringLiteral("date"), QString(), QStringLiteral("date"));
+    const QCommandLineOption set(QStringLiteral("set"), QString(), QStringLiteral("name=value"));
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
-                       output, input});
+                       output, input, brandNew, date, set});
     const QCommandLineOption channel(QStringLiteral("channel"), QString(), QStringLiteral("A-G"));
     const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("n"));
     const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
@@ -96,7 +105,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (parser.isSet(version)) {
-        out(QStringLiteral("linkvex-cli 1.0L\n"));
+        out(QStringLiteral("linkvex-cli %1\n").arg(QLatin1String(lvx::kVersion)));
         return kExitOk;
     }
     QStringList positional = parser.positionalArguments();
@@ -118,6 +127,9 @@ int main(int argc, char** argv) {
     context.node = parser.value(node);
     context.output = parser.value(output);
     context.input = parser.value(input);
+    context.brandNew = parser.isSet(brandNew);
+    context.date = parser.value(date);
+    context.sets = parser.values(set);
     context.channels = parser.values(channel);
     context.seconds = parser.value(seconds);
     context.logFile = parser.value(logFile);
@@ -135,6 +147,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("set-mode"), RunSetMode},
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
+        {QStringLiteral("creator-load"), RunCreatorLoad},
         {QStringLiteral("multicom"), RunMultiCom},
         {QStringLiteral("multicom-config"), RunMultiComConfig},
     };

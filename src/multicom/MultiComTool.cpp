@@ -132,7 +132,8 @@ void MultiComTool::clear(int n) {
 }
 
 std::string MultiComTool::askLogName(Prompt& prompt, int n) {
-    return prompt.saveFileName(kLogFilter, DefaultLogName(n));
+    // The dialog starts in the folder last used for logs.
+    return prompt.saveFileNameFor(FileKind::Log, kLogFilter, DefaultLogName(n));
 }
 
 MultiComTool::SaveOutcome MultiComTool::saveLog(int n, Prompt& prompt) {

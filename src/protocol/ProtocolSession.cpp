@@ -360,6 +360,7 @@ void ProtocolSession::receiveStep() {
         const std::string bytes = link_->read(static_cast<std::size_t>(waiting));
         if (!bytes.empty()) {
             stored = true;
+            bytesReceived_ += bytes.size();
             log_.addLine(bytes);
             const std::size_t room =
                 kReceiveBufferSize - std::min<std::size_t>(state_.count, kReceiveBufferSize);

@@ -102,6 +102,9 @@ public:
     // Handlers for answers of commands the protocol core does not parse itself.
     void setHandler(std::uint16_t command, Handler handler);
 
+    // Bytes read from the link so far (benchmarks put them against the line rate).
+    std::uint64_t bytesReceived() const { return bytesReceived_; }
+
     ProtocolState& state() { return state_; }
     const ProtocolState& state() const { return state_; }
     bool hasFlag(std::uint32_t flag) const { return (state_.flags & flag) != 0; }
@@ -166,6 +169,7 @@ private:
     std::array<Handler, kCommandCount> handlers_{};
     QTimer rxTimer_;
     bool rxEnabled_ = false;
+    std::uint64_t bytesReceived_ = 0;
     bool awaiting_ = false;       // a command went out and its answer has not been handled
     QElapsedTimer asleep_;        // valid while the tick timer sleeps with the receive side on
     std::int64_t sleptTicks_ = 0; // ticks of this sleep already given to the watchdog

@@ -4,6 +4,7 @@
 #include "app/CommanderWindow.h"
 #include "app/MainWindow.h"
 #include "app/Pictures.h"
+#include "creator/CreatorModel.h"
 #include "creator/HexTableModel.h"
 #include "edid/AnalyzerReport.h"
 #include "edid/EdidFileIO.h"
@@ -91,6 +92,9 @@ private slots:
         }
         QCOMPARE(hex.cellColour(16, 8), kCellWhite);
         QCOMPARE(window_->creatorRecord().status & 0x0180, 0x0100);
+        // The load ran: the creator's controls show the copied EDID.
+        QCOMPARE(QString::fromStdString(window_->creatorModel().text("Edit_Creator_Manufac_Name")),
+                 label("Label_Manufac_Name"));
         QCOMPARE(c->findChild<QTabWidget*>("PageControl1")->currentWidget()->objectName(),
                  QString("TabSheet4"));
         QCOMPARE(c->findChild<QTabWidget*>("PageControl2")->currentWidget()->objectName(),

@@ -1,0 +1,180 @@
+#pragma once
+
+#include "common/EdidImage.h"
+#include "creator/CreatorControls.h"
+#include "edid/EdidRecord.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lvx {
+
+class HexTableModel;
+
+enum class TextColour : std::uint8_t { Black, Red, DarkBlue };
+
+// What one control shows. Which fields mean something depends on the control's kind: check
+// boxes and radio buttons `checked`, edits and labels `text`, combo boxes `index`, panels
+// `height`; `colour` is the text colour of edits, check boxes and labels.
+struct ControlState {
+    bool checked = false;
+    std::string text; // one byte per character (Latin-1)
+    int index = 0;
+    bool enabled = true;
+    TextColour colour = TextColour::Black;
+    int height = 0;
+};
+
+struct CalendarDate {
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+};
+
+// The EDID creator without its widgets: the creator record, the state of every creator
+// control (by its objectName, see CreatorControls()), the load procedure, the controls'
+// rules, the timing presets and the entry points, all acting on the one hex table model.
+//
+// A control changes in two ways. A user's change (setChecked, setText, setIndex) takes the
+// value and, when it differs from what the control held, runs the control's rule, as a click
+// or a keystroke would. The load procedure sets controls one by one in its fixed order and
+// runs each one's rule whether or not the value changed, so what the controls show after a
+// load depends on the image alone. While the creator-loaded flag is clear (during a load, or
+// before the first one) the rules run their checks and couplings and leave the image alone.
+//
+// Every public operation reports the controls it changed once, when it ends, through
+// controlsChanged(); the widgets show those.
+class CreatorModel : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::function<CalendarDate()>;
+
+    // The presets' item texts are those of TimingPresets().
+    explicit CreatorModel(HexTableModel& hexTable, QObject* parent = nullptr);
+    ~CreatorModel() override;
+
+    // Today's local date unless a test or the command line says otherwise.
+    void setClock(Clock clock);
+    static CalendarDate today();
+
+    // --- Controls -----------------------------------------------------------------------
+    static int idOf(std::string_view name) { return CreatorControlId(name); }
+    static const ControlSpec& spec(int id) {
+        return CreatorControls()[static_cast<std::size_t>(id)];
+    }
+    static int controlCount() { return static_cast<int>(CreatorControls().size()); }
+    // The state of a control; an unknown id or name gives an empty state.
+    const ControlState& state(int id) const;
+    const ControlState& state(std::string_view name) const { return state(idOf(name)); }
+    bool checked(std::string_view name) const { return state(name).checked; }
+    const std::string& text(std::string_view name) const { return state(name).text; }
+    int index(std::string_view name) const { return state(name).index; }
+
+    // A user's change. False (nothing done) when the control does not take such a value: a
+    // wrong kind, a hidden control, or an index outside the combo box's items. A radio
+    // button can only be checked; its partner unchecks.
+    bool setChecked(int id, bool on);
+    bool setText(int id, const std::string& text);
+    bool setIndex(int id, int index);
+
+    // --- Entry points -------------------------------------------------------------------
+    // "Open EDID" once the file has been read: the image goes into the creator record
+    // (brand-new flag off, content-present flag on), is loaded and shown in the hex table.
+    void openImage(const EdidImage& image);
+    // "Brand New EDID": the template, stamped with the clock's date.
+    void brandNew();
+    // "Copy to EDID Creator": refused (false, nothing changed) while the analysed record
+    // carries a validation error.
+    bool copyFrom(const EdidRecord& analysed);
+
+    // The creator record and the hex table it works on.
+    const EdidRecord& record() const { return record_; }
+    EdidRecord& record() { return record_; }
+    HexTableModel& hexTable() { return hex_; }
+    const HexTableModel& hexTable() const { return hex_; }
+
+    bool loaded() const { return (record_.status & kStatusCreatorLoaded) != 0; }
+    bool fieldError() const { return (record_.status & kStatusFieldError) != 0; }
+    bool contentPresent() const { return (record_.status & kStatusContentPresent) != 0; }
+
+    // The last conversion error ("..." is not a number), also sent by conversionError().
+    const std::string& lastConversionError() const { return conversionError_; }
+
+    // The item texts of the two preset combo boxes.
+    static std::vector<std::string> presetItems();
+
+signals:
+    void controlsChanged(const QList<int>& ids);
+    // A rule met a text that is not a number and stopped; nothing else changed.
+    void conversionError(const QString& text);
+
+private:
+    class Scope;
+    struct Ids;
+    static const Ids& ids();
+
+    // --- State changes; each notes the control as changed when its state differs.
+    ControlState& mut(int id);
+    void touch(int id);
+    void assignChecked(int id, bool on, bool force);
+    void assignText(int id, std::string text, bool force);
+    void assignIndex(int id, int index);
+    void setColour(int id, TextColour colour);
+    void setHeight(int id, int height);
+    void setWarning(const std::string& text);
+    void setFieldError(bool on);
+
+    // --- Rules
+    void runRule(int id);
+    void violation(int id, const char* message);
+    void inRange(int id);
+    void reportConversion(const std::string& text);
+    void manufacturerRule(int id);
+    void monitorRule(int id);
+    void productRule(int id);
+    void serialRule(int id);
+    void yearRule(int id);
+    void weekRule(int id);
+    void maxChannelsRule(int id);
+    void luminanceRule(int id);
+    void fourKRule(int id);
+    void hdrDepthRule(int id);
+    void audioFormatRule(int id);
+    void detailRule(int id);
+    void speakerRule(int id);
+    void block0PresetRule();
+    void block1PresetRule();
+    bool any4K() const;
+    bool anyHdrDepth() const;
+
+    // --- Load
+    void runLoad();
+    void showErrorState();
+    void showRecord();
+    void showAudio();
+    void finishEntry();
+
+    HexTableModel& hex_;
+    EdidRecord record_;
+    std::vector<ControlState> states_;
+    Clock clock_;
+    std::string conversionError_;
+    bool conversionPending_ = false;
+    // The 18 bytes last chosen in ComboBox_Block1_DTD1 since the load, as the preset write
+    // built them.
+    std::optional<DetailedTiming> block1Choice_;
+
+    int depth_ = 0;
+    std::vector<char> dirty_;
+    QList<int> changed_;
+};
+
+} // namespace lvx
