@@ -17,6 +17,44 @@
 
 namespace lvx::cli {
 
+bool ConnectDevice(ConnectionController& controller, const CliContext& context) {
+    CliContext search = context;
+    if (!context.mac.isEmpty()) {
+        search.noSerial = true;
+        search.noEthernet = false;
+    } else {
+        if (context.ports.isEmpty()) {
+            err(QStringLiteral("linkvex-cli %1: name the device with --port PATH or --mac MAC\n")
+                    .arg(context.command));
+            return false;
+        }
+        search.noEthernet = true;
+        search.noSerial = false;
+    }
+    if (!PrepareSearch(controller, search)) {
+        return false;
+    }
+    RunSearchFlow(controller);
+    const auto& rows = controller.rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const bool match =
+            context.mac.isEmpty()
+                ? !rows[i].isp && rows[i].interface != "ETHERNET"
+                : QString::fromStdString(rows[i].mac).compare(context.mac, Qt::CaseInsensitive) ==
+                      0;
+        if (match) {
+            controller.select(static_cast<int>(i) + 1);
+            return true;
+        }
+    }
+    err(context.mac.isEmpty()
+            ? QStringLiteral("linkvex-cli %1: no device answered on the given ports\n")
+                  .arg(context.command)
+            : QStringLiteral("linkvex-cli %1: no device with MAC %2 answered\n")
+                  .arg(context.command, context.mac));
+    return false;
+}
+
 namespace {
 
 // Dialogs answered by the command line: the file names come from the arguments.
@@ -66,46 +104,6 @@ int NodeCount(const DeviceRecord& r, NodeKind kind) {
         return r.internalEdidCount;
     }
     return 0;
-}
-
-// Finds the device the options name (--mac on the network, else the first device on the
-// --port ports) and selects it. False with a message when there is none.
-bool ConnectDevice(ConnectionController& controller, const CliContext& context) {
-    CliContext search = context;
-    if (!context.mac.isEmpty()) {
-        search.noSerial = true;
-        search.noEthernet = false;
-    } else {
-        if (context.ports.isEmpty()) {
-            err(QStringLiteral("linkvex-cli %1: name the device with --port PATH or --mac MAC\n")
-                    .arg(context.command));
-            return false;
-        }
-        search.noEthernet = true;
-        search.noSerial = false;
-    }
-    if (!PrepareSearch(controller, search)) {
-        return false;
-    }
-    RunSearchFlow(controller);
-    const auto& rows = controller.rows();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const bool match =
-            context.mac.isEmpty()
-                ? !rows[i].isp && rows[i].interface != "ETHERNET"
-                : QString::fromStdString(rows[i].mac).compare(context.mac, Qt::CaseInsensitive) ==
-                      0;
-        if (match) {
-            controller.select(static_cast<int>(i) + 1);
-            return true;
-        }
-    }
-    err(context.mac.isEmpty()
-            ? QStringLiteral("linkvex-cli %1: no device answered on the given ports\n")
-                  .arg(context.command)
-            : QStringLiteral("linkvex-cli %1: no device with MAC %2 answered\n")
-                  .arg(context.command, context.mac));
-    return false;
 }
 
 bool CheckNode(const ConnectionController& controller, const std::optional<NodeRef>& node,

@@ -1,8 +1,11 @@
 // linkvex-cli: the program's flows from the command line, without windows.
 #include "cli/AnalyzeCommand.h"
+#include "cli/BackupCommands.h"
 #include "cli/CliContext.h"
 #include "cli/CreatorCommands.h"
+#include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
+#include "cli/MonitorsCommand.h"
 #include "cli/MultiComCommands.h"
 #include "common/Version.h"
 
@@ -30,6 +33,11 @@ Commands:
   validate FILE...                check .bin files: OK or what is wrong
   creator-load (FILE | --brand-new [--date YYYY-MM-DD]) [--json]
                                   load an EDID into the creator and print every control
+  monitors [--json]               the displays connected to this PC and their EDIDs
+  monitors --connector NAME -o FILE   save one display's EDID (NAME: HDMI-A-1, DP-2, ...)
+  backup DIR                      every node's EDID and every input's mode into DIR
+  restore DIR [--force]           check DIR, then write its user slots, inputs and modes
+  diff A.bin B.bin [--json]       what differs between two EDIDs (exit 0 alike, 1 differ)
   multicom [--channel A-G]... [--seconds N] [--log FILE]
                                   the text of the device's serial channels as it arrives
                                   (each line led by its channel's letter when several show)
@@ -38,6 +46,7 @@ Commands:
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac.
+  monitors reads $LINKVEX_SYSFS_ROOT/class/drm (default /sys).
 
 Options:
   --port PATH                 search exactly this port (repeatable, in order)
@@ -47,6 +56,9 @@ Options:
   --node NODE                 the EDID node (read-edid, write-edid)
   -o, --output FILE           the file to save (read-edid; ".bin" is added when missing)
   --input N                   the input (get-mode, set-mode; 1 when not given)
+  --connector NAME            the display connector (monitors)
+  --force                     restore a backup of another model, other counts or an
+                              incomplete one
   --channel A-G               a serial channel (multicom: repeatable; all when not given)
   --seconds N                 how long multicom shows the channels (until Ctrl+C if not given)
   --log FILE                  multicom also writes what it shows to FILE
@@ -87,8 +99,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption brandNew(QStringLiteral("brand-new"), QString());
     const QCommandLineOption date(QStringLiteral("date"), QString(), QStringLiteral("date"));
     const QCommandLineOption set(QStringLiteral("set"), QString(), QStringLiteral("name=value"));
+    const QCommandLineOption connector(QStringLiteral("connector"), QString(),
+                                       QStringLiteral("name"));
+    const QCommandLineOption force(QStringLiteral("force"), QString());
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
-                       output, input, brandNew, date, set});
+                       output, input, brandNew, date, set, connector, force});
     const QCommandLineOption channel(QStringLiteral("channel"), QString(), QStringLiteral("A-G"));
     const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("n"));
     const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
@@ -130,6 +145,8 @@ int main(int argc, char** argv) {
     context.brandNew = parser.isSet(brandNew);
     context.date = parser.value(date);
     context.sets = parser.values(set);
+    context.connector = parser.value(connector);
+    context.force = parser.isSet(force);
     context.channels = parser.values(channel);
     context.seconds = parser.value(seconds);
     context.logFile = parser.value(logFile);
@@ -148,6 +165,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
         {QStringLiteral("creator-load"), RunCreatorLoad},
+        {QStringLiteral("monitors"), RunMonitors},
+        {QStringLiteral("backup"), RunBackup},
+        {QStringLiteral("restore"), RunRestore},
+        {QStringLiteral("diff"), RunDiff},
         {QStringLiteral("multicom"), RunMultiCom},
         {QStringLiteral("multicom-config"), RunMultiComConfig},
     };
