@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs every Linkvex benchmark from build/bin and ends with a summary of the figures, each
 # with its goal. Called by `./dev bench` from the repository root after the default build.
-#   bench/run.sh           full run (idle window 30 s, 2000 answer exchanges, a 64 KiB firmware
-#                          update and an 8 KiB one to the slow loader: about 4 minutes)
-#   bench/run.sh --quick   short run (idle window 5 s, 300 exchanges, an 8 KiB firmware update:
-#                          about 40 seconds)
+#   bench/run.sh           full run (idle windows 30 s, 2000 answer exchanges, the device flows,
+#                          a 64 KiB firmware update and an 8 KiB one to the slow loader, two
+#                          20 s channel windows: about 8 minutes)
+#   bench/run.sh --quick   short run (idle windows 5 s, 300 exchanges, an 8 KiB firmware
+#                          update, 5 s channel windows: about 2 minutes)
 # A goal that is not met is reported, not treated as a failure; the script fails only when a
 # benchmark could not run.
 set -euo pipefail
@@ -13,14 +14,14 @@ quick=0
 for arg in "$@"; do
     case "$arg" in
         --quick) quick=1 ;;
-        -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
     esac
 done
 
 bin=${LINKVEX_BIN:-build/bin}
 for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator \
-    bench_beyond bench_firmware_transfer linkvex linkvex-devsim; do
+    bench_beyond bench_firmware_transfer bench_multicom linkvex linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -38,6 +39,7 @@ if [ "$quick" -eq 1 ]; then
     flows_args=(--repeat 2)
     startup_runs=3
     creator_args=(--seconds 1)
+    multicom_args=(--seconds 5)
     mode="quick"
 else
     codec_args=()
@@ -49,6 +51,7 @@ else
     flows_args=(--repeat 5)
     startup_runs=9
     creator_args=(--seconds 3)
+    multicom_args=(--seconds 20)
     mode="full"
 fi
 
@@ -81,6 +84,8 @@ run latency "$bin/bench_answer_latency" "${latency_args[@]}"
 run flows "$(dirname "$0")/../tests/support/in-netns.sh" "$bin/bench_flows" \
     --devsim "$bin/linkvex-devsim" --edid "$(dirname "$0")/../tests/data/edid/002959BBD30B.bin" \
     "${flows_args[@]}"
+run multicom "$bin/bench_multicom" --devsim "$bin/linkvex-devsim" "${multicom_args[@]}"
+run multicom1 "$bin/bench_multicom" --devsim "$bin/linkvex-devsim" --one-line "${multicom_args[@]}"
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
 run firmware "$bin/bench_firmware_transfer" --devsim "$bin/linkvex-devsim" "${firmware_args[@]}"
 if [ ${#firmware1_args[@]} -gt 0 ]; then
@@ -95,7 +100,7 @@ load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle idle3 latency flows firmware firmware1 startup codecs creator beyond; do
+for name in idle idle3 latency flows firmware firmware1 startup multicom multicom1 codecs creator beyond; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

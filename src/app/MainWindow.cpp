@@ -32,6 +32,7 @@
 #include "system/FirmwareTool.h"
 #include "system/IpConfigTool.h"
 #include "system/SystemConfigTool.h"
+#include "multicom/MultiComTool.h"
 
 #include <QApplication>
 
@@ -84,6 +85,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     firmwareTool_ = std::make_unique<FirmwareTool>(*controller_);
     configTool_ = std::make_unique<SystemConfigTool>(*controller_);
     ipTool_ = std::make_unique<IpConfigTool>(*controller_);
+    multiComTool_ = std::make_unique<MultiComTool>(*controller_);
     monitorsTool_ = std::make_unique<MonitorsTool>(*controller_, *edidTool_);
     backupTool_ = std::make_unique<DeviceBackupTool>(*controller_, *transfer_, *modeTool_);
     compareTool_ = std::make_unique<CompareTool>();
@@ -154,6 +156,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     commander_->setTabShown(commander_->creatorTab(), true);
     edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
     edid->bind(edidTool_.get(), modeTool_.get(), prompt_);
+    commander_->multiComTab()->bind(multiComTool_.get(), prompt_);
     connect(edid, &EdidControllerTab::analysisReady, this, &MainWindow::showAnalysis);
     commander_->systemTab()->bind(firmwareTool_.get(), configTool_.get(), prompt_,
                                   commander_.get());
@@ -504,9 +507,7 @@ void MainWindow::onDisconnected() {
     analyzer_->close();
     c->close();
     hexTable_->close();
-    if (QPlainTextEdit* memo = c->multiComTab()->channelMemo(1)) {
-        memo->clear();
-    }
+    // The first channel's memo is emptied by the Multi-COM tool itself.
 }
 
 void MainWindow::onBusy(bool busy) {

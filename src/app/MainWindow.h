@@ -35,6 +35,7 @@ class FirmwareTool;
 class IpConfigTool;
 class SystemConfigTool;
 class InputModeTool;
+class MultiComTool;
 class DeviceGrid;
 class HexTableModel;
 class HexTableWindow;
@@ -84,6 +85,7 @@ public:
     FirmwareTool& firmwareTool() { return *firmwareTool_; }
     SystemConfigTool& configTool() { return *configTool_; }
     IpConfigTool& ipTool() { return *ipTool_; }
+    MultiComTool& multiComTool() { return *multiComTool_; }
 
     void search();
     void disconnectDevices();
@@ -133,6 +135,7 @@ private:
     std::unique_ptr<FirmwareTool> firmwareTool_;
     std::unique_ptr<SystemConfigTool> configTool_;
     std::unique_ptr<IpConfigTool> ipTool_;
+    std::unique_ptr<MultiComTool> multiComTool_;
     std::unique_ptr<MonitorsTool> monitorsTool_;
     std::unique_ptr<DeviceBackupTool> backupTool_;
     std::unique_ptr<CompareTool> compareTool_;

@@ -30,6 +30,13 @@ struct CliContext {
     bool loopback = false;
     bool trace = false;
     bool json = false;
+    // The serial channels (multicom, multicom-config).
+    QStringList channels; // --channel, letters in the order given
+    QString seconds;      // --seconds
+    QString logFile;      // --log
+    QString baud;         // --baud
+    QString dataBits;     // --data
+    QString parity;       // --parity
     QString mac;
     QString node;
     QString output;

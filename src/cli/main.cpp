@@ -7,6 +7,7 @@
 #include "cli/EdidCommands.h"
 #include "cli/MonitorsCommand.h"
 #include "cli/SystemCommands.h"
+#include "cli/MultiComCommands.h"
 #include "common/Version.h"
 
 #include <QCommandLineParser>
@@ -44,6 +45,11 @@ Commands:
   factory-default --port PATH [--yes]  reset a COM-port device to its defaults
   ip-config --mac MAC [SETTINGS]  write a network device's IP settings (the ones given)
   web-url --mac MAC               the address of a network device's web page
+  multicom [--channel A-G]... [--seconds N] [--log FILE]
+                                  the text of the device's serial channels as it arrives
+                                  (each line led by its channel's letter when several show)
+  multicom-config --channel A-G [--baud N] [--data 5-8] [--parity none|odd|even]
+                                  a channel's settings: read, changed, read back
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac.
@@ -60,6 +66,10 @@ Options:
   --connector NAME            the display connector (monitors)
   --force                     restore a backup of another model, other counts or an
                               incomplete one
+  --channel A-G               a serial channel (multicom: repeatable; all when not given)
+  --seconds N                 how long multicom shows the channels (until Ctrl+C if not given)
+  --log FILE                  multicom also writes what it shows to FILE
+  --baud N, --data N, --parity P   the settings multicom-config sends
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --brand-new                 creator: start from the brand-new template
   --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
@@ -116,6 +126,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption telnetPort(QStringLiteral("telnet-port"), QString(),
                                         QStringLiteral("n"));
     parser.addOptions({yes, ipMode, ip, mask, gateway, dns, webPort, telnetPort});
+    const QCommandLineOption channel(QStringLiteral("channel"), QString(), QStringLiteral("A-G"));
+    const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("n"));
+    const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("n"));
+    const QCommandLineOption dataBits(QStringLiteral("data"), QString(), QStringLiteral("n"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("p"));
+    parser.addOptions({channel, seconds, logFile, baud, dataBits, parity});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -160,6 +177,12 @@ int main(int argc, char** argv) {
     context.dns = parser.value(dns);
     context.webPort = parser.value(webPort);
     context.telnetPort = parser.value(telnetPort);
+    context.channels = parser.values(channel);
+    context.seconds = parser.value(seconds);
+    context.logFile = parser.value(logFile);
+    context.baud = parser.value(baud);
+    context.dataBits = parser.value(dataBits);
+    context.parity = parser.value(parity);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -182,6 +205,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("factory-default"), RunFactoryDefault},
         {QStringLiteral("ip-config"), RunIpConfig},
         {QStringLiteral("web-url"), RunWebUrl},
+        {QStringLiteral("multicom"), RunMultiCom},
+        {QStringLiteral("multicom-config"), RunMultiComConfig},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {

@@ -499,7 +499,9 @@ void ProtocolSession::pollStatusTick() {
 }
 
 void ProtocolSession::multiComTick() {
-    if (devices_.current().comChannelCount > 0) {
+    // After Disconnect the table is empty, but the record of the device that was selected
+    // keeps its channel count: without a connection there is no one to poll.
+    if (connected_ && devices_.count > 0 && devices_.current().comChannelCount > 0) {
         SendCommand(ModeGet, CmdComMsg);
     }
 }

@@ -17,6 +17,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -60,14 +62,22 @@ public:
             if (dialog == nullptr) {
                 return;
             }
-            timer_.stop();
-            folder = dialog->directory().absolutePath();
+            // The dialog settles (its folder loads, its first name is set) after it shows:
+            // answer from the next tick on, and again while it stays open.
+            if (!seen_) {
+                seen_ = true;
+                folder = dialog->directory().absolutePath();
+                return;
+            }
             if (path.isEmpty()) {
                 dialog->reject();
-            } else {
-                dialog->selectFile(path);
-                QMetaObject::invokeMethod(dialog, "accept");
+                return;
             }
+            dialog->selectFile(path);
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                name->setText(QFileInfo(path).fileName());
+            }
+            QMetaObject::invokeMethod(dialog, "accept");
         });
         timer_.start();
     }
@@ -75,6 +85,7 @@ public:
 
 private:
     QTimer timer_;
+    bool seen_ = false;
 };
 
 } // namespace

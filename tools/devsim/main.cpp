@@ -110,15 +110,36 @@ struct SerialOptions {
         QStringLiteral("check-silent"),
         QStringLiteral("Loader mode: never answer the page checks of page P (repeatable)."),
         QStringLiteral("P")};
+    QCommandLineOption channelText{
+        QStringLiteral("channel-text"),
+        QStringLiteral("Text waiting on a channel, e.g. B=hello\\r\\n (escapes \\r \\n \\t "
+                       "\\xHH; repeatable)."),
+        QStringLiteral("channel=text")};
+    QCommandLineOption channelRate{
+        QStringLiteral("channel-rate"),
+        QStringLiteral("Numbered lines arriving on a channel, in bytes per second, or 'flood' "
+                       "for a full answer at every poll, e.g. A=300 (repeatable)."),
+        QStringLiteral("channel=rate")};
+    QCommandLineOption channelChunk{
+        QStringLiteral("channel-chunk"),
+        QStringLiteral("Most channel text per COM_MSG answer (default 200, at most 1014)."),
+        QStringLiteral("bytes")};
+    QCommandLineOption channelConfig{
+        QStringLiteral("channel-config"),
+        QStringLiteral("Settings a channel reports: baud, data and parity indexes, e.g. "
+                       "D=3,3,0 (repeatable)."),
+        QStringLiteral("channel=b,d,p")};
     QCommandLineOption log{QStringLiteral("log"),
                            QStringLiteral("Write every request and answer to a file (the Nth "
                                           "serial device after the first adds .N)."),
                            QStringLiteral("file")};
 
     void addTo(QCommandLineParser& parser) const {
-        parser.addOptions({noSerial, isp, model, product, counts, edid, corrupt, corruptAnswer,
-                           mute, inputNode, drop, split, splitDelay, silentAfter, silent, log,
-                           flashFile, checkWrong, checkSilent});
+        parser.addOptions({noSerial,    isp,         model,         product,       counts,
+                           edid,        corrupt,     corruptAnswer, mute,          inputNode,
+                           drop,        split,       splitDelay,    silentAfter,   silent,
+                           channelText, channelRate, channelChunk,  channelConfig, log,
+                           flashFile,   checkWrong,  checkSilent});
     }
 
     // The options shape the first serial device.
@@ -220,6 +241,54 @@ struct SerialOptions {
                 return false;
             }
             profile.checkSilent.insert(page);
+        }
+        // "C=value" with C a channel letter or number.
+        auto channelEntry = [&](const QString& entry, const QCommandLineOption& option,
+                                int& channel, QString& value) {
+            const int eq = entry.indexOf(QLatin1Char('='));
+            channel = eq > 0 ? lvx::sim::ChannelFromName(entry.left(eq)) : 0;
+            value = entry.mid(eq + 1);
+            if (channel == 0) {
+                error = QStringLiteral("bad --%1 %2").arg(option.names().constFirst(), entry);
+                return false;
+            }
+            return true;
+        };
+        for (const QString& entry : parser.values(channelText)) {
+            int channel = 0;
+            QString value;
+            if (!channelEntry(entry, channelText, channel, value)) {
+                return false;
+            }
+            profile.channelData[channel] += lvx::sim::UnescapeText(value);
+        }
+        for (const QString& entry : parser.values(channelRate)) {
+            int channel = 0;
+            QString value;
+            if (!channelEntry(entry, channelRate, channel, value)) {
+                return false;
+            }
+            if (value == QLatin1String("flood")) {
+                profile.channelFlood.insert(channel);
+            } else {
+                profile.channelRate[channel] = value.toInt();
+            }
+        }
+        if (parser.isSet(channelChunk)) {
+            profile.channelChunk = parser.value(channelChunk).toInt();
+        }
+        for (const QString& entry : parser.values(channelConfig)) {
+            int channel = 0;
+            QString value;
+            if (!channelEntry(entry, channelConfig, channel, value)) {
+                return false;
+            }
+            const QStringList parts = value.split(QLatin1Char(','));
+            if (parts.size() != 3) {
+                error = QStringLiteral("bad --channel-config %1").arg(entry);
+                return false;
+            }
+            profile.channelConfig[channel] = {parts[0].toInt(), parts[1].toInt(), parts[2].toInt()};
         }
         return true;
     }

@@ -229,6 +229,7 @@ void SerialDeviceSim::handleLine(const QByteArray& raw) {
     }
     case CmdComMsg:
         if (!isSet) {
+            arriveOnChannels();
             const int channels = qMax(1, profile_.channels);
             int channel = nextChannel_;
             // Channels with text waiting go first.
@@ -240,7 +241,7 @@ void SerialDeviceSim::handleLine(const QByteArray& raw) {
                 }
             }
             nextChannel_ = channel % channels + 1;
-            QByteArray text = profile_.channelData.value(channel).left(200);
+            QByteArray text = profile_.channelData.value(channel).left(chunk());
             profile_.channelData[channel].remove(0, text.size());
             answer("CH" + QByteArray(1, static_cast<char>('A' + channel - 1)) + ':' + text +
                    '\x0C');
@@ -259,7 +260,9 @@ void SerialDeviceSim::handleLine(const QByteArray& raw) {
             answer(baud + '\x0C' + length + '\x0C' + parity + '\x0C');
             return;
         }
-        profile_.channelConfig[byteAt(0) + 1] = {byteAt(1), byteAt(2), byteAt(3)};
+        if (byteAt(0) < profile_.channels) {
+            profile_.channelConfig[byteAt(0) + 1] = {byteAt(1), byteAt(2), byteAt(3)};
+        }
         break;
     case CmdSysDef:
         if (isSet) {
@@ -338,6 +341,39 @@ void SerialDeviceSim::handleLoader(int command, const QByteArray& payload) {
         return;
     default:
         return;
+    }
+}
+
+int SerialDeviceSim::chunk() const {
+    return qBound(1, profile_.channelChunk, kChannelChunkMax);
+}
+
+void SerialDeviceSim::arriveOnChannels() {
+    // A device keeps this much text per channel; older text is lost (and logged).
+    constexpr int kKept = 1024 * 1024;
+    const qint64 now = clock_.elapsed();
+    auto add = [this](int channel, qint64 count) {
+        qint64& made = streamed_[channel];
+        QByteArray& waiting = profile_.channelData[channel];
+        waiting += ChannelStreamBytes(channel, made, count);
+        made += count;
+        if (waiting.size() > kKept) {
+            log("LOST", QByteArray::number(waiting.size() - kKept) + " bytes of channel " +
+                            QByteArray(1, static_cast<char>('A' + channel - 1)));
+            waiting.remove(0, waiting.size() - kKept);
+        }
+    };
+    for (auto it = profile_.channelRate.cbegin(); it != profile_.channelRate.cend(); ++it) {
+        const qint64 due = static_cast<qint64>(it.value()) * now / 1000;
+        if (due > streamed_.value(it.key())) {
+            add(it.key(), due - streamed_.value(it.key()));
+        }
+    }
+    for (const int channel : profile_.channelFlood) {
+        const qint64 missing = chunk() - profile_.channelData.value(channel).size();
+        if (missing > 0) {
+            add(channel, missing);
+        }
     }
 }
 

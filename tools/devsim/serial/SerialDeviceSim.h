@@ -44,6 +44,9 @@ private:
     QByteArray nodeDescriptor() const;
     // Loader mode: FW_ADDR, FW_DATA, FW_CHK and FW_END; everything else goes unanswered.
     void handleLoader(int command, const QByteArray& payload);
+    // Text that arrived on the streaming channels since the last poll.
+    void arriveOnChannels();
+    int chunk() const;
 
     SerialProfile profile_;
     int master_ = -1;
@@ -54,7 +57,8 @@ private:
     std::uint32_t selector_ = 0;
     int answerCount_ = 0;
     int nextChannel_ = 1;
-    qint64 sendAt_ = 0; // time before which queued pieces are not sent
+    QMap<int, qint64> streamed_; // bytes of each channel's line stream made so far
+    qint64 sendAt_ = 0;          // time before which queued pieces are not sent
     QElapsedTimer clock_;
     QFile logFile_;
     QString factoryProduct_; // the product string SYS_DEF brings back

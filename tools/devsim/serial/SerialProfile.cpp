@@ -33,6 +33,75 @@ QStringList stringList(const QJsonValue& value, const QStringList& fallback) {
 
 } // namespace
 
+int ChannelFromName(const QString& name) {
+    const QString t = name.trimmed().toUpper();
+    if (t.size() == 1 && t[0] >= QLatin1Char('A') && t[0] <= QLatin1Char('G')) {
+        return t[0].unicode() - 'A' + 1;
+    }
+    bool ok = false;
+    const int n = t.toInt(&ok);
+    return ok && n >= 1 && n <= 7 ? n : 0;
+}
+
+QByteArray ChannelStreamBytes(int channel, qint64 offset, qint64 count) {
+    QByteArray out;
+    out.reserve(static_cast<int>(count));
+    const char letter = static_cast<char>('A' + channel - 1);
+    while (count > 0) {
+        const qint64 line = offset / kChannelLineLength + 1;
+        const int within = static_cast<int>(offset % kChannelLineLength);
+        QByteArray text = letter + QByteArray::number(line).rightJustified(6, '0') +
+                          " abcdefghijklmnopqrstuvwxyz 0123456789\r\n";
+        const QByteArray piece = text.mid(within, static_cast<int>(count));
+        out += piece;
+        offset += piece.size();
+        count -= piece.size();
+    }
+    return out;
+}
+
+QByteArray UnescapeText(const QString& text) {
+    const QByteArray in = text.toLatin1();
+    QByteArray out;
+    for (int i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c != '\\' || i + 1 >= in.size()) {
+            out += c;
+            continue;
+        }
+        const char e = in[++i];
+        switch (e) {
+        case 'r':
+            out += '\r';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'f':
+            out += '\x0C';
+            break;
+        case 'x': {
+            bool ok = false;
+            const int value = in.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok && i + 2 < in.size()) {
+                out += static_cast<char>(value);
+                i += 2;
+            } else {
+                out += "\\x";
+            }
+            break;
+        }
+        default:
+            out += e;
+            break;
+        }
+    }
+    return out;
+}
+
 bool NodeSelectorFromName(const QString& name, std::uint32_t& selector) {
     static const QRegularExpression pattern(QStringLiteral("^(input|output|user|internal)(\\d+)$"));
     const QRegularExpressionMatch match = pattern.match(name.toLower());
@@ -80,6 +149,7 @@ bool ProfileFromJson(const QJsonObject& json, SerialProfile& p, QString* error) 
     number("splitBytes", p.splitBytes);
     number("splitDelayMs", p.splitDelayMs);
     number("answerDelayMs", p.answerDelayMs);
+    number("channelChunk", p.channelChunk);
     if (json.contains(QLatin1String("flag7"))) {
         p.flag7 = json.value(QLatin1String("flag7")).toBool();
     }
@@ -118,6 +188,21 @@ bool ProfileFromJson(const QJsonObject& json, SerialProfile& p, QString* error) 
     const QJsonObject data = json.value(QLatin1String("channelData")).toObject();
     for (auto it = data.begin(); it != data.end(); ++it) {
         p.channelData[it.key().toInt()] = it.value().toString().toLatin1();
+    }
+    const QJsonObject rates = json.value(QLatin1String("channelRate")).toObject();
+    for (auto it = rates.begin(); it != rates.end(); ++it) {
+        const int channel = ChannelFromName(it.key());
+        if (channel == 0) {
+            if (error) {
+                *error = QStringLiteral("unknown channel: %1").arg(it.key());
+            }
+            return false;
+        }
+        if (it.value().toString() == QLatin1String("flood")) {
+            p.channelFlood.insert(channel);
+        } else {
+            p.channelRate[channel] = it.value().toInt();
+        }
     }
     const QJsonObject config = json.value(QLatin1String("channelConfig")).toObject();
     for (auto it = config.begin(); it != config.end(); ++it) {

@@ -37,6 +37,14 @@ struct SerialProfile {
     QMap<int, QByteArray> channelData;
     // Baud, data length and parity indexes per channel.
     QMap<int, std::array<int, 3>> channelConfig;
+    // Text arriving on a channel, in bytes per second: numbered lines of 47 bytes
+    // ("A000001 abcdefghijklmnopqrstuvwxyz 0123456789\r\n", then A000002, ...).
+    QMap<int, int> channelRate;
+    // Channels whose lines arrive faster than any poll takes them: every answer is full.
+    QSet<int> channelFlood;
+    // The most channel text one COM_MSG answer carries (at most 1014, which fills the
+    // program's 1024-byte receive buffer).
+    int channelChunk = 200;
 
     // ISP mode: the marker "$ISP029" or "$ISP091" followed by ispModel; empty for normal mode.
     QString ispMarker;
@@ -67,6 +75,18 @@ struct SerialProfile {
 // Reads a profile from a JSON object (the simulator's config file); unknown keys are ignored.
 // Returns false with a message when a value cannot be used.
 bool ProfileFromJson(const QJsonObject& json, SerialProfile& profile, QString* error);
+
+// The channel a text names: a letter A to G (either case) or a number 1 to 7; 0 otherwise.
+int ChannelFromName(const QString& name);
+
+// The bytes [offset, offset + count) of the numbered lines that stream on a channel.
+QByteArray ChannelStreamBytes(int channel, qint64 offset, qint64 count);
+constexpr int kChannelLineLength = 47;
+constexpr int kChannelChunkMax = 1014;
+
+// Text with C escapes (\r, \n, \t, \f, \\, \xHH) as bytes; each other character is one
+// Latin-1 byte.
+QByteArray UnescapeText(const QString& text);
 
 // Node selector for a node name such as "input1", "output2", "user3", "internal4" (1-based).
 bool NodeSelectorFromName(const QString& name, std::uint32_t& selector);

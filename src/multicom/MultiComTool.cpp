@@ -1,0 +1,203 @@
+#include "multicom/MultiComTool.h"
+
+#include "common/AtomicFileWriter.h"
+#include "connection/ConnectionController.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+namespace lvx {
+
+MultiComTool::MultiComTool(ConnectionController& connection, QObject* parent, std::size_t textCap)
+    : QObject(parent), connection_(connection) {
+    for (ChannelState& c : channels_) {
+        c.text = ChannelText(textCap);
+    }
+    ProtocolSession& session = connection_.session();
+    session.setHandler(CmdComMsg, [this](std::string_view answer) { handleChannelAnswer(answer); });
+    session.setHandler(CmdComConfig,
+                       [this](std::string_view answer) { handleSettingsAnswer(answer); });
+    // Disconnect empties the first channel's memo; the others keep their text.
+    connect(&connection_, &ConnectionController::disconnected, this, [this] { clear(1); });
+}
+
+MultiComTool::~MultiComTool() {
+    connection_.session().setHandler(CmdComMsg, nullptr);
+    connection_.session().setHandler(CmdComConfig, nullptr);
+}
+
+int MultiComTool::channelCount() const {
+    const DeviceTable& devices = connection_.devices();
+    if (devices.count < 1) {
+        return 0;
+    }
+    return std::clamp(static_cast<int>(devices.current().comChannelCount), 0, kChannelMax);
+}
+
+ChannelState& MultiComTool::state(int n) {
+    return channels_[static_cast<std::size_t>(std::clamp(n, 1, kChannelMax) - 1)];
+}
+
+const ChannelState& MultiComTool::channel(int n) const {
+    return channels_[static_cast<std::size_t>(std::clamp(n, 1, kChannelMax) - 1)];
+}
+
+void MultiComTool::setListen(int n, bool on) {
+    if (!valid(n)) {
+        return;
+    }
+    ChannelState& c = state(n);
+    c.listen = on;
+    c.controlsEnabled = on;
+    c.memoColour = MemoColour(n, on);
+    emit listenChanged(n);
+}
+
+void MultiComTool::chooseBaud(int n, int index) {
+    if (valid(n) && index >= 0 && index < static_cast<int>(kBaudItems.size())) {
+        state(n).settings.baud = index;
+        emit settingsChanged(n);
+        sendSettings(n);
+    }
+}
+
+void MultiComTool::chooseDataLength(int n, int index) {
+    if (valid(n) && index >= 0 && index < static_cast<int>(kDataLengthItems.size())) {
+        state(n).settings.dataLength = index;
+        emit settingsChanged(n);
+        sendSettings(n);
+    }
+}
+
+void MultiComTool::chooseParity(int n, int index) {
+    if (valid(n) && index >= 0 && index < static_cast<int>(kParityItems.size())) {
+        state(n).settings.parity = index;
+        emit settingsChanged(n);
+        sendSettings(n);
+    }
+}
+
+void MultiComTool::chooseSettings(int n, const ChannelSettings& settings) {
+    if (!valid(n) || settings.baud < 0 || settings.baud >= static_cast<int>(kBaudItems.size()) ||
+        settings.dataLength < 0 ||
+        settings.dataLength >= static_cast<int>(kDataLengthItems.size()) || settings.parity < 0 ||
+        settings.parity >= static_cast<int>(kParityItems.size())) {
+        return;
+    }
+    state(n).settings = settings;
+    emit settingsChanged(n);
+    sendSettings(n);
+}
+
+bool MultiComTool::canSend() const {
+    const DeviceTable& devices = connection_.devices();
+    return connection_.connected() && devices.count > 0 && devices.current().isSerial() &&
+           !connection_.busy();
+}
+
+void MultiComTool::awaitPoll() {
+    // A channel poll whose answer is on its way would have that answer taken for the answer
+    // of the next command, and its text lost: give it a moment to arrive first.
+    ProtocolSession& session = connection_.session();
+    QElapsedTimer clock;
+    clock.start();
+    while (session.state().currentCommand == CmdComMsg && clock.elapsed() < kPollAnswerWaitMs) {
+        session.wait(5);
+    }
+}
+
+void MultiComTool::sendSettings(int n) {
+    if (!canSend()) {
+        return;
+    }
+    const FlowGuard flow(connection_);
+    awaitPoll();
+    connection_.session().sendSet(CmdComConfig, ChannelConfigPayload(n, state(n).settings));
+}
+
+void MultiComTool::requestSettings() {
+    if (!canSend()) {
+        return;
+    }
+    const FlowGuard flow(connection_);
+    awaitPoll();
+    connection_.session().SendCommand(ModeGet, CmdComConfig);
+}
+
+void MultiComTool::clear(int n) {
+    if (valid(n)) {
+        emit textChanged(n, state(n).text.clear());
+    }
+}
+
+std::string MultiComTool::askLogName(Prompt& prompt, int n) {
+    // The dialog starts in the folder last used for logs.
+    return prompt.saveFileNameFor(FileKind::Log, kLogFilter, DefaultLogName(n));
+}
+
+MultiComTool::SaveOutcome MultiComTool::saveLog(int n, Prompt& prompt) {
+    lastError_.clear();
+    if (!valid(n)) {
+        return SaveOutcome::Cancelled;
+    }
+    const std::string chosen = askLogName(prompt, n);
+    if (chosen.empty()) {
+        return SaveOutcome::Cancelled;
+    }
+    const QString path = QString::fromStdString(LogSaveName(chosen));
+    AtomicFileWriter writer;
+    // The text as it is when the dialog closes (more may have arrived meanwhile).
+    const std::string_view bytes = state(n).text.bytes();
+    if (!writer.open(path) || !writer.write(bytes.data(), static_cast<qint64>(bytes.size()))) {
+        lastError_ =
+            QStringLiteral("The log could not be saved to %1: %2. Any earlier file of "
+                           "that name is left as it was.")
+                .arg(path.isEmpty() ? QString::fromStdString(chosen) : path, writer.error());
+        prompt.message("Save Log", lastError_.toStdString());
+        return SaveOutcome::Failed;
+    }
+    return SaveOutcome::Saved;
+}
+
+bool MultiComTool::handleChannelAnswer(std::string_view answer) {
+    const std::optional<ChannelData> data = ParseChannelAnswer(answer, channelCount());
+    if (!data) {
+        return false;
+    }
+    receive(data->channel, data->text);
+    return true;
+}
+
+void MultiComTool::receive(int n, std::string_view bytes) {
+    if (!valid(n) || bytes.empty()) {
+        return;
+    }
+    const MemoChange change = state(n).text.append(bytes);
+    emit textChanged(n, change);
+    emit received(n, QByteArray(bytes.data(), static_cast<int>(bytes.size())));
+}
+
+bool MultiComTool::handleSettingsAnswer(std::string_view answer) {
+    const std::optional<SettingsReport> report = ParseChannelSettings(answer, channelCount());
+    if (!report) {
+        return false;
+    }
+    for (int n = 1; n <= kChannelMax; ++n) {
+        const ReportedSettings& r = (*report)[static_cast<std::size_t>(n - 1)];
+        ChannelSettings& s = state(n).settings;
+        const ChannelSettings before = s;
+        s.baud = r.baud >= 0 ? r.baud : s.baud;
+        s.dataLength = r.dataLength >= 0 ? r.dataLength : s.dataLength;
+        s.parity = r.parity >= 0 ? r.parity : s.parity;
+        if (s != before) {
+            emit settingsChanged(n);
+        }
+    }
+    lastReport_ = *report;
+    ++settingsReports_;
+    emit settingsReported();
+    return true;
+}
+
+} // namespace lvx
