@@ -10,14 +10,14 @@ namespace lvx {
 namespace {
 
 constexpr std::array<AudioFormatSpec, kAudioFormatCount> kAudioFormats{{
-    {"LPCM", 1, 1, "L-PCM", false, kAudio2Pcm, 0x09, {0x09, 0x00, 0x00}},
-    {"AC3", 3, 2, "     Dolby Digital", true, kAudioDolbyD, 0x10, {0x15, 0x07, 80}},
-    {"EAC3", 4, 10, "     Dolby Digital+", false, kAudioDolbyDPlus, 0x50, {0x57, 0x06, 0}},
-    {"MAT", 5, 12, "     Dolby TrueHD", false, kAudioDolbyHd, 0x60, {0x67, 0x7E, 0}},
-    {"DTS", 6, 7, "     DTS", true, kAudioDts, 0x38, {0x3E, 0x1E, 192}},
-    {"DTSHD", 7, 11, "     DTS HD", false, kAudioDtsHd, 0x58, {0x5F, 0x7E, 1}},
-    {"AAC", 8, 6, "     AAC LC", true, kAudioAac, 0x30, {0x35, 0x06, 60}},
-    {"OBA", 9, 9, "     One Bit Audio", false, kAudioOneBit, 0x48, {0x4D, 0x02, 0}},
+    {"LPCM", 1, 1, "L-PCM", false, kAudio2Pcm, 0x09, {0x09, 0x00, 0x00}, 0},
+    {"AC3", 3, 2, "     Dolby Digital", true, kAudioDolbyD, 0x10, {0x15, 0x07, 80}, 0},
+    {"EAC3", 4, 10, "     Dolby Digital+", false, kAudioDolbyDPlus, 0x50, {0x57, 0x06, 0}, 0},
+    {"MAT", 5, 12, "     Dolby TrueHD", false, kAudioDolbyHd, 0x60, {0x67, 0x7E, 0}, 0},
+    {"DTS", 6, 7, "     DTS", true, kAudioDts, 0x38, {0x3E, 0x1E, 192}, 0},
+    {"DTSHD", 7, 11, "     DTS HD", false, kAudioDtsHd, 0x58, {0x5F, 0x7E, 1}, 1},
+    {"AAC", 8, 6, "     AAC LC", true, kAudioAac, 0x30, {0x35, 0x06, 60}, 0},
+    {"OBA", 9, 9, "     One Bit Audio", false, kAudioOneBit, 0x48, {0x4D, 0x02, 0}, 0},
 }};
 
 constexpr std::array<SpeakerSpec, 11> kSpeakers{{

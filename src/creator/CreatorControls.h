@@ -90,6 +90,7 @@ struct AudioFormatSpec {
     std::uint16_t presenceBit;              // the decoder's audio format flag of this format
     std::uint8_t createdByte1;              // first byte of a descriptor the build creates
     std::array<std::uint8_t, 3> emptyMaxCh; // the descriptor when MaxCh shows 0
+    std::uint8_t fixedByte3; // third byte when MaxCh shows more than 0 and there is no bit rate
 };
 constexpr std::size_t kAudioFormatCount = 8;
 const std::array<AudioFormatSpec, kAudioFormatCount>& AudioFormats();
