@@ -483,6 +483,10 @@ bool EdidCreatorTab::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt) {
+    // A second bind replaces the first: its connections go with their context object.
+    delete binding_;
+    binding_ = new QObject(this);
+    QObject* binding = binding_;
     model_ = model;
     tool_ = tool;
     prompt_ = prompt;
@@ -494,28 +498,28 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
         }
         switch (CreatorModel::spec(id).kind) {
         case ControlKind::CheckBox:
-            connect(static_cast<QCheckBox*>(widget), &QCheckBox::clicked, this,
+            connect(static_cast<QCheckBox*>(widget), &QCheckBox::clicked, binding,
                     [this, id](bool on) {
                         model_->setChecked(id, on);
                         show({id}); // a refused change puts the box back
                     });
             break;
         case ControlKind::RadioButton:
-            connect(static_cast<QRadioButton*>(widget), &QRadioButton::clicked, this,
+            connect(static_cast<QRadioButton*>(widget), &QRadioButton::clicked, binding,
                     [this, id](bool on) {
                         model_->setChecked(id, on);
                         show({id});
                     });
             break;
         case ControlKind::Edit:
-            connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, this,
+            connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, binding,
                     [this, id](const QString& text) {
                         model_->setText(id, text.toLatin1().toStdString());
                         show({id});
                     });
             break;
         case ControlKind::ComboBox:
-            connect(static_cast<QComboBox*>(widget), &QComboBox::activated, this,
+            connect(static_cast<QComboBox*>(widget), &QComboBox::activated, binding,
                     [this, id](int index) {
                         model_->setIndex(id, index);
                         show({id});
@@ -525,8 +529,9 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
             break;
         }
     }
-    connect(model_, &CreatorModel::controlsChanged, this, &EdidCreatorTab::show);
-    connect(model_, &CreatorModel::conversionError, this, [this](const QString& text) {
+    connect(model_, &CreatorModel::controlsChanged, binding,
+            [this](const QList<int>& ids) { show(ids); });
+    connect(model_, &CreatorModel::conversionError, binding, [this](const QString& text) {
         if (prompt_ != nullptr) {
             prompt_->message("Error", text.toStdString());
         }
@@ -534,13 +539,27 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
     auto button = [this](const char* name) {
         return findChild<QToolButton*>(QString::fromLatin1(name));
     };
-    connect(button("SpeedButton_OpenEdid_Creator"), &QToolButton::clicked, this, [this] {
+    connect(button("SpeedButton_OpenEdid_Creator"), &QToolButton::clicked, binding, [this] {
         if (tool_ != nullptr && prompt_ != nullptr) {
             tool_->openEdid(*prompt_);
         }
     });
-    connect(button("SpeedButton_OpenEdid_New"), &QToolButton::clicked, this,
+    connect(button("SpeedButton_OpenEdid_New"), &QToolButton::clicked, binding,
             [this] { model_->brandNew(); });
+    connect(button("SpeedButton_SaveEdid_Creator"), &QToolButton::clicked, binding, [this] {
+        if (tool_ != nullptr && prompt_ != nullptr) {
+            tool_->save(*prompt_);
+        }
+    });
+    connect(copy_, &QToolButton::clicked, binding, [this] {
+        if (tool_ == nullptr) {
+            return;
+        }
+        if (const std::optional<NodeRef> target =
+                tool_->uploadTarget(uploadList_->currentIndex())) {
+            tool_->writeToDevice(*target);
+        }
+    });
     showAll();
 }
 
