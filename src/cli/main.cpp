@@ -28,6 +28,10 @@ Commands:
   validate FILE...                check .bin files: OK or what is wrong
   creator-load (FILE | --brand-new [--date YYYY-MM-DD]) [--json]
                                   load an EDID into the creator and print every control
+  creator-build (FILE | --brand-new [--date D]) [--set NAME=VALUE]... [-o OUT] [--json]
+                                  "Save EDID": load, set controls, build, save
+  creator-write (FILE | --brand-new) [--set NAME=VALUE]... --node NODE (--port PATH | --mac MAC)
+                                  "Write EDID to Device": load, set, build, send to a slot
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac.
@@ -37,12 +41,15 @@ Options:
   --no-ethernet               do not search the network
   --no-serial                 do not search the COM ports
   --mac MAC                   the network device to work with (00:11:22:33:44:55)
-  --node NODE                 the EDID node (read-edid, write-edid)
-  -o, --output FILE           the file to save (read-edid; ".bin" is added when missing)
+  --node NODE                 the EDID node (read-edid, write-edid, creator-write)
+  -o, --output FILE           the file to save (read-edid, creator-build; ".bin" is added
+                              when missing)
   --input N                   the input (get-mode, set-mode; 1 when not given)
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --brand-new                 creator: start from the brand-new template
   --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
+  --set NAME=VALUE            creator: a control's new value, applied through its rule (check
+                              boxes 1 or 0, edits their text, preset lists an item index)
   --json                      print JSON
   --trace                     print the protocol trace to standard error
   -h, --help                  this text
@@ -124,6 +131,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
         {QStringLiteral("creator-load"), RunCreatorLoad},
+        {QStringLiteral("creator-build"), RunCreatorBuild},
+        {QStringLiteral("creator-write"), RunCreatorWrite},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {
