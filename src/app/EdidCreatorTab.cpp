@@ -31,7 +31,7 @@ constexpr int kRow = 20;
 
 QString Caption(const std::string& name) {
     const int id = CreatorControlId(name);
-    return id < 0 ? QString() : QString::fromStdString(CreatorModel::spec(id).caption);
+    return id < 0 ? QString() : QString::fromStdString(CreatorModel::definition(id).caption);
 }
 
 QString Qs(std::string_view text) {
@@ -378,11 +378,11 @@ void EdidCreatorTab::buildAudio2Page(QWidget* page) {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
     for (std::size_t f = 1; f < kAudioFormatCount; ++f) {
-        const AudioFormatSpec& a = AudioFormats()[f];
+        const AudioFormatDef& a = AudioFormats()[f];
         const std::string key(a.key);
         const std::string panelName = "Panel_Audio_" + key;
         QFrame* panel = Panel(inner, QString::fromStdString(panelName), Caption(panelName),
-                              CreatorModel::spec(CreatorControlId(panelName)).foldedHeight);
+                              CreatorModel::definition(CreatorControlId(panelName)).foldedHeight);
         Box(panel, FamilyName("CheckBox_AudioFormat_", a.box), 190, 2, 60);
         Box(panel, "CheckBox_AudDetial_" + key, 270, 2, 110);
         Text(panel, QStringLiteral("MaxCh"), 14, 28);
@@ -428,7 +428,7 @@ void EdidCreatorTab::buildColorSpacePage(QWidget* page) {
 
     const std::string hdrName(names::kHdrPanel);
     QFrame* hdr = Panel(page, QString::fromStdString(hdrName), Caption(hdrName),
-                        CreatorModel::spec(CreatorControlId(hdrName)).foldedHeight);
+                        CreatorModel::definition(CreatorControlId(hdrName)).foldedHeight);
     Box(hdr, std::string(names::kHdrDetail), 270, 2, 110);
     Text(hdr, QStringLiteral("EOTF"), 14, 26);
     Box(hdr, "CheckBox_HDR_EOTF_1", 120, 26, 140);
@@ -496,7 +496,7 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
         if (widget == nullptr) {
             continue;
         }
-        switch (CreatorModel::spec(id).kind) {
+        switch (CreatorModel::definition(id).kind) {
         case ControlKind::CheckBox:
             connect(static_cast<QCheckBox*>(widget), &QCheckBox::clicked, binding,
                     [this, id](bool on) {
@@ -582,7 +582,7 @@ void EdidCreatorTab::show(const QList<int>& ids) {
         }
         const ControlState& s = model_->state(id);
         const QSignalBlocker blocker(widget);
-        switch (CreatorModel::spec(id).kind) {
+        switch (CreatorModel::definition(id).kind) {
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
             static_cast<QAbstractButton*>(widget)->setChecked(s.checked);

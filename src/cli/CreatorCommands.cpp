@@ -22,9 +22,9 @@ namespace lvx::cli {
 namespace {
 
 // The controls whose values the command line reports and sets: the ones a user changes.
-bool HoldsValue(const ControlSpec& spec) {
-    return spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::RadioButton ||
-           spec.kind == ControlKind::Edit || spec.kind == ControlKind::ComboBox;
+bool HoldsValue(const ControlDef& def) {
+    return def.kind == ControlKind::CheckBox || def.kind == ControlKind::RadioButton ||
+           def.kind == ControlKind::Edit || def.kind == ControlKind::ComboBox;
 }
 
 QString Latin1(const std::string& text) {
@@ -116,11 +116,12 @@ bool ParseSettings(const CliContext& context, std::vector<Setting>& settings) {
         if (equals < 0) {
             return refuse(QStringLiteral("write NAME=VALUE"));
         }
-        if (s.id < 0 || !HoldsValue(CreatorModel::spec(s.id)) || CreatorModel::spec(s.id).hidden) {
+        if (s.id < 0 || !HoldsValue(CreatorModel::definition(s.id)) ||
+            CreatorModel::definition(s.id).hidden) {
             return refuse(QStringLiteral("no creator control has that name"));
         }
         bool ok = true;
-        switch (CreatorModel::spec(s.id).kind) {
+        switch (CreatorModel::definition(s.id).kind) {
         case ControlKind::CheckBox:
             ok = s.value == QLatin1String("0") || s.value == QLatin1String("1");
             break;
@@ -157,7 +158,7 @@ void ApplySettings(const CliContext& context, CreatorModel& model,
             err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, text));
         });
     for (const Setting& s : settings) {
-        switch (CreatorModel::spec(s.id).kind) {
+        switch (CreatorModel::definition(s.id).kind) {
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
             model.setChecked(s.id, s.value == QLatin1String("1"));
@@ -202,13 +203,13 @@ void PrintLeftOut(const CliContext& context, ConnectionController& controller) {
 QJsonObject ControlsJson(const CreatorModel& model) {
     QJsonObject controls;
     for (int id = 0; id < CreatorModel::controlCount(); ++id) {
-        const ControlSpec& spec = CreatorModel::spec(id);
-        if (!HoldsValue(spec)) {
+        const ControlDef& def = CreatorModel::definition(id);
+        if (!HoldsValue(def)) {
             continue;
         }
         const ControlState& state = model.state(id);
-        const QString name = QString::fromStdString(spec.name);
-        switch (spec.kind) {
+        const QString name = QString::fromStdString(def.name);
+        switch (def.kind) {
         case ControlKind::Edit:
             controls[name] = Latin1(state.text);
             break;
@@ -226,13 +227,13 @@ QJsonObject ControlsJson(const CreatorModel& model) {
 void PrintControls(const CreatorModel& model) {
     QString text;
     for (int id = 0; id < CreatorModel::controlCount(); ++id) {
-        const ControlSpec& spec = CreatorModel::spec(id);
-        if (!HoldsValue(spec)) {
+        const ControlDef& def = CreatorModel::definition(id);
+        if (!HoldsValue(def)) {
             continue;
         }
         const ControlState& state = model.state(id);
-        text += QString::fromStdString(spec.name) + QStringLiteral(": ");
-        switch (spec.kind) {
+        text += QString::fromStdString(def.name) + QStringLiteral(": ");
+        switch (def.kind) {
         case ControlKind::Edit:
             text += QLatin1Char('"') + Latin1(state.text) + QLatin1Char('"');
             break;

@@ -87,7 +87,7 @@ void GatherAudio(EdidRecord& r, const BuildControls& c) {
         PutInFreeSlot(r, static_cast<std::uint8_t>(0x08 | ChannelField(lpcmChannels)))) {
         r.audioFlags |= kAudioMultiPcm;
     }
-    for (const AudioFormatSpec& a : formats) {
+    for (const AudioFormatDef& a : formats) {
         const auto f = static_cast<std::size_t>(&a - formats.data());
         if (c.audio[f].box && (r.audioFlags & a.presenceBit) == 0 &&
             PutInFreeSlot(r, a.createdByte1)) {
@@ -104,7 +104,7 @@ void GatherAudio(EdidRecord& r, const BuildControls& c) {
             }
         }
     }
-    for (const AudioFormatSpec& a : formats) {
+    for (const AudioFormatDef& a : formats) {
         const auto f = static_cast<std::size_t>(&a - formats.data());
         if (c.audio[f].box || (r.audioFlags & a.presenceBit) == 0) {
             continue;
@@ -127,7 +127,7 @@ void GatherAudio(EdidRecord& r, const BuildControls& c) {
             continue;
         }
         const BuildControls::Audio& audio = c.audio[static_cast<std::size_t>(f)];
-        const AudioFormatSpec& a = formats[static_cast<std::size_t>(f)];
+        const AudioFormatDef& a = formats[static_cast<std::size_t>(f)];
         if (f == 0) {
             if ((sad[0] & 0x07) != 1) {
                 sad[0] = static_cast<std::uint8_t>((sad[0] & 0xF8) | ChannelField(lpcmChannels));

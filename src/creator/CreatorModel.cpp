@@ -151,7 +151,7 @@ const CreatorModel::Ids& CreatorModel::ids() {
             i.audioFormat[static_cast<std::size_t>(n)] = family("CheckBox_AudioFormat_", n);
         }
         for (std::size_t f = 0; f < kAudioFormatCount; ++f) {
-            const AudioFormatSpec& a = AudioFormats()[f];
+            const AudioFormatDef& a = AudioFormats()[f];
             const std::string key(a.key);
             Ids::Audio& audio = i.audio[f];
             audio.box = i.audioFormat[static_cast<std::size_t>(a.box)];
@@ -232,12 +232,12 @@ private:
 
 CreatorModel::CreatorModel(HexTableModel& hexTable, QObject* parent)
     : QObject(parent), hex_(hexTable), clock_(&CreatorModel::today) {
-    const std::vector<ControlSpec>& specs = CreatorControls();
-    states_.resize(specs.size());
-    dirty_.assign(specs.size(), 0);
-    for (std::size_t id = 0; id < specs.size(); ++id) {
-        states_[id].text = specs[id].text;
-        states_[id].height = specs[id].foldedHeight;
+    const std::vector<ControlDef>& defs = CreatorControls();
+    states_.resize(defs.size());
+    dirty_.assign(defs.size(), 0);
+    for (std::size_t id = 0; id < defs.size(); ++id) {
+        states_[id].text = defs[id].text;
+        states_[id].height = defs[id].foldedHeight;
     }
     states_[static_cast<std::size_t>(ids().hdmi)].checked = true;
     states_[static_cast<std::size_t>(ids().warning)].colour = TextColour::Red;
@@ -348,11 +348,11 @@ void CreatorModel::setFieldError(bool on) {
 // --- A user's changes ----------------------------------------------------------------------
 
 bool CreatorModel::setChecked(int id, bool on) {
-    if (id < 0 || id >= controlCount() || spec(id).hidden) {
+    if (id < 0 || id >= controlCount() || definition(id).hidden) {
         return false;
     }
     const Scope scope(*this);
-    switch (spec(id).kind) {
+    switch (definition(id).kind) {
     case ControlKind::CheckBox:
         assignChecked(id, on, false);
         return true;
@@ -371,12 +371,12 @@ bool CreatorModel::setChecked(int id, bool on) {
 }
 
 bool CreatorModel::setText(int id, const std::string& text) {
-    if (id < 0 || id >= controlCount() || spec(id).kind != ControlKind::Edit) {
+    if (id < 0 || id >= controlCount() || definition(id).kind != ControlKind::Edit) {
         return false;
     }
     const Scope scope(*this);
     std::string typed = text;
-    if (spec(id).upperCase) {
+    if (definition(id).upperCase) {
         for (char& c : typed) {
             if (c >= 'a' && c <= 'z') {
                 c = static_cast<char>(c - 'a' + 'A');
@@ -388,8 +388,8 @@ bool CreatorModel::setText(int id, const std::string& text) {
 }
 
 bool CreatorModel::setIndex(int id, int index) {
-    if (id < 0 || id >= controlCount() || spec(id).kind != ControlKind::ComboBox || index < 0 ||
-        index >= static_cast<int>(TimingPresets().size())) {
+    if (id < 0 || id >= controlCount() || definition(id).kind != ControlKind::ComboBox ||
+        index < 0 || index >= static_cast<int>(TimingPresets().size())) {
         return false;
     }
     const Scope scope(*this);
@@ -406,7 +406,7 @@ bool CreatorModel::setIndex(int id, int index) {
 // --- Rules -----------------------------------------------------------------------------------
 
 void CreatorModel::runRule(int id) {
-    const ControlSpec& s = spec(id);
+    const ControlDef& s = definition(id);
     switch (s.role) {
     case ControlRole::ManufacturerName:
         manufacturerRule(id);
@@ -737,7 +737,7 @@ void CreatorModel::fourKRule(int id) {
             setColour(hdr, TextColour::Black);
         }
     }
-    if (spec(id).role == ControlRole::VicBox) {
+    if (definition(id).role == ControlRole::VicBox) {
         vicPreview(id); // the 4:2:0 boxes never edit the image
     }
 }
@@ -751,7 +751,7 @@ void CreatorModel::hdrDepthRule(int id) {
 }
 
 void CreatorModel::audioFormatRule(int id) {
-    const int box = spec(id).arg;
+    const int box = definition(id).arg;
     if (box == 1) {
         basicPreview(id);
         return;
@@ -767,15 +767,15 @@ void CreatorModel::audioFormatRule(int id) {
 }
 
 void CreatorModel::detailRule(int id) {
-    const ControlSpec& s = spec(id);
+    const ControlDef& s = definition(id);
     if (s.panel >= 0) {
-        const ControlSpec& panel = spec(s.panel);
+        const ControlDef& panel = definition(s.panel);
         setHeight(s.panel, state(id).checked ? panel.openHeight : panel.foldedHeight);
     }
 }
 
 void CreatorModel::speakerRule(int id) {
-    const ControlSpec& s = spec(id);
+    const ControlDef& s = definition(id);
     const auto n = static_cast<std::size_t>(s.arg);
     const int other = s.role == ControlRole::Speaker ? ids().speakerRight[n] : ids().speaker[n];
     if (other >= 0) {
@@ -818,7 +818,7 @@ void CreatorModel::establishedRule(int id) {
     if (!loaded()) {
         return;
     }
-    const int n = spec(id).arg;
+    const int n = definition(id).arg;
     const int offset = n <= 8 ? 35 : n <= 16 ? 36 : 37;
     const int bit = n <= 16 ? 7 - (n - 1) % 8 : 7;
     std::uint8_t byte = hex_.byteAt(offset);
@@ -835,7 +835,8 @@ void CreatorModel::standardRule(int id) {
     if (!loaded()) {
         return;
     }
-    const std::uint16_t word = StandardTimings()[static_cast<std::size_t>(spec(id).arg - 1)].word;
+    const std::uint16_t word =
+        StandardTimings()[static_cast<std::size_t>(definition(id).arg - 1)].word;
     const EdidImage& reference = hex_.referenceRecord().image;
     auto wordAt = [](auto byteAt, int slot) {
         return static_cast<std::uint16_t>((byteAt(38 + 2 * slot) << 8) | byteAt(39 + 2 * slot));
@@ -896,7 +897,7 @@ void CreatorModel::vicPreview(int id) {
         return;
     }
     const auto [h, length] = *block;
-    const auto vic = static_cast<std::uint8_t>(spec(id).arg);
+    const auto vic = static_cast<std::uint8_t>(definition(id).arg);
     // The last byte of the block that names this VIC (native flag aside).
     int found = -1;
     for (int j = 0; j < length && h + 1 + j < 255; ++j) {

@@ -69,7 +69,7 @@ public:
 
     // --- Controls -----------------------------------------------------------------------
     static int idOf(std::string_view name) { return CreatorControlId(name); }
-    static const ControlSpec& spec(int id) {
+    static const ControlDef& definition(int id) {
         return CreatorControls()[static_cast<std::size_t>(id)];
     }
     static int controlCount() { return static_cast<int>(CreatorControls().size()); }

@@ -64,14 +64,14 @@ private slots:
 
     void everyCatalogueControlIsThereWithItsNameAndKind() {
         EdidCreatorTab* tab = window_->creatorTab();
-        const auto& specs = CreatorControls();
-        for (std::size_t id = 0; id < specs.size(); ++id) {
-            const QString name = QString::fromStdString(specs[id].name);
+        const auto& defs = CreatorControls();
+        for (std::size_t id = 0; id < defs.size(); ++id) {
+            const QString name = QString::fromStdString(defs[id].name);
             QWidget* widget = tab->control(static_cast<int>(id));
             QVERIFY2(widget != nullptr, qPrintable(name));
             QCOMPARE(widget->objectName(), name);
             bool kindFits = false;
-            switch (specs[id].kind) {
+            switch (defs[id].kind) {
             case ControlKind::CheckBox:
                 kindFits = qobject_cast<QCheckBox*>(widget) != nullptr;
                 break;

@@ -251,6 +251,25 @@ TEST_F(CreatorBuild, ThreeDAndHdmiVicsShapeTheHdmiBlock) {
               (Bytes{0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0xA8, 0x2D}));
 }
 
+TEST_F(CreatorBuild, CarriedBytesComeFromTheEdidAsLoaded) {
+    // The first EDID has a video capability block and a colorimetry block; the second has
+    // neither. What the second builds must not hold the first one's bytes.
+    model.openImage(
+        Cta({{0x41, 0x10}, {0xE2, 0x00, 0x4A}, {0xE3, 0x05, 0x80, 0x02}, Hdmi({0x10, 0x00})}));
+    EdidImage image = built();
+    EXPECT_EQ(
+        Bytes(image.begin() + 134, image.begin() + 147),
+        (Bytes{0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x80, 0x21, 0xE3, 0x05, 0x80, 0x03, 0xE2}));
+    EXPECT_EQ(image[147], 0x00);
+    EXPECT_EQ(image[148], 0x4A);
+    model.openImage(Cta({{0x41, 0x10}, Hdmi({0x10, 0x00})}));
+    check("CheckBox_Colorimetry_1");
+    image = built();
+    EXPECT_EQ(
+        Bytes(image.begin() + 134, image.begin() + 147),
+        (Bytes{0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x80, 0x21, 0xE3, 0x05, 0x80, 0x01, 0x00}));
+}
+
 TEST_F(CreatorBuild, TheMemoLinesNameWhatWasLeftOut) {
     model.openImage(Cta({{0x41, 0x10},
                          {0x65, 0xFA, 0x10, 0x00, 0x01, 0x02},
