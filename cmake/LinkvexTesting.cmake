@@ -1,3 +1,7 @@
+# Every test keeps the program's settings (the file dialogs' folders) in the build folder,
+# never in the user's own configuration.
+set(LVX_TEST_CONFIG_HOME "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
+
 # Tests that bind the device ports (31001/31002), on loopback too, run in a network namespace
 # of their own: nothing else on the machine that uses those ports can make them fail.
 set(LVX_IN_NETNS ${CMAKE_SOURCE_DIR}/tests/support/in-netns.sh)
@@ -16,9 +20,11 @@ function(lvx_add_gtest name)
     target_compile_definitions(${name} PRIVATE
         LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/tests/data/edid"
-        LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+        LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+        LVX_VERSION="${LINKVEX_VERSION}")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}" ${ARG_PROPERTIES})
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${LVX_TEST_CONFIG_HOME};${ARG_ENV}"
+        ${ARG_PROPERTIES})
 endfunction()
 
 # lvx_add_qtest(<name> [NETNS] SOURCES <files...> LIBS <targets...> [PROPERTIES <name> <value>...])
@@ -31,12 +37,21 @@ function(lvx_add_qtest name)
     target_compile_definitions(${name} PRIVATE
         LVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         LVX_CORPUS_DIR="${CMAKE_SOURCE_DIR}/tests/data/edid"
-        LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+        LVX_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+        LVX_VERSION="${LINKVEX_VERSION}")
     if(ARG_NETNS)
         add_test(NAME ${name} COMMAND ${LVX_IN_NETNS} $<TARGET_FILE:${name}>)
     else()
         add_test(NAME ${name} COMMAND ${name})
     endif()
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${LVX_TEST_CONFIG_HOME}"
         TIMEOUT 300 ${ARG_PROPERTIES})
+endfunction()
+
+# lvx_test_screens(<test> <file.json>): the headless screens of a Qt Test from a file (the
+# offscreen platform's configuration: the screens' places and sizes).
+function(lvx_test_screens name file)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+        "QT_QPA_PLATFORM=offscreen:configfile=${file};${LVX_TEST_CONFIG_HOME}")
 endfunction()

@@ -1,6 +1,7 @@
 #include "app/AnalyzerWindow.h"
 
 #include "app/AnalyzerView.h"
+#include "app/Placement.h"
 #include "app/Widgets.h"
 
 #include <QFrame>
@@ -37,15 +38,21 @@ void AnalyzerWindow::adopt(AnalyzerView* view) {
 }
 
 void AnalyzerWindow::showNear(const QWidget* commander) {
+    bool placed = false;
     if (commander != nullptr) {
         const QPoint mine = pos();
         const QPoint theirs = commander->pos();
         if (std::abs(mine.y() - theirs.y()) > kMaxTopDistance ||
             std::abs(mine.x() - theirs.x()) > kMaxLeftDistance) {
-            move(theirs.x() + kLeftOffset, theirs.y());
+            PlaceInView(this, QPoint(theirs.x() + kLeftOffset, theirs.y()), commander);
+            placed = true;
         }
     }
     show();
+    if (placed) {
+        // Shown, the frame is known: a first guess of its size may have been short.
+        PlaceInView(this, pos());
+    }
     raise();
 }
 

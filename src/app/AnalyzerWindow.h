@@ -27,7 +27,8 @@ public:
 
     // When the window's top is more than 280 pixels from the Commander window's top, or its
     // left edge more than 680 pixels from the Commander window's, moves it to the Commander
-    // window's top and left edge + 465; otherwise it stays where the user left it. Then
+    // window's top and left edge + 465, kept in view on the screen (the least move that
+    // brings it whole onto the screen); otherwise it stays where the user left it. Then
     // shows it (not modal) and raises it.
     void showNear(const QWidget* commander);
 

@@ -14,6 +14,20 @@ struct AppOptions {
 
     // Parses the program's arguments; false with a message for an unknown option.
     static bool Parse(const QStringList& arguments, AppOptions& options, QString* error);
+
+    // What --help and --version print, one line feed at the end.
+    static QString HelpText();
+    static QString VersionText();
+
+    // What the program answers before any window system is opened, so that --help, --version
+    // and a wrong option work without a display. Qt's own options (-platform, -display, ...)
+    // are left to the toolkit.
+    struct EarlyAnswer {
+        int exitCode = -1; // -1: start the program
+        QString out;       // for standard output
+        QString err;       // for standard error
+    };
+    static EarlyAnswer AnswerBeforeStart(const QStringList& arguments);
 };
 
 } // namespace lvx

@@ -5,6 +5,7 @@
 #include "app/EdidCreatorTab.h"
 #include "app/IpConfigTab.h"
 #include "app/MultiComTab.h"
+#include "app/Placement.h"
 #include "app/SystemTab.h"
 #include "app/Widgets.h"
 
@@ -77,18 +78,28 @@ void CommanderWindow::onTabChanged(int index) {
     } else {
         resize(kWidth, kHeight);
     }
+    if (isVisible()) {
+        // The larger Multi-COM size must not push the window over a screen edge.
+        PlaceInView(this, pos());
+    }
 }
 
 void CommanderWindow::showNear(const QWidget* mainWindow) {
+    resize(kWidth, kHeight);
+    bool placed = false;
     if (mainWindow) {
         const QPoint mine = pos();
         const QPoint theirs = mainWindow->pos();
         if (std::abs(mine.y() - theirs.y()) > 280 || std::abs(mine.x() - theirs.x()) > 720) {
-            move(theirs + QPoint(520, 80));
+            PlaceInView(this, theirs + QPoint(520, 80), mainWindow);
+            placed = true;
         }
     }
-    resize(kWidth, kHeight);
     show();
+    if (placed) {
+        // Shown, the frame is known: a first guess of its size may have been short.
+        PlaceInView(this, pos());
+    }
     raise();
 }
 

@@ -43,7 +43,8 @@ public:
 
     // Keeps the window near the main window: when it is more than 280 pixels above or below,
     // or more than 720 pixels left or right of it, it moves to 80 below and 520 right of the
-    // main window's top left corner. Then it takes its normal size and shows.
+    // main window's top left corner, kept in view on the screen (the least move that brings
+    // it whole onto the screen). Then it takes its normal size and shows.
     void showNear(const QWidget* mainWindow);
 
 private:

@@ -1,8 +1,12 @@
 #include "app/DeviceGrid.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace lvx {
 
@@ -26,6 +30,19 @@ public:
         painter->setPen(QColor(160, 160, 160));
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        if (index.row() == grid_->highlightedRow() && grid_->hasFocus()) {
+            // The keyboard's row: a dotted frame around the whole row.
+            const QRect r = option.rect.adjusted(0, 1, -1, -2);
+            painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
+            painter->drawLine(r.topLeft(), r.topRight());
+            painter->drawLine(r.bottomLeft(), r.bottomRight());
+            if (index.column() == 0) {
+                painter->drawLine(r.topLeft(), r.bottomLeft());
+            }
+            if (index.column() == grid_->columnCount() - 1) {
+                painter->drawLine(r.topRight(), r.bottomRight());
+            }
+        }
         painter->restore();
     }
 
@@ -44,6 +61,8 @@ DeviceGrid::DeviceGrid(QWidget* parent) : QTableWidget(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the list instead of walking its cells.
+    setTabKeyNavigation(false);
     setItemDelegate(new CellDelegate(this));
     verticalHeader()->setDefaultSectionSize(kRowHeight);
     verticalHeader()->setMinimumSectionSize(1);
@@ -103,6 +122,9 @@ void DeviceGrid::setRows(const std::vector<DeviceRow>& rows) {
     if (selectedRow_ > count) {
         selectedRow_ = 0;
     }
+    deviceRows_ = count;
+    highlightedRow_ = std::min(highlightedRow_, count);
+    startHighlight();
     fitColumns();
     viewport()->update();
 }
@@ -110,6 +132,69 @@ void DeviceGrid::setRows(const std::vector<DeviceRow>& rows) {
 void DeviceGrid::setSelectedRow(int row) {
     selectedRow_ = row;
     viewport()->update();
+}
+
+void DeviceGrid::setHighlightedRow(int row) {
+    highlightedRow_ = deviceRows_ > 0 ? std::clamp(row, 1, deviceRows_) : 0;
+    if (highlightedRow_ > 0) {
+        scrollTo(model()->index(highlightedRow_, 0));
+    }
+    viewport()->update();
+}
+
+void DeviceGrid::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Down:
+        setHighlightedRow(highlightedRow_ + 1);
+        break;
+    case Qt::Key_Up:
+        setHighlightedRow(highlightedRow_ > 0 ? highlightedRow_ - 1 : 1);
+        break;
+    case Qt::Key_Home:
+    case Qt::Key_PageUp:
+        setHighlightedRow(1);
+        break;
+    case Qt::Key_End:
+    case Qt::Key_PageDown:
+        setHighlightedRow(deviceRows_);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (highlightedRow_ > 0) {
+            emit rowChosen(highlightedRow_);
+        }
+        break;
+    default:
+        QTableWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void DeviceGrid::startHighlight() {
+    if (highlightedRow_ == 0 && deviceRows_ > 0 && hasFocus()) {
+        highlightedRow_ = selectedRow_ > 0 && selectedRow_ <= deviceRows_ ? selectedRow_ : 1;
+    }
+}
+
+void DeviceGrid::focusInEvent(QFocusEvent* event) {
+    QTableWidget::focusInEvent(event);
+    startHighlight();
+    viewport()->update();
+}
+
+void DeviceGrid::focusOutEvent(QFocusEvent* event) {
+    QTableWidget::focusOutEvent(event);
+    viewport()->update();
+}
+
+void DeviceGrid::mousePressEvent(QMouseEvent* event) {
+    // The keyboard goes on from the row clicked last.
+    const int row = rowAt(event->position().toPoint().y());
+    if (row >= 1 && row <= deviceRows_) {
+        highlightedRow_ = row;
+    }
+    QTableWidget::mousePressEvent(event);
 }
 
 void DeviceGrid::fitColumns() {

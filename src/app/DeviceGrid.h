@@ -24,6 +24,11 @@ public:
     void setRows(const std::vector<DeviceRow>& rows);
     void setSelectedRow(int row);
     int selectedRow() const { return selectedRow_; }
+    // The row the keyboard is on: Up and Down move it over the device rows (1 to n), Home and
+    // End go to the first and the last; Enter or Return chooses it as a click does. 0 while no
+    // device is listed.
+    int highlightedRow() const { return highlightedRow_; }
+    void setHighlightedRow(int row);
     // Back to the starting column widths (Disconnect).
     void resetColumnWidths();
     int gridWidth() const;
@@ -35,11 +40,23 @@ public:
 signals:
     // Columns grew: the grid would like this width.
     void widthNeeded(int width);
+    // Enter or Return on the highlighted row.
+    void rowChosen(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void fitColumns();
+    // With the focus here and devices listed, the keyboard starts on the selected row or row 1.
+    void startHighlight();
 
     int selectedRow_ = 0;
+    int highlightedRow_ = 0;
+    int deviceRows_ = 0;
     std::array<int, kDeviceColumns> widest_{};
 };
 

@@ -10,9 +10,11 @@
 #include "app/IpConfigTab.h"
 #include "app/MultiComTab.h"
 #include "app/Pictures.h"
+#include "app/Placement.h"
 #include "app/SystemTab.h"
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
+#include "common/Version.h"
 #include "creator/CreatorModel.h"
 #include "creator/CreatorTool.h"
 #include "creator/HexTableModel.h"
@@ -154,6 +156,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
     connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);
     connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int) { selectRow(row); });
+    connect(grid_, &DeviceGrid::rowChosen, this, &MainWindow::selectRow);
     connect(debugPanel_, &DebugPanel::doubleClicked, this, &MainWindow::toggleDebugMemo);
     connect(clearButton_, &QPushButton::clicked, this, [this] { controller_->log().clear(); });
     connect(hexTable_.get(), &HexTableWindow::closed, this,
@@ -375,11 +378,15 @@ void MainWindow::refreshMemo() {
 
 void MainWindow::about() {
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Linkvex"),
-                                QStringLiteral("Linkvex   v1.0L"), QMessageBox::Ok, this);
+                                QStringLiteral("Linkvex   v%1").arg(QLatin1String(kVersion)),
+                                QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("AboutBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->move(pos() + QPoint(210, 170));
+    const QPoint place = pos() + QPoint(210, 170);
+    box->move(place);
     box->open();
+    // Its size is known once shown: near a screen edge it moves back into view.
+    PlaceInView(box, place, this);
 }
 
 void MainWindow::toggleHexTable() {

@@ -1,10 +1,26 @@
 #include "app/WidgetPrompt.h"
 
+#include "app/RecentFolders.h"
+
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
 
 namespace lvx {
+
+WidgetPrompt::WidgetPrompt(QWidget* parent, const QString& settingsFile)
+    : parent_(parent), settingsFile_(settingsFile) {}
+
+WidgetPrompt::~WidgetPrompt() = default;
+
+RecentFolders& WidgetPrompt::folders() {
+    // The settings are read the first time a dialog needs them.
+    if (!folders_) {
+        folders_ = std::make_unique<RecentFolders>(settingsFile_);
+    }
+    return *folders_;
+}
 
 QString WidgetPrompt::QtFilter(const std::string& filter) {
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
@@ -16,19 +32,47 @@ QString WidgetPrompt::QtFilter(const std::string& filter) {
 }
 
 std::string WidgetPrompt::openFileName(const std::string& filter) {
-    return QFileDialog::getOpenFileName(parent_, QString(), QString(), QtFilter(filter))
-        .toStdString();
+    return openFileNameFor(FileKind::Edid, filter);
 }
 
 std::string WidgetPrompt::saveFileName(const std::string& filter, const std::string& proposedName) {
+    return saveFileNameFor(FileKind::Edid, filter, proposedName);
+}
+
+QString WidgetPrompt::startFolder(FileKind kind) {
+    // A kind never used yet starts at home, not wherever another kind's dialog was.
+    const QString folder = folders().lastFolder(kind);
+    return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
+std::string WidgetPrompt::openFileNameFor(FileKind kind, const std::string& filter) {
+    QFileDialog dialog(parent_, QString(), startFolder(kind), QtFilter(filter));
+    dialog.setObjectName(QStringLiteral("OpenDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    const QString chosen = dialog.selectedFiles().constFirst();
+    folders().rememberFolder(kind, chosen);
+    return chosen.toStdString();
+}
+
+std::string WidgetPrompt::saveFileNameFor(FileKind kind, const std::string& filter,
+                                          const std::string& proposedName) {
+    const QString proposed = QString::fromStdString(proposedName);
     // The name rule of the caller decides the extension; the dialog must not add one.
-    QFileDialog dialog(parent_, QString(), QString::fromStdString(proposedName), QtFilter(filter));
+    QFileDialog dialog(parent_, QString(), QDir(startFolder(kind)).filePath(proposed),
+                       QtFilter(filter));
+    dialog.setObjectName(QStringLiteral("SaveDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return dialog.selectedFiles().constFirst().toStdString();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    folders().rememberFolder(kind, chosen);
+    return chosen.toStdString();
 }
 
 void WidgetPrompt::message(const std::string& caption, const std::string& text) {

@@ -4,25 +4,44 @@
 
 #include <QString>
 
+#include <memory>
+
 class QWidget;
 
 namespace lvx {
 
-// The program's dialogs: file dialogs and message boxes over a parent window.
+class RecentFolders;
+
+// The program's dialogs: file dialogs and message boxes over a parent window. Each kind of
+// file (EDID, firmware, logs) starts its dialogs in the folder last used for that kind (at
+// home the first time).
 class WidgetPrompt : public Prompt {
 public:
-    explicit WidgetPrompt(QWidget* parent) : parent_(parent) {}
+    // The folders are kept in this settings file (tests), or in the user's settings.
+    explicit WidgetPrompt(QWidget* parent, const QString& settingsFile = {});
+    ~WidgetPrompt() override;
 
+    // As EDID files.
     std::string openFileName(const std::string& filter) override;
     std::string saveFileName(const std::string& filter, const std::string& proposedName) override;
+    std::string openFileNameFor(FileKind kind, const std::string& filter) override;
+    std::string saveFileNameFor(FileKind kind, const std::string& filter,
+                                const std::string& proposedName) override;
     void message(const std::string& caption, const std::string& text) override;
     bool confirm(const std::string& caption, const std::string& text) override;
+
+    // lastFolder(kind) / rememberFolder(kind, path), for dialogs made elsewhere.
+    RecentFolders& folders();
 
     // "EDID (*.bin)|*.bin" as a Qt file dialog filter: "EDID (*.bin)".
     static QString QtFilter(const std::string& filter);
 
 private:
+    QString startFolder(FileKind kind);
+
     QWidget* parent_;
+    QString settingsFile_;
+    std::unique_ptr<RecentFolders> folders_;
 };
 
 } // namespace lvx

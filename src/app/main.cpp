@@ -2,6 +2,7 @@
 #include "app/AppOptions.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
+#include "common/Version.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -11,15 +12,31 @@
 #include <exception>
 
 int main(int argc, char** argv) {
+    {
+        // --help, --version and a wrong option are answered before a display is needed.
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i) {
+            arguments << QString::fromLocal8Bit(argv[i]);
+        }
+        const lvx::AppOptions::EarlyAnswer answer = lvx::AppOptions::AnswerBeforeStart(arguments);
+        if (answer.exitCode >= 0) {
+            std::fputs(answer.out.toLocal8Bit().constData(), stdout);
+            std::fputs(answer.err.toLocal8Bit().constData(), stderr);
+            return answer.exitCode;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linkvex"));
     QApplication::setApplicationDisplayName(QStringLiteral("Linkvex"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0L"));
+    QApplication::setApplicationVersion(QString::fromLatin1(lvx::kVersion));
+    // The desktop entry's name: the window manager matches the windows to the menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.linkvex.Linkvex"));
 
     lvx::AppOptions options;
     QString error;
     if (!lvx::AppOptions::Parse(QApplication::arguments(), options, &error)) {
-        std::fprintf(stderr, "linkvex: %s\n", qPrintable(error));
+        std::fprintf(stderr, "linkvex: %s\nTry linkvex --help.\n", qPrintable(error));
         return 2;
     }
 

@@ -27,6 +27,13 @@ bool PrepareSearch(ConnectionController& controller, const CliContext& context) 
             err(QString::fromLatin1(piece.data(), static_cast<int>(piece.size())) +
                 QStringLiteral("\n"));
         };
+    } else {
+        // What the user must act on (a refused port) shows without --trace too.
+        controller.log().onNotice = [](std::string_view text) {
+            err(QStringLiteral("linkvex-cli: ") +
+                QString::fromLocal8Bit(text.data(), static_cast<int>(text.size())).trimmed() +
+                QStringLiteral("\n"));
+        };
     }
     if (controller.ethernet) {
         const EndpointConfig config =

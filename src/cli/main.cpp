@@ -3,6 +3,7 @@
 #include "cli/CliContext.h"
 #include "cli/CreatorCommands.h"
 #include "cli/EdidCommands.h"
+#include "common/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,15 +27,13 @@ Commands:
   get-mode [--input N]            the EDID source of an input (COM port)
   set-mode --input N SOURCE       choose it: internalK, externalK or userK
   validate FILE...                check .bin files: OK or what is wrong
-  creator-load (FILE | --brand-new [--date YYYY-MM-DD]) [--json]
-                                  load an EDID into the creator and print every control
-  creator-build (FILE | --brand-new [--date D]) [--set NAME=VALUE]... [-o OUT] [--json]
-                                  "Save EDID": load, set controls, build, save
-  creator-write (FILE | --brand-new) [--set NAME=VALUE]... --node NODE (--port PATH | --mac MAC)
-                                  "Write EDID to Device": load, set, build, send to a slot
+  creator-load SOURCE [--json]    load an EDID into the creator, print every control
+  creator-build SOURCE [-o FILE]  the creator's "Save EDID" (--set NAME=VALUE...)
+  creator-write SOURCE --node NODE  the creator's "Write EDID to Device" (--set ...)
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
-  device is the first one on the --port ports, or the network device with --mac.
+  device is the first one on the --port ports, or the network device with --mac. SOURCE is
+  a .bin FILE, or --brand-new [--date YYYY-MM-DD] for the brand-new template.
 
 Options:
   --port PATH                 search exactly this port (repeatable, in order)
@@ -63,7 +62,7 @@ Exit status: 0 success, 1 failure, 2 usage error.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("linkvex-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0L"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(lvx::kVersion));
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -94,7 +93,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (parser.isSet(version)) {
-        out(QStringLiteral("linkvex-cli 1.0L\n"));
+        out(QStringLiteral("linkvex-cli %1\n").arg(QLatin1String(lvx::kVersion)));
         return kExitOk;
     }
     QStringList positional = parser.positionalArguments();

@@ -17,6 +17,13 @@ void DebugLog::appendText(std::string_view text) {
     changed(text);
 }
 
+void DebugLog::notice(std::string_view text) {
+    appendText(text);
+    if (onNotice) {
+        onNotice(text);
+    }
+}
+
 void DebugLog::setText(std::string_view text) {
     text_.assign(text);
     changed(text);

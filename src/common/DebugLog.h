@@ -18,6 +18,9 @@ public:
     void appendText(std::string_view text);
     void setText(std::string_view text);
     void clear() { setText({}); }
+    // Appends text the user must see even without the trace (a port refused for lack of
+    // permission, and what to do): also handed to onNotice.
+    void notice(std::string_view text);
 
     const std::string& text() const { return text_; }
 
@@ -25,6 +28,8 @@ public:
     std::function<void(const std::string&)> onChanged;
     // Called with each added line or appended text as it comes (the CLI's --trace).
     std::function<void(std::string_view)> onTrace;
+    // Called with each notice (the CLI prints them on standard error).
+    std::function<void(std::string_view)> onNotice;
 
 private:
     void changed(std::string_view piece);

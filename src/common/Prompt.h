@@ -4,6 +4,9 @@
 
 namespace lvx {
 
+// Kinds of file whose dialogs each start in the folder last used for that kind.
+enum class FileKind { Edid, Firmware, Log };
+
 // How a flow asks the user: file dialogs, messages, confirmations. The windows answer with
 // dialogs, the command line with its arguments, tests with prepared answers.
 class Prompt {
@@ -15,6 +18,17 @@ public:
     virtual std::string openFileName(const std::string& filter) = 0;
     virtual std::string saveFileName(const std::string& filter,
                                      const std::string& proposedName) = 0;
+    // The same dialogs for a kind of file: the program starts each kind in the folder last used
+    // for it. Others answer as for any file; the plain two above count as EDID files.
+    virtual std::string openFileNameFor(FileKind kind, const std::string& filter) {
+        (void)kind;
+        return openFileName(filter);
+    }
+    virtual std::string saveFileNameFor(FileKind kind, const std::string& filter,
+                                        const std::string& proposedName) {
+        (void)kind;
+        return saveFileName(filter, proposedName);
+    }
     // A message with an OK button.
     virtual void message(const std::string& caption, const std::string& text) = 0;
     // A question with OK/Cancel or Yes/No; true for OK or Yes.

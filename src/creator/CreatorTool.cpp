@@ -74,7 +74,7 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
     }
 
     Outcome outcome = Outcome::Cancelled;
-    const std::string chosen = prompt.openFileName(kFilter);
+    const std::string chosen = prompt.openFileNameFor(FileKind::Edid, kFilter);
     if (!chosen.empty()) {
         const QString path = QString::fromStdString(chosen);
         const std::optional<EdidImage> image = ReadEdidFile(path);
@@ -119,7 +119,7 @@ CreatorTool::Outcome CreatorTool::save(Prompt& prompt) {
     }
 
     Outcome outcome = Outcome::Cancelled;
-    const std::string chosen = prompt.saveFileName(kFilter, "Created EDID");
+    const std::string chosen = prompt.saveFileNameFor(FileKind::Edid, kFilter, "Created EDID");
     const QString name = QString::fromStdString(BinSaveName(chosen));
     if (!chosen.empty()) {
         EdidFileWriter writer;

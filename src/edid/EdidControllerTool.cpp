@@ -70,7 +70,8 @@ EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& promp
     }
 
     Outcome outcome = Outcome::Cancelled;
-    const std::string chosen = prompt.saveFileName(kFilter, DefaultSaveName(node));
+    const std::string chosen =
+        prompt.saveFileNameFor(FileKind::Edid, kFilter, DefaultSaveName(node));
     if (!chosen.empty()) {
         const QString name = QString::fromStdString(BinSaveName(chosen));
         EdidFileWriter writer;
@@ -123,7 +124,7 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     }
 
     Outcome outcome = Outcome::Failed;
-    const std::string chosen = prompt.openFileName(kFilter);
+    const std::string chosen = prompt.openFileNameFor(FileKind::Edid, kFilter);
     if (!chosen.empty()) {
         uploadPath_ = QString::fromStdString(chosen);
     }

@@ -1,5 +1,7 @@
 #include "links/SerialLink.h"
 
+#include "links/PortProbe.h"
+
 #include <QSerialPortInfo>
 
 namespace lvx {
@@ -37,6 +39,12 @@ bool SerialLink::open(const QString& name, DebugLog& log) {
     port_.setPortName(name);
     if (!port_.open(QIODevice::ReadWrite)) {
         log.appendText("Open " + name.toStdString() + " Failed.\r\n");
+        if (port_.error() == QSerialPort::PermissionError) {
+            // Not the user's to open: say which group would make it so.
+            if (const auto access = ProbePortAccess(name.toStdString())) {
+                log.notice(PortAccessHint(*access) + "\r\n");
+            }
+        }
         return false;
     }
     log.appendText("Check " + name.toStdString() + "\r\n");
