@@ -17,7 +17,7 @@ for arg in "$@"; do
 done
 
 bin=${LINKVEX_BIN:-build/bin}
-for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator linkvex linkvex-devsim; do
+for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator bench_beyond linkvex linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -77,12 +77,13 @@ run flows "$(dirname "$0")/../tests/support/in-netns.sh" "$bin/bench_flows" \
 run analyze bash "$(dirname "$0")/analyze_bench.sh" "$bin/linkvex-cli"
 run startup bash "$(dirname "$0")/startup_bench.sh" "$bin/linkvex" "$startup_runs"
 run creator "$bin/bench_creator" "${creator_args[@]}"
+run beyond "$bin/bench_beyond" --devsim "$bin/linkvex-devsim" --backups "$([ "$quick" -eq 1 ] && echo 1 || echo 3)"
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
-for name in idle idle3 latency flows startup codecs creator; do
+for name in idle idle3 latency flows startup codecs creator beyond; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

@@ -2,12 +2,15 @@
 
 #include "app/AnalyzerView.h"
 #include "app/AnalyzerWindow.h"
+#include "app/BackupDialog.h"
 #include "app/CommanderWindow.h"
+#include "app/CompareWindow.h"
 #include "app/DeviceGrid.h"
 #include "app/EdidControllerTab.h"
 #include "app/EdidCreatorTab.h"
 #include "app/HexTableWindow.h"
 #include "app/IpConfigTab.h"
+#include "app/MonitorsWindow.h"
 #include "app/MultiComTab.h"
 #include "app/Pictures.h"
 #include "app/Placement.h"
@@ -19,9 +22,12 @@
 #include "creator/CreatorTool.h"
 #include "creator/HexTableModel.h"
 #include "edid/AnalyzerReport.h"
+#include "edid/CompareTool.h"
+#include "edid/DeviceBackupTool.h"
 #include "edid/EdidControllerTool.h"
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
+#include "edid/MonitorsTool.h"
 #include "links/UdpEndpoints.h"
 
 #include <QApplication>
@@ -72,6 +78,9 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     transfer_ = std::make_unique<EdidTransfer>(*controller_);
     edidTool_ = std::make_unique<EdidControllerTool>(*controller_, *transfer_);
     modeTool_ = std::make_unique<InputModeTool>(*controller_);
+    monitorsTool_ = std::make_unique<MonitorsTool>(*controller_, *edidTool_);
+    backupTool_ = std::make_unique<DeviceBackupTool>(*controller_, *transfer_, *modeTool_);
+    compareTool_ = std::make_unique<CompareTool>();
 
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
@@ -235,9 +244,148 @@ void MainWindow::buildMenus() {
     hexItem_->setCheckable(true);
     connect(hexItem_, &QAction::triggered, this, &MainWindow::toggleHexTable);
 
+    buildBeyondMenuItems(toolMenu);
+
     QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
     QAction* about = Named(helpMenu->addAction(tr("About")), QStringLiteral("About2"));
     connect(about, &QAction::triggered, this, &MainWindow::about);
+}
+
+void MainWindow::buildBeyondMenuItems(QMenu* toolMenu) {
+    toolMenu->addSeparator();
+    QAction* monitors =
+        Named(toolMenu->addAction(tr("Monitors of This PC")), QStringLiteral("Monitors1"));
+    backupItem_ = Named(toolMenu->addAction(tr("Back Up Device...")), QStringLiteral("Backup1"));
+    restoreItem_ = Named(toolMenu->addAction(tr("Restore Device...")), QStringLiteral("Restore1"));
+    QAction* compare =
+        Named(toolMenu->addAction(tr("Compare EDIDs...")), QStringLiteral("Compare1"));
+    connect(monitors, &QAction::triggered, this, &MainWindow::showMonitors);
+    connect(backupItem_, &QAction::triggered, this, &MainWindow::backupDevice);
+    connect(restoreItem_, &QAction::triggered, this, &MainWindow::restoreDevice);
+    connect(compare, &QAction::triggered, this, &MainWindow::showCompare);
+    connect(controller_, &ConnectionController::stateChanged, this,
+            &MainWindow::updateDeviceToolItems);
+    connect(controller_, &ConnectionController::busyChanged, this,
+            &MainWindow::updateDeviceToolItems);
+    connect(controller_, &ConnectionController::selectionChanged, this,
+            &MainWindow::updateDeviceToolItems);
+    updateDeviceToolItems();
+
+    // The monitors' EDIDs go where the device's analysed EDID goes.
+    connect(monitorsTool_.get(), &MonitorsTool::analysisRequested, this, &MainWindow::showAnalysis);
+    connect(monitorsTool_.get(), &MonitorsTool::copyRequested, this, [this] {
+        copyToCreator();
+        commander_->showNear(this);
+    });
+}
+
+void MainWindow::updateDeviceToolItems() {
+    const bool ready =
+        controller_->connected() && controller_->devices().count > 0 && !controller_->busy();
+    backupItem_->setEnabled(ready);
+    restoreItem_->setEnabled(ready);
+}
+
+void MainWindow::showMonitors() {
+    if (!monitorsWindow_) {
+        monitorsWindow_ = std::make_unique<MonitorsWindow>(*monitorsTool_, *prompt_);
+    }
+    monitorsWindow_->showAndScan();
+}
+
+void MainWindow::showCompare() {
+    if (!compareWindow_) {
+        compareWindow_ = std::make_unique<CompareWindow>(*compareTool_, *prompt_);
+    }
+    compareWindow_->show();
+    compareWindow_->raise();
+}
+
+void MainWindow::compareImages(const EdidImage& a, const QString& nameA, const EdidImage& b,
+                               const QString& nameB) {
+    showCompare();
+    compareWindow_->showComparison(a, nameA, b, nameB);
+}
+
+void MainWindow::backupDevice() {
+    if (!controller_->connected() || controller_->busy()) {
+        return;
+    }
+    const QString folder = QString::fromStdString(prompt_->chooseDirectory("Back Up Device"));
+    if (folder.isEmpty()) {
+        return;
+    }
+    if (backupDialog_ == nullptr) {
+        backupDialog_ = new BackupDialog(*backupTool_, this);
+    }
+    backupDialog_->begin(tr("Back Up Device"), folder);
+    const DeviceBackupTool::BackupResult result = backupTool_->backup(folder);
+    int saved = 0;
+    for (const BackupEntry& e : result.manifest.nodes) {
+        saved += e.ok ? 1 : 0;
+    }
+    backupDialog_->end(
+        result.ok ? tr("%1 EDIDs and %2 modes saved.").arg(saved).arg(result.manifest.modes.size())
+        : result.started ? tr("The backup is incomplete (%1 of %2 EDIDs saved): %3")
+                               .arg(saved)
+                               .arg(result.manifest.nodes.size())
+                               .arg(result.error)
+                         : result.error,
+        result.ok);
+}
+
+void MainWindow::restoreDevice() {
+    if (!controller_->connected() || controller_->busy()) {
+        return;
+    }
+    const QString folder = QString::fromStdString(prompt_->chooseDirectory("Restore Device"));
+    if (folder.isEmpty()) {
+        return;
+    }
+    const DeviceBackupTool::RestorePreparation prep = backupTool_->prepareRestore(folder);
+    auto lines = [](const std::vector<std::string>& texts) {
+        std::string joined;
+        for (const std::string& t : texts) {
+            joined += "\n  " + t;
+        }
+        return joined;
+    };
+    if (!prep.readable || !prep.plan.errors.empty()) {
+        prompt_->message("Restore Device", "Nothing was sent. The backup cannot be used:" +
+                                               (prep.readable ? lines(prep.plan.errors)
+                                                              : "\n  " + prep.error.toStdString()));
+        return;
+    }
+    std::string question = "Restore " + std::to_string(prep.plan.steps.size()) + " steps from " +
+                           folder.toStdString() + "?" + lines([&] {
+                               std::vector<std::string> steps;
+                               for (const RestoreStep& step : prep.plan.steps) {
+                                   steps.push_back(step.text);
+                               }
+                               return steps;
+                           }());
+    if (!prep.plan.skipped.empty()) {
+        question += "\n\nLeft out:" + lines(prep.plan.skipped);
+    }
+    if (!prep.plan.mismatches.empty()) {
+        question += "\n\nThe backup does not match this device:" + lines(prep.plan.mismatches) +
+                    "\nRestore anyway?";
+    }
+    if (!prompt_->confirm("Restore Device", question)) {
+        return;
+    }
+    if (backupDialog_ == nullptr) {
+        backupDialog_ = new BackupDialog(*backupTool_, this);
+    }
+    backupDialog_->begin(tr("Restore Device"), folder);
+    const DeviceBackupTool::RestoreResult result =
+        backupTool_->restore(prep, !prep.plan.mismatches.empty());
+    backupDialog_->end(result.ok ? tr("%1 steps done.").arg(result.stepsDone)
+                                 : tr("%1 steps done, %2 failed: %3")
+                                       .arg(result.stepsDone)
+                                       .arg(result.stepsFailed)
+                                       .arg(result.error),
+                       result.ok);
 }
 
 bool MainWindow::start() {

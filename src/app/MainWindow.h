@@ -10,6 +10,7 @@
 #include <memory>
 
 class QAction;
+class QMenu;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -19,9 +20,15 @@ class QTimer;
 namespace lvx {
 
 class AnalyzerWindow;
+class BackupDialog;
 class CommanderWindow;
 class CreatorModel;
 class CreatorTool;
+class CompareTool;
+class CompareWindow;
+class DeviceBackupTool;
+class MonitorsTool;
+class MonitorsWindow;
 class EdidControllerTool;
 class EdidTransfer;
 class InputModeTool;
@@ -79,8 +86,25 @@ public:
     void about();
     void toggleHexTable();
 
+    // Tool menu: the PC's own monitors, device backup and restore, comparing two EDIDs.
+    void showMonitors();
+    void backupDevice();
+    void restoreDevice();
+    void showCompare();
+    // Shows two EDIDs compared, e.g. the creator's loaded EDID and the one it would build.
+    void compareImages(const EdidImage& a, const QString& nameA, const EdidImage& b,
+                       const QString& nameB);
+    MonitorsTool& monitorsTool() { return *monitorsTool_; }
+    DeviceBackupTool& backupTool() { return *backupTool_; }
+    CompareTool& compareTool() { return *compareTool_; }
+    MonitorsWindow* monitorsWindow() const { return monitorsWindow_.get(); }
+    CompareWindow* compareWindow() const { return compareWindow_.get(); }
+    BackupDialog* backupDialog() const { return backupDialog_; }
+
 private:
     void buildMenus();
+    void buildBeyondMenuItems(QMenu* toolMenu);
+    void updateDeviceToolItems();
     void applyState();
     void showAnalysis();
     void copyToCreator();
@@ -100,11 +124,17 @@ private:
     std::unique_ptr<EdidControllerTool> edidTool_;
     std::unique_ptr<InputModeTool> modeTool_;
     std::unique_ptr<CreatorTool> creatorTool_;
+    std::unique_ptr<MonitorsTool> monitorsTool_;
+    std::unique_ptr<DeviceBackupTool> backupTool_;
+    std::unique_ptr<CompareTool> compareTool_;
+    HexTableModel* hexModel_ = nullptr; // children, so they outlive the windows
+    CreatorModel* creatorModel_ = nullptr;
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;
-    HexTableModel* hexModel_ = nullptr; // children, so they outlive the windows
-    CreatorModel* creatorModel_ = nullptr;
+    std::unique_ptr<MonitorsWindow> monitorsWindow_;
+    std::unique_ptr<CompareWindow> compareWindow_;
+    BackupDialog* backupDialog_ = nullptr;
 
     QWidget* central_ = nullptr;
     QLabel* image_ = nullptr;
@@ -118,6 +148,8 @@ private:
     QAction* ethernetItem_ = nullptr;
     QAction* comPortItem_ = nullptr;
     QAction* hexItem_ = nullptr;
+    QAction* backupItem_ = nullptr;
+    QAction* restoreItem_ = nullptr;
     QTimer* memoRefresh_ = nullptr;
     bool memoShown_ = false;
 };

@@ -86,4 +86,9 @@ bool WidgetPrompt::confirm(const std::string& caption, const std::string& text) 
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+std::string WidgetPrompt::chooseDirectory(const std::string& caption) {
+    return QFileDialog::getExistingDirectory(parent_, QString::fromStdString(caption))
+        .toStdString();
+}
+
 } // namespace lvx

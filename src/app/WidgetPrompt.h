@@ -29,6 +29,7 @@ public:
                                 const std::string& proposedName) override;
     void message(const std::string& caption, const std::string& text) override;
     bool confirm(const std::string& caption, const std::string& text) override;
+    std::string chooseDirectory(const std::string& caption) override;
 
     // lastFolder(kind) / rememberFolder(kind, path), for dialogs made elsewhere.
     RecentFolders& folders();

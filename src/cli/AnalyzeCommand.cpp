@@ -121,26 +121,10 @@ private:
     }
 };
 
-// The name of a label without its "Label_" prefix: the key of its fact in JSON.
-std::string_view FactKey(std::string_view label) {
-    return label.substr(0, kLabelPrefix.size()) == kLabelPrefix ? label.substr(kLabelPrefix.size())
-                                                                : label;
-}
-
 // A row caption without the leading spaces it has in the window.
 std::string_view Trimmed(std::string_view caption) {
     const std::size_t first = caption.find_first_not_of(' ');
     return first == std::string_view::npos ? std::string_view() : caption.substr(first);
-}
-
-// The text a fact prints as: the audio formats without the line break the window inserts.
-const std::string& FactText(const AnalyzerReport& report, std::string_view label) {
-    static const std::string kNone;
-    if (label == "Label_Audio_Formats") {
-        return report.audioFormatsFlat;
-    }
-    const auto it = report.labels.find(label);
-    return it == report.labels.end() ? kNone : it->second;
 }
 
 void WriteDecoded(Writer& w, const EdidRecord& r) {
@@ -209,8 +193,8 @@ void WriteJson(Writer& w, std::string_view file, const EdidRecord& record,
         w.string(InvalidStatusMessage(record.status));
     }
     for (const AnalyzerRow& row : AnalyzerRows()) {
-        w.key(FactKey(row.label));
-        w.string(FactText(report, row.label));
+        w.key(AnalyzerFactKey(row.label));
+        w.string(AnalyzerFactText(report, row.label));
     }
     w.key("decoded");
     if (report.valid) {
@@ -226,7 +210,7 @@ void WriteText(Writer& w, std::string_view file, const AnalyzerReport& report) {
     w.escaped(file, false, false);
     w.raw("\n");
     for (const AnalyzerRow& row : AnalyzerRows()) {
-        const std::string& value = FactText(report, row.label);
+        const std::string& value = AnalyzerFactText(report, row.label);
         w.raw(Trimmed(row.caption));
         if (!value.empty()) {
             w.raw(" ");
@@ -257,6 +241,20 @@ bool ReadImage(const char* path, EdidImage& image, std::string& error) {
 }
 
 } // namespace
+
+std::string_view AnalyzerFactKey(std::string_view label) {
+    return label.substr(0, kLabelPrefix.size()) == kLabelPrefix ? label.substr(kLabelPrefix.size())
+                                                                : label;
+}
+
+const std::string& AnalyzerFactText(const AnalyzerReport& report, std::string_view label) {
+    static const std::string kNone;
+    if (label == "Label_Audio_Formats") {
+        return report.audioFormatsFlat;
+    }
+    const auto it = report.labels.find(label);
+    return it == report.labels.end() ? kNone : it->second;
+}
 
 int RunAnalyze(const CliContext& context) {
     if (context.arguments.isEmpty()) {

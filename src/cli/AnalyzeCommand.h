@@ -1,5 +1,12 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
+namespace lvx {
+struct AnalyzerReport;
+}
+
 namespace lvx::cli {
 
 struct CliContext;
@@ -11,5 +18,10 @@ struct CliContext;
 // written file by file. A file that cannot be read is reported on standard error and left
 // out; the others are still printed and the exit status is then 1.
 int RunAnalyze(const CliContext& context);
+
+// The key of an analyzer fact in JSON: its label's name without "Label_" ("Max_Resolution").
+std::string_view AnalyzerFactKey(std::string_view label);
+// The text a fact prints as: the audio formats without the line break the window inserts.
+const std::string& AnalyzerFactText(const AnalyzerReport& report, std::string_view label);
 
 } // namespace lvx::cli

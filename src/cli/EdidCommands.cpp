@@ -17,40 +17,6 @@
 
 namespace lvx::cli {
 
-// "input1", "output2", "user3", "internal4": 1-based, as the lists show them.
-std::optional<NodeRef> ParseNode(const QString& text) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^(input|output|user|internal)([1-9][0-9]{0,2})$"));
-    const QRegularExpressionMatch match = pattern.match(text.toLower());
-    if (!match.hasMatch() || match.captured(2).toInt() > 256) {
-        return std::nullopt;
-    }
-    const QString kind = match.captured(1);
-    NodeRef node;
-    node.kind = kind == QLatin1String("input")    ? NodeKind::Input
-                : kind == QLatin1String("output") ? NodeKind::Output
-                : kind == QLatin1String("user")   ? NodeKind::User
-                                                  : NodeKind::Internal;
-    node.number = static_cast<std::uint8_t>(match.captured(2).toInt() - 1);
-    return node;
-}
-
-static int NodeCount(const DeviceRecord& r, NodeKind kind) {
-    switch (kind) {
-    case NodeKind::Input:
-        return r.inputCount;
-    case NodeKind::Output:
-        return r.outputCount;
-    case NodeKind::User:
-        return r.userEdidCount;
-    case NodeKind::Internal:
-        return r.internalEdidCount;
-    }
-    return 0;
-}
-
-// Finds the device the options name (--mac on the network, else the first device on the
-// --port ports) and selects it. False with a message when there is none.
 bool ConnectDevice(ConnectionController& controller, const CliContext& context) {
     CliContext search = context;
     if (!context.mac.isEmpty()) {
@@ -87,6 +53,38 @@ bool ConnectDevice(ConnectionController& controller, const CliContext& context) 
             : QStringLiteral("linkvex-cli %1: no device with MAC %2 answered\n")
                   .arg(context.command, context.mac));
     return false;
+}
+
+// "input1", "output2", "user3", "internal4": 1-based, as the lists show them.
+std::optional<NodeRef> ParseNode(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(input|output|user|internal)([1-9][0-9]{0,2})$"));
+    const QRegularExpressionMatch match = pattern.match(text.toLower());
+    if (!match.hasMatch() || match.captured(2).toInt() > 256) {
+        return std::nullopt;
+    }
+    const QString kind = match.captured(1);
+    NodeRef node;
+    node.kind = kind == QLatin1String("input")    ? NodeKind::Input
+                : kind == QLatin1String("output") ? NodeKind::Output
+                : kind == QLatin1String("user")   ? NodeKind::User
+                                                  : NodeKind::Internal;
+    node.number = static_cast<std::uint8_t>(match.captured(2).toInt() - 1);
+    return node;
+}
+
+static int NodeCount(const DeviceRecord& r, NodeKind kind) {
+    switch (kind) {
+    case NodeKind::Input:
+        return r.inputCount;
+    case NodeKind::Output:
+        return r.outputCount;
+    case NodeKind::User:
+        return r.userEdidCount;
+    case NodeKind::Internal:
+        return r.internalEdidCount;
+    }
+    return 0;
 }
 
 bool CheckNode(const ConnectionController& controller, const std::optional<NodeRef>& node,

@@ -1,8 +1,11 @@
 // linkvex-cli: the program's flows from the command line, without windows.
 #include "cli/AnalyzeCommand.h"
+#include "cli/BackupCommands.h"
 #include "cli/CliContext.h"
 #include "cli/CreatorCommands.h"
+#include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
+#include "cli/MonitorsCommand.h"
 #include "common/Version.h"
 
 #include <QCommandLineParser>
@@ -30,10 +33,16 @@ Commands:
   creator-load SOURCE [--json]    load an EDID into the creator, print every control
   creator-build SOURCE [-o FILE]  the creator's "Save EDID" (--set NAME=VALUE...)
   creator-write SOURCE --node NODE  the creator's "Write EDID to Device" (--set ...)
+  monitors [--json]               the displays connected to this PC and their EDIDs
+  monitors --connector NAME -o FILE   save one display's EDID (NAME: HDMI-A-1, DP-2, ...)
+  backup DIR                      every node's EDID and every input's mode into DIR
+  restore DIR [--force]           check DIR, then write its user slots, inputs and modes
+  diff A.bin B.bin [--json]       what differs between two EDIDs (exit 0 alike, 1 differ)
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac. SOURCE is
   a .bin FILE, or --brand-new [--date YYYY-MM-DD] for the brand-new template.
+  monitors reads $LINKVEX_SYSFS_ROOT/class/drm (default /sys).
 
 Options:
   --port PATH                 search exactly this port (repeatable, in order)
@@ -44,6 +53,9 @@ Options:
   -o, --output FILE           the file to save (read-edid, creator-build; ".bin" is added
                               when missing)
   --input N                   the input (get-mode, set-mode; 1 when not given)
+  --connector NAME            the display connector (monitors)
+  --force                     restore a backup of another model, other counts or an
+                              incomplete one
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --brand-new                 creator: start from the brand-new template
   --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
@@ -82,8 +94,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption brandNew(QStringLiteral("brand-new"), QString());
     const QCommandLineOption date(QStringLiteral("date"), QString(), QStringLiteral("date"));
     const QCommandLineOption set(QStringLiteral("set"), QString(), QStringLiteral("name=value"));
+    const QCommandLineOption connector(QStringLiteral("connector"), QString(),
+                                       QStringLiteral("name"));
+    const QCommandLineOption force(QStringLiteral("force"), QString());
     parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
-                       output, input, brandNew, date, set});
+                       output, input, brandNew, date, set, connector, force});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -118,6 +133,8 @@ int main(int argc, char** argv) {
     context.brandNew = parser.isSet(brandNew);
     context.date = parser.value(date);
     context.sets = parser.values(set);
+    context.connector = parser.value(connector);
+    context.force = parser.isSet(force);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -132,6 +149,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("creator-load"), RunCreatorLoad},
         {QStringLiteral("creator-build"), RunCreatorBuild},
         {QStringLiteral("creator-write"), RunCreatorWrite},
+        {QStringLiteral("monitors"), RunMonitors},
+        {QStringLiteral("backup"), RunBackup},
+        {QStringLiteral("restore"), RunRestore},
+        {QStringLiteral("diff"), RunDiff},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {

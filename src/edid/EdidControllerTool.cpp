@@ -132,21 +132,7 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     if (image) {
         log.setText("Edid Open OK.\r\n");
         setStatus(QString(), false);
-        EdidRecord& record = deviceRecord();
-        record.image = *image;
-        if (Validate(record)) {
-            setStatus(QStringLiteral("Ok."), false);
-            transfer_.writeNode(node, *image);
-            outcome = Outcome::Done;
-            messageWait(1000);
-        } else {
-            const QString message =
-                QString::fromStdString(std::string(InvalidStatusMessage(record.status)));
-            setStatus(message, true);
-            lastError_ = message;
-            messageWait(1500);
-        }
-        setStatus(QString(), false);
+        outcome = validateAndWrite(node, *image);
     } else {
         log.setText("Edid Open Fail.\r\n");
         setStatus(QStringLiteral("Upload Edid Canceled."), true);
@@ -159,6 +145,55 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
 
     if (serial) {
         session.endTransfer();
+    }
+    return outcome;
+}
+
+EdidControllerTool::Outcome EdidControllerTool::validateAndWrite(NodeRef node,
+                                                                 const EdidImage& image) {
+    Outcome outcome = Outcome::Failed;
+    EdidRecord& record = deviceRecord();
+    record.image = image;
+    if (Validate(record)) {
+        setStatus(QStringLiteral("Ok."), false);
+        transfer_.writeNode(node, image);
+        outcome = Outcome::Done;
+        messageWait(1000);
+    } else {
+        const QString message =
+            QString::fromStdString(std::string(InvalidStatusMessage(record.status)));
+        setStatus(message, true);
+        lastError_ = message;
+        messageWait(1500);
+    }
+    setStatus(QString(), false);
+    return outcome;
+}
+
+bool EdidControllerTool::loadImage(const EdidImage& image) {
+    if (connection_.busy()) {
+        return false;
+    }
+    // Decode copies the image into the record, whose image is the device EDID image.
+    Decode(deviceRecord(), image);
+    emit recordDecoded();
+    return true;
+}
+
+EdidControllerTool::Outcome EdidControllerTool::uploadImage(NodeRef node, const EdidImage& image) {
+    if (!connected() || connection_.busy() || !isWritable(node.kind)) {
+        return Outcome::Nothing;
+    }
+    const FlowGuard flow(connection_);
+    lastError_.clear();
+    connection_.devices().current().nodeSelector = NodeSelector(node);
+    const bool serial = transfer_.serial();
+    if (serial) {
+        connection_.session().beginTransfer();
+    }
+    const Outcome outcome = validateAndWrite(node, image);
+    if (serial) {
+        connection_.session().endTransfer();
     }
     return outcome;
 }

@@ -46,6 +46,14 @@ public:
     // device EDID record. False when no device is connected.
     bool analysisRead(NodeRef node);
 
+    // An EDID from elsewhere (a monitor of this PC) into the device EDID image, decoded into
+    // the device EDID record, as a file opened for upload lands there. Refused (false) while a
+    // device flow runs, since the flow fills that image.
+    bool loadImage(const EdidImage& image);
+    // Validates an image and writes it to an input or a user slot, as Open EDID to Upload
+    // does with a file's bytes: the same status texts, the transfer bracket over a COM port.
+    Outcome uploadImage(NodeRef node, const EdidImage& image);
+
     QString statusText() const { return status_; }
     bool statusRed() const { return statusRed_; }
     // The path of the last file chosen for upload (the hidden Edit_Edid_Path).
@@ -65,6 +73,8 @@ private:
     void setStatus(const QString& text, bool red);
     void messageWait(int ms);
     bool connected() const;
+    // Validate and write, with the status texts of an upload.
+    Outcome validateAndWrite(NodeRef node, const EdidImage& image);
 
     ConnectionController& connection_;
     EdidTransfer& transfer_;

@@ -3,6 +3,7 @@
 #include "common/AtomicFileWriter.h"
 #include "common/EdidImage.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -12,6 +13,13 @@ namespace lvx {
 // Reads a .bin file as the program reads it: its first 256 bytes, 0xFF for every byte the
 // file is too short to hold. None when the file cannot be opened (or is no regular file).
 std::optional<EdidImage> ReadEdidFile(const QString& path);
+
+// Reads at most `maxBytes` + 1 bytes of a regular file, so that a caller sees a file that is
+// too long without reading all of it. None when it is no regular file or cannot be read.
+std::optional<QByteArray> ReadFileHead(const QString& path, qint64 maxBytes);
+
+// Writes a whole file through the atomic writer. False, with the reason in `error`, otherwise.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
 
 // Writes one EDID image (256 bytes) through the atomic writer: never a half-written file.
 class EdidFileWriter {

@@ -2,6 +2,8 @@
 
 #include "connection/ConnectionController.h"
 
+#include <QElapsedTimer>
+
 namespace lvx {
 
 InputModeTool::InputModeTool(ConnectionController& connection, QObject* parent)
@@ -79,6 +81,35 @@ void InputModeTool::chooseInput(int index) {
         return;
     }
     const FlowGuard flow(connection_);
+    ProtocolSession& session = connection_.session();
+    session.sendNodeSelect(static_cast<std::uint32_t>(input_));
+    session.SendCommand(ModeGet, CmdRxEdMd);
+}
+
+int InputModeTool::readModeInFlow(int input, int timeoutMs) {
+    int reported = -1;
+    const QMetaObject::Connection watch = connect(this, &InputModeTool::modeReported, this,
+                                                  [&reported](int mode) { reported = mode; });
+    ProtocolSession& session = connection_.session();
+    session.sendNodeSelect(static_cast<std::uint32_t>(input));
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    QElapsedTimer clock;
+    clock.start();
+    while (reported < 0 && clock.elapsed() < timeoutMs && connection_.connected()) {
+        session.wait(5);
+    }
+    disconnect(watch);
+    return reported;
+}
+
+void InputModeTool::setModeInFlow(int input, int mode) {
+    ProtocolSession& session = connection_.session();
+    session.sendNodeSelect(static_cast<std::uint32_t>(input));
+    session.sendSet(CmdRxEdMd, {static_cast<std::uint8_t>(mode)});
+    session.resetWatchdog();
+}
+
+void InputModeTool::rereadChosenInput() {
     ProtocolSession& session = connection_.session();
     session.sendNodeSelect(static_cast<std::uint32_t>(input_));
     session.SendCommand(ModeGet, CmdRxEdMd);

@@ -42,6 +42,16 @@ public:
     int currentMode() const;
     int lastReported() const { return lastReported_; }
 
+    // For a flow that already holds the connection (a backup or a restore): the mode of an
+    // input, read with ND_SEL and GET RXEDMD and waited for at most `timeoutMs`; -1 when the
+    // device did not say. The report moves the buttons as any report does.
+    int readModeInFlow(int input, int timeoutMs);
+    // Sets an input's mode with ND_SEL and SET RXEDMD.
+    void setModeInFlow(int input, int mode);
+    // Reads the mode of the input the chooser shows again, so that the buttons show that
+    // input once a flow has selected others.
+    void rereadChosenInput();
+
     // Connect enables the buttons up to the device's counts when it lets them be pressed;
     // Disconnect disables them again.
     void enableForConnect(const ModeButtonRange& range);

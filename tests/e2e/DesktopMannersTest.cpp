@@ -66,7 +66,8 @@ QStringList CliCommands() {
         if (inside && line.trimmed().isEmpty()) {
             break;
         }
-        if (inside) {
+        // A command starts two blanks in; a longer indent continues the line above.
+        if (inside && line.startsWith("  ") && line.size() > 2 && line[2] != ' ') {
             commands << QString::fromLatin1(line.trimmed().split(' ').first());
         }
     }

@@ -38,13 +38,20 @@ public:
         return answer;
     }
 
+    std::string chooseDirectory(const std::string& caption) override {
+        directoryCaptions.push_back(caption);
+        return next(directoryAnswers);
+    }
+
     // An empty answer is a cancelled dialog.
+    std::deque<std::string> directoryAnswers;
     std::deque<std::string> openAnswers;
     std::deque<std::string> saveAnswers;
     std::deque<bool> confirmAnswers;
     std::vector<std::string> filters;
     std::vector<std::string> proposedNames;
     std::vector<Message> messages;
+    std::vector<std::string> directoryCaptions;
 
 private:
     static std::string next(std::deque<std::string>& answers) {

@@ -1,0 +1,646 @@
+#include "edid/EdidComparison.h"
+
+#include "edid/AnalyzerReport.h"
+#include "edid/EdidDecoder.h"
+#include "edid/EdidRecord.h"
+
+#include <algorithm>
+#include <bitset>
+#include <cstdio>
+#include <string_view>
+
+namespace lvx {
+
+namespace {
+
+// --- field map ------------------------------------------------------------------------------
+
+class MapBuilder {
+public:
+    explicit MapBuilder(EdidFieldMap& map) : map_(map) {}
+
+    void set(std::size_t first, std::size_t last, std::string_view text, int number = -1,
+             std::string_view ending = {}) {
+        if (first > last || first >= kEdidSize) {
+            return;
+        }
+        last = std::min(last, kEdidSize - 1);
+        const auto id = static_cast<std::uint8_t>(map_.labels.size());
+        map_.labels.push_back({text, number, ending});
+        std::fill(map_.field.begin() + static_cast<std::ptrdiff_t>(first),
+                  map_.field.begin() + static_cast<std::ptrdiff_t>(last) + 1, id);
+    }
+
+private:
+    EdidFieldMap& map_;
+};
+
+std::string_view DescriptorKind(const EdidImage& image, std::size_t p) {
+    if (image[p] != 0 || image[p + 1] != 0) {
+        return " (detailed timing)";
+    }
+    const std::uint8_t tag = image[p + 3];
+    switch (tag) {
+    case 0xFF:
+        return " (serial number)";
+    case 0xFE:
+        return " (text)";
+    case 0xFD:
+        return " (range limits)";
+    case 0xFC:
+        return " (monitor name)";
+    case 0xFB:
+        return " (colour point)";
+    case 0xFA:
+        return " (standard timings)";
+    case 0xF9:
+        return " (colour management)";
+    case 0xF8:
+        return " (CVT timing codes)";
+    case 0xF7:
+        return " (established timings III)";
+    case 0x10:
+        return " (dummy)";
+    default:
+        return tag <= 0x0F ? " (manufacturer data)" : " (unknown)";
+    }
+}
+
+bool HasOui(const EdidImage& image, std::size_t c, std::uint8_t a, std::uint8_t b, std::uint8_t d) {
+    return c + 3 < kEdidSize && image[c + 1] == a && image[c + 2] == b && image[c + 3] == d;
+}
+
+EdidFieldMap::Label DataBlockName(const EdidImage& image, std::size_t c) {
+    switch (image[c] & 0xE0) {
+    case kTagAudio:
+        return {"Audio Data Block", -1, {}};
+    case kTagVideo:
+        return {"Video Data Block", -1, {}};
+    case kTagVendor:
+        if (HasOui(image, c, 0x03, 0x0C, 0x00)) {
+            return {"HDMI Vendor-Specific Data Block", -1, {}};
+        }
+        if (HasOui(image, c, 0xD8, 0x5D, 0xC4)) {
+            return {"HDMI Forum Vendor-Specific Data Block", -1, {}};
+        }
+        return {"Vendor-Specific Data Block", -1, {}};
+    case kTagSpeaker:
+        return {"Speaker Allocation Data Block", -1, {}};
+    case 0xA0:
+        return {"VESA Display Transfer Characteristic Data Block", -1, {}};
+    case 0xC0:
+        return {"Video Format Data Block", -1, {}};
+    case kTagExtended:
+        break;
+    default:
+        return {"Reserved Data Block", -1, {}};
+    }
+    if ((image[c] & 0x1F) == 0 || c + 1 >= kEdidSize) {
+        return {"Extended Data Block (empty)", -1, {}};
+    }
+    switch (image[c + 1]) {
+    case 0:
+        return {"Video Capability Data Block", -1, {}};
+    case 1:
+        return {"Vendor-Specific Video Data Block", -1, {}};
+    case 2:
+        return {"VESA Display Device Data Block", -1, {}};
+    case 5:
+        return {"Colorimetry Data Block", -1, {}};
+    case 6:
+        return {"HDR Static Metadata Data Block", -1, {}};
+    case 7:
+        return {"HDR Dynamic Metadata Data Block", -1, {}};
+    case 13:
+        return {"Video Format Preference Data Block", -1, {}};
+    case 14:
+        return {"YCbCr 4:2:0 Video Data Block", -1, {}};
+    case 15:
+        return {"YCbCr 4:2:0 Capability Map Data Block", -1, {}};
+    case 17:
+        return {"Vendor-Specific Audio Data Block", -1, {}};
+    case 18:
+        return {"Room Configuration Data Block", -1, {}};
+    case 19:
+        return {"Speaker Location Data Block", -1, {}};
+    case 32:
+        return {"InfoFrame Data Block", -1, {}};
+    case 121:
+        return {"HDMI Forum Sink Capability Data Block", -1, {}};
+    default:
+        return {"Extended Data Block (tag ", image[c + 1], ")"};
+    }
+}
+
+// The tag bytes of every data block in walk order, found tag by tag with the decoder's walk.
+std::vector<std::size_t> DataBlockPositions(const EdidImage& image) {
+    std::vector<std::size_t> positions;
+    for (int tag = 0; tag < 8; ++tag) {
+        std::size_t pos = kFirstDataBlock;
+        while (FindDataBlock(image, static_cast<std::uint8_t>(tag << 5), pos)) {
+            positions.push_back(pos);
+            pos += (image[pos] & 0x1Fu) + 1;
+        }
+    }
+    std::sort(positions.begin(), positions.end());
+    return positions;
+}
+
+} // namespace
+
+std::string EdidFieldMap::nameAt(std::size_t offset) const {
+    const Label& label = labelAt(offset);
+    std::string name;
+    name.reserve(label.text.size() + label.ending.size() + 4);
+    name.append(label.text);
+    if (label.number >= 0) {
+        name += std::to_string(label.number);
+    }
+    name += label.ending;
+    return name;
+}
+
+EdidFieldMap MapEdidFields(const EdidImage& image) {
+    EdidFieldMap map;
+    map.labels.reserve(48);
+    MapBuilder b(map);
+    b.set(0, 7, "Header");
+    b.set(8, 9, "Manufacturer ID");
+    b.set(10, 11, "Product code");
+    b.set(12, 15, "Serial number");
+    b.set(16, 16, "Week of manufacture");
+    b.set(17, 17, "Year of manufacture");
+    b.set(18, 19, "EDID version");
+    b.set(20, 20, "Video input definition");
+    b.set(21, 22, "Screen size");
+    b.set(23, 23, "Gamma");
+    b.set(24, 24, "Feature support");
+    b.set(25, 34, "Colour characteristics");
+    b.set(35, 37, "Established timings");
+    b.set(38, 53, "Standard timings");
+    for (std::size_t k = 0; k < 4; ++k) {
+        const std::size_t p = 54 + 18 * k;
+        b.set(p, p + 17, "Descriptor ", static_cast<int>(k + 1), DescriptorKind(image, p));
+    }
+    b.set(126, 126, "Extension count");
+    b.set(127, 127, "Block 0 checksum");
+
+    if (image[kEdidExtensionCountOffset] == 0) {
+        b.set(128, 255, "Block 1 (unused: no extension announced)");
+        return map;
+    }
+    b.set(128, 128, "Extension tag");
+    b.set(129, 129, "Extension revision");
+    b.set(130, 130, "Detailed timing offset");
+    b.set(131, 131, "Extension flags");
+    // The data block area runs from 132 up to the detailed timing offset.
+    const std::size_t offset = image[130];
+    const std::size_t timings = offset >= 4 ? std::min<std::size_t>(128 + offset, 255) : 132;
+    b.set(132, timings - 1, "Data block area");
+    for (const std::size_t c : DataBlockPositions(image)) {
+        const std::size_t end = std::min<std::size_t>(c + (image[c] & 0x1Fu), timings - 1);
+        const EdidFieldMap::Label name = DataBlockName(image, c);
+        b.set(c, end, name.text, name.number, name.ending);
+    }
+    std::size_t p = timings;
+    int n = 1;
+    if (offset != 0) {
+        for (; p + 18 <= 255 && (image[p] != 0 || image[p + 1] != 0); p += 18, ++n) {
+            b.set(p, p + 17, "Detailed timing ", n, " (block 1)");
+        }
+    }
+    b.set(p, 254, "Padding");
+    b.set(255, 255, "Block 1 checksum");
+    return map;
+}
+
+// --- entry texts ----------------------------------------------------------------------------
+
+namespace {
+
+struct VicFormat {
+    std::uint8_t vic;
+    std::uint16_t width;
+    std::uint16_t height;
+    char scan; // 'p' or 'i'
+    std::uint8_t hz;
+    const char* aspect;
+};
+
+constexpr const char* k43 = "4:3";
+constexpr const char* k169 = "16:9";
+constexpr const char* k6427 = "64:27";
+constexpr const char* k256 = "256:135";
+
+// The CTA-861 video formats by VIC: active pixels, scan, field or frame rate (the 59.94 Hz
+// variants are written as 60) and picture aspect ratio.
+constexpr VicFormat kVicFormats[] = {
+    {1, 640, 480, 'p', 60, k43},         {2, 720, 480, 'p', 60, k43},
+    {3, 720, 480, 'p', 60, k169},        {4, 1280, 720, 'p', 60, k169},
+    {5, 1920, 1080, 'i', 60, k169},      {6, 1440, 480, 'i', 60, k43},
+    {7, 1440, 480, 'i', 60, k169},       {8, 1440, 240, 'p', 60, k43},
+    {9, 1440, 240, 'p', 60, k169},       {10, 2880, 480, 'i', 60, k43},
+    {11, 2880, 480, 'i', 60, k169},      {12, 2880, 240, 'p', 60, k43},
+    {13, 2880, 240, 'p', 60, k169},      {14, 1440, 480, 'p', 60, k43},
+    {15, 1440, 480, 'p', 60, k169},      {16, 1920, 1080, 'p', 60, k169},
+    {17, 720, 576, 'p', 50, k43},        {18, 720, 576, 'p', 50, k169},
+    {19, 1280, 720, 'p', 50, k169},      {20, 1920, 1080, 'i', 50, k169},
+    {21, 1440, 576, 'i', 50, k43},       {22, 1440, 576, 'i', 50, k169},
+    {23, 1440, 288, 'p', 50, k43},       {24, 1440, 288, 'p', 50, k169},
+    {25, 2880, 576, 'i', 50, k43},       {26, 2880, 576, 'i', 50, k169},
+    {27, 2880, 288, 'p', 50, k43},       {28, 2880, 288, 'p', 50, k169},
+    {29, 1440, 576, 'p', 50, k43},       {30, 1440, 576, 'p', 50, k169},
+    {31, 1920, 1080, 'p', 50, k169},     {32, 1920, 1080, 'p', 24, k169},
+    {33, 1920, 1080, 'p', 25, k169},     {34, 1920, 1080, 'p', 30, k169},
+    {35, 2880, 480, 'p', 60, k43},       {36, 2880, 480, 'p', 60, k169},
+    {37, 2880, 576, 'p', 50, k43},       {38, 2880, 576, 'p', 50, k169},
+    {39, 1920, 1080, 'i', 50, k169},     {40, 1920, 1080, 'i', 100, k169},
+    {41, 1280, 720, 'p', 100, k169},     {42, 720, 576, 'p', 100, k43},
+    {43, 720, 576, 'p', 100, k169},      {44, 1440, 576, 'i', 100, k43},
+    {45, 1440, 576, 'i', 100, k169},     {46, 1920, 1080, 'i', 120, k169},
+    {47, 1280, 720, 'p', 120, k169},     {48, 720, 480, 'p', 120, k43},
+    {49, 720, 480, 'p', 120, k169},      {50, 1440, 480, 'i', 120, k43},
+    {51, 1440, 480, 'i', 120, k169},     {52, 720, 576, 'p', 200, k43},
+    {53, 720, 576, 'p', 200, k169},      {54, 1440, 576, 'i', 200, k43},
+    {55, 1440, 576, 'i', 200, k169},     {56, 720, 480, 'p', 240, k43},
+    {57, 720, 480, 'p', 240, k169},      {58, 1440, 480, 'i', 240, k43},
+    {59, 1440, 480, 'i', 240, k169},     {60, 1280, 720, 'p', 24, k169},
+    {61, 1280, 720, 'p', 25, k169},      {62, 1280, 720, 'p', 30, k169},
+    {63, 1920, 1080, 'p', 120, k169},    {64, 1920, 1080, 'p', 100, k169},
+    {65, 1280, 720, 'p', 24, k6427},     {66, 1280, 720, 'p', 25, k6427},
+    {67, 1280, 720, 'p', 30, k6427},     {68, 1280, 720, 'p', 50, k6427},
+    {69, 1280, 720, 'p', 60, k6427},     {70, 1280, 720, 'p', 100, k6427},
+    {71, 1280, 720, 'p', 120, k6427},    {72, 1920, 1080, 'p', 24, k6427},
+    {73, 1920, 1080, 'p', 25, k6427},    {74, 1920, 1080, 'p', 30, k6427},
+    {75, 1920, 1080, 'p', 50, k6427},    {76, 1920, 1080, 'p', 60, k6427},
+    {77, 1920, 1080, 'p', 100, k6427},   {78, 1920, 1080, 'p', 120, k6427},
+    {79, 1680, 720, 'p', 24, k6427},     {80, 1680, 720, 'p', 25, k6427},
+    {81, 1680, 720, 'p', 30, k6427},     {82, 1680, 720, 'p', 50, k6427},
+    {83, 1680, 720, 'p', 60, k6427},     {84, 1680, 720, 'p', 100, k6427},
+    {85, 1680, 720, 'p', 120, k6427},    {86, 2560, 1080, 'p', 24, k6427},
+    {87, 2560, 1080, 'p', 25, k6427},    {88, 2560, 1080, 'p', 30, k6427},
+    {89, 2560, 1080, 'p', 50, k6427},    {90, 2560, 1080, 'p', 60, k6427},
+    {91, 2560, 1080, 'p', 100, k6427},   {92, 2560, 1080, 'p', 120, k6427},
+    {93, 3840, 2160, 'p', 24, k169},     {94, 3840, 2160, 'p', 25, k169},
+    {95, 3840, 2160, 'p', 30, k169},     {96, 3840, 2160, 'p', 50, k169},
+    {97, 3840, 2160, 'p', 60, k169},     {98, 4096, 2160, 'p', 24, k256},
+    {99, 4096, 2160, 'p', 25, k256},     {100, 4096, 2160, 'p', 30, k256},
+    {101, 4096, 2160, 'p', 50, k256},    {102, 4096, 2160, 'p', 60, k256},
+    {103, 3840, 2160, 'p', 24, k6427},   {104, 3840, 2160, 'p', 25, k6427},
+    {105, 3840, 2160, 'p', 30, k6427},   {106, 3840, 2160, 'p', 50, k6427},
+    {107, 3840, 2160, 'p', 60, k6427},   {108, 1280, 720, 'p', 48, k169},
+    {109, 1280, 720, 'p', 48, k6427},    {110, 1680, 720, 'p', 48, k6427},
+    {111, 1920, 1080, 'p', 48, k169},    {112, 1920, 1080, 'p', 48, k6427},
+    {113, 2560, 1080, 'p', 48, k6427},   {114, 3840, 2160, 'p', 48, k169},
+    {115, 4096, 2160, 'p', 48, k256},    {116, 3840, 2160, 'p', 48, k6427},
+    {117, 3840, 2160, 'p', 100, k169},   {118, 3840, 2160, 'p', 120, k169},
+    {119, 3840, 2160, 'p', 100, k6427},  {120, 3840, 2160, 'p', 120, k6427},
+    {121, 5120, 2160, 'p', 24, k6427},   {122, 5120, 2160, 'p', 25, k6427},
+    {123, 5120, 2160, 'p', 30, k6427},   {124, 5120, 2160, 'p', 48, k6427},
+    {125, 5120, 2160, 'p', 50, k6427},   {126, 5120, 2160, 'p', 60, k6427},
+    {127, 5120, 2160, 'p', 100, k6427},  {193, 5120, 2160, 'p', 120, k6427},
+    {194, 7680, 4320, 'p', 24, k169},    {195, 7680, 4320, 'p', 25, k169},
+    {196, 7680, 4320, 'p', 30, k169},    {197, 7680, 4320, 'p', 48, k169},
+    {198, 7680, 4320, 'p', 50, k169},    {199, 7680, 4320, 'p', 60, k169},
+    {200, 7680, 4320, 'p', 100, k169},   {201, 7680, 4320, 'p', 120, k169},
+    {202, 7680, 4320, 'p', 24, k6427},   {203, 7680, 4320, 'p', 25, k6427},
+    {204, 7680, 4320, 'p', 30, k6427},   {205, 7680, 4320, 'p', 48, k6427},
+    {206, 7680, 4320, 'p', 50, k6427},   {207, 7680, 4320, 'p', 60, k6427},
+    {208, 7680, 4320, 'p', 100, k6427},  {209, 7680, 4320, 'p', 120, k6427},
+    {210, 10240, 4320, 'p', 24, k6427},  {211, 10240, 4320, 'p', 25, k6427},
+    {212, 10240, 4320, 'p', 30, k6427},  {213, 10240, 4320, 'p', 48, k6427},
+    {214, 10240, 4320, 'p', 50, k6427},  {215, 10240, 4320, 'p', 60, k6427},
+    {216, 10240, 4320, 'p', 100, k6427}, {217, 10240, 4320, 'p', 120, k6427},
+    {218, 4096, 2160, 'p', 100, k256},   {219, 4096, 2160, 'p', 120, k256},
+};
+
+// A VIC byte carries the native flag in bit 7 in the ranges 1-64 and 129-192, as the decoder
+// reads it.
+int VicOf(std::uint8_t v) {
+    return (v <= 64 || (v >= 129 && v <= 192)) ? (v & 0x7F) : v;
+}
+
+bool SkippedVic(std::uint8_t v) {
+    return v == 0 || v == 128 || v == 254 || v == 255;
+}
+
+// Hundredths as "12.34".
+std::string Hundredths(unsigned long value) {
+    std::string text = std::to_string(value / 100) + ".";
+    const unsigned long rest = value % 100;
+    text += static_cast<char>('0' + rest / 10);
+    text += static_cast<char>('0' + rest % 10);
+    return text;
+}
+
+} // namespace
+
+std::string DescribeVic(int vic) {
+    std::string text;
+    text.reserve(40);
+    text.append("VIC ").append(std::to_string(vic));
+    for (const VicFormat& f : kVicFormats) {
+        if (f.vic == vic) {
+            text.append(": ")
+                .append(std::to_string(f.width))
+                .append("x")
+                .append(std::to_string(f.height))
+                .append(1, f.scan)
+                .append(" ")
+                .append(std::to_string(f.hz))
+                .append(" Hz ")
+                .append(f.aspect);
+            break;
+        }
+    }
+    return text;
+}
+
+std::string DescribeShortAudioDescriptor(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) {
+    static constexpr const char* kFormats[16] = {"Reserved format",
+                                                 "L-PCM",
+                                                 "AC-3",
+                                                 "MPEG-1",
+                                                 "MP3",
+                                                 "MPEG-2",
+                                                 "AAC LC",
+                                                 "DTS",
+                                                 "ATRAC",
+                                                 "One Bit Audio",
+                                                 "Enhanced AC-3",
+                                                 "DTS-HD",
+                                                 "MAT (Dolby TrueHD)",
+                                                 "DST",
+                                                 "WMA Pro",
+                                                 "Extended format"};
+    static constexpr const char* kRates[7] = {"32", "44.1", "48", "88.2", "96", "176.4", "192"};
+    const int code = (b0 >> 3) & 0x0F;
+    std::string text = kFormats[code];
+    if (code == 15) {
+        text += " " + std::to_string(b2 >> 3);
+    }
+    text += " " + std::to_string((b0 & 0x07) + 1) + " ch, ";
+    bool first = true;
+    for (int bit = 0; bit < 7; ++bit) {
+        if (b1 & (1 << bit)) {
+            text += first ? "" : "/";
+            text += kRates[bit];
+            first = false;
+        }
+    }
+    text += first ? "no rate kHz" : " kHz";
+    if (code == 1) {
+        static constexpr const char* kDepths[3] = {"16", "20", "24"};
+        text += ", ";
+        first = true;
+        for (int bit = 0; bit < 3; ++bit) {
+            if (b2 & (1 << bit)) {
+                text += first ? "" : "/";
+                text += kDepths[bit];
+                first = false;
+            }
+        }
+        text += first ? "no depth" : " bit";
+    } else if (code >= 2 && code <= 8) {
+        text += ", up to " + std::to_string(b2 * 8) + " kbit/s";
+    } else {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%02X", b2);
+        text += std::string(", byte 3 ") + hex;
+    }
+    return text;
+}
+
+std::string DescribeDetailedTiming(const std::uint8_t* d) {
+    const unsigned long clock = d[0] | (static_cast<unsigned long>(d[1]) << 8); // 10 kHz
+    const unsigned long hActive = d[2] | (static_cast<unsigned long>(d[4] & 0xF0) << 4);
+    const unsigned long hBlank = d[3] | (static_cast<unsigned long>(d[4] & 0x0F) << 8);
+    const unsigned long vActive = d[5] | (static_cast<unsigned long>(d[7] & 0xF0) << 4);
+    const unsigned long vBlank = d[6] | (static_cast<unsigned long>(d[7] & 0x0F) << 8);
+    const bool interlaced = (d[17] & 0x80) != 0;
+    std::string text = std::to_string(hActive) + "x" +
+                       std::to_string(interlaced ? vActive * 2 : vActive) +
+                       (interlaced ? "i" : "p");
+    const unsigned long total = (hActive + hBlank) * (vActive + vBlank);
+    if (total > 0) {
+        // Hundredths of a hertz, rounded: clock * 10^4 Hz * 100 / total.
+        const unsigned long long hz100 =
+            (static_cast<unsigned long long>(clock) * 1000000ull + total / 2) / total;
+        text += " " + Hundredths(static_cast<unsigned long>(hz100)) + " Hz";
+    }
+    text += ", " + Hundredths(clock) + " MHz";
+    return text;
+}
+
+std::string SpeakerName(int bit) {
+    static constexpr const char* kNames[24] = {
+        // payload byte 3, bits 0-7
+        "BtFC", "BtFL/BtFR", "TpLS/TpRS", "LSd/RSd", nullptr, nullptr, nullptr, nullptr,
+        // payload byte 2
+        "TpFL/TpFR", "TpC", "TpFC", "LS/RS", "LFE2", "TpBC", "SiL/SiR", "TpSiL/TpSiR",
+        // payload byte 1
+        "FL/FR", "LFE1", "FC", "BL/BR", "BC", "FLc/FRc", "BLc/BRc", "FLw/FRw"};
+    if (bit < 0 || bit >= 24) {
+        return {};
+    }
+    if (kNames[bit] != nullptr) {
+        return kNames[bit];
+    }
+    return "speaker bit " + std::to_string(bit);
+}
+
+const char* ListName(ListChange::List list) {
+    switch (list) {
+    case ListChange::List::Vic:
+        return "VICs";
+    case ListChange::List::Audio:
+        return "Audio descriptors";
+    case ListChange::List::Speaker:
+        return "Speakers";
+    case ListChange::List::Timing:
+        return "Detailed timings";
+    }
+    return "";
+}
+
+// --- the comparison -------------------------------------------------------------------------
+
+namespace {
+
+struct Side {
+    EdidRecord record;
+    AnalyzerReport report;
+    std::bitset<256> vics;
+    std::vector<std::array<std::uint8_t, 3>> sads;
+    std::vector<std::array<std::uint8_t, 18>> timings;
+    std::uint32_t speakers = 0;
+};
+
+void ReadLists(Side& s, const EdidImage& image) {
+    std::size_t pos = kFirstDataBlock;
+    while (FindDataBlock(image, kTagVideo, pos)) {
+        const std::size_t len = image[pos] & 0x1Fu;
+        for (std::size_t i = 1; i <= len && pos + i < kEdidSize; ++i) {
+            const std::uint8_t v = image[pos + i];
+            if (!SkippedVic(v)) {
+                s.vics.set(static_cast<std::size_t>(VicOf(v)));
+            }
+        }
+        pos += len + 1;
+    }
+    pos = kFirstDataBlock;
+    while (FindDataBlock(image, kTagAudio, pos)) {
+        const std::size_t len = image[pos] & 0x1Fu;
+        for (std::size_t i = 1; i + 2 <= len && pos + i + 2 < kEdidSize; i += 3) {
+            s.sads.push_back({image[pos + i], image[pos + i + 1], image[pos + i + 2]});
+        }
+        pos += len + 1;
+    }
+    std::sort(s.sads.begin(), s.sads.end());
+    // Only the first speaker allocation block counts, as in the decoder; its payload bytes
+    // 1 to 3, as far as its length reaches.
+    pos = kFirstDataBlock;
+    if (FindDataBlock(image, kTagSpeaker, pos)) {
+        const std::size_t len = std::min<std::size_t>(image[pos] & 0x1Fu, 3);
+        for (std::size_t i = 1; i <= len && pos + i < kEdidSize; ++i) {
+            s.speakers |= static_cast<std::uint32_t>(image[pos + i]) << (8 * (3 - i));
+        }
+    }
+
+    auto timing = [&](std::size_t p) {
+        if (image[p] != 0 || image[p + 1] != 0) {
+            std::array<std::uint8_t, 18> t{};
+            std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(p), 18, t.begin());
+            s.timings.push_back(t);
+            return true;
+        }
+        return false;
+    };
+    for (std::size_t k = 0; k < 4; ++k) {
+        timing(54 + 18 * k);
+    }
+    if (image[kEdidExtensionCountOffset] != 0 && image[130] >= 4) {
+        for (std::size_t p = 128 + image[130]; p + 18 <= 255 && timing(p); p += 18) {
+        }
+    }
+    std::sort(s.timings.begin(), s.timings.end());
+}
+
+// Entries of sorted `from` that `other` lacks, counting repeats (a multiset difference).
+template <typename T>
+std::vector<T> Missing(const std::vector<T>& from, const std::vector<T>& other) {
+    std::vector<T> out;
+    std::set_difference(from.begin(), from.end(), other.begin(), other.end(),
+                        std::back_inserter(out));
+    return out;
+}
+
+std::string_view Caption(std::string_view caption) {
+    const std::size_t first = caption.find_first_not_of(' ');
+    caption = first == std::string_view::npos ? std::string_view() : caption.substr(first);
+    const std::size_t colon = caption.rfind(" :");
+    return colon == std::string_view::npos ? caption : caption.substr(0, colon);
+}
+
+std::string FactValue(const AnalyzerReport& report, std::string_view label) {
+    return label == "Label_Audio_Formats" ? report.audioFormatsFlat : report.text(label);
+}
+
+} // namespace
+
+int EdidComparison::differingFacts() const {
+    return static_cast<int>(std::count_if(facts.begin(), facts.end(),
+                                          [](const FactComparison& f) { return f.differs; }));
+}
+
+EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
+    EdidComparison c;
+    for (std::size_t i = 0; i < kEdidSize; ++i) {
+        c.differs[i] = a[i] != b[i];
+        c.differingBytes += c.differs[i] ? 1 : 0;
+    }
+    c.equal = c.differingBytes == 0;
+
+    Side sa;
+    Side sb;
+    sa.report = AnalyzeImage(sa.record, a);
+    sb.report = AnalyzeImage(sb.record, b);
+    c.facts.reserve(kAnalyzerRowCount);
+    for (const AnalyzerRow& row : AnalyzerRows()) {
+        FactComparison f;
+        std::string_view key = row.label;
+        if (key.substr(0, 6) == "Label_") {
+            key.remove_prefix(6);
+        }
+        f.key = std::string(key);
+        f.caption = std::string(Caption(row.caption));
+        f.a = FactValue(sa.report, row.label);
+        f.b = FactValue(sb.report, row.label);
+        f.differs = f.a != f.b;
+        c.facts.push_back(std::move(f));
+    }
+    if (c.equal) {
+        return c;
+    }
+
+    // The lists are read whatever the checksums say, so that a broken checksum does not
+    // hide what else changed; the walk never leaves the image.
+    ReadLists(sa, a);
+    ReadLists(sb, b);
+    c.changes.reserve(32);
+    auto change = [&](ListChange::List list, bool added, std::string text) {
+        c.changes.push_back({list, added, std::move(text)});
+    };
+    for (std::size_t v = 1; v < 256; ++v) {
+        if (sa.vics[v] != sb.vics[v]) {
+            change(ListChange::List::Vic, sb.vics[v], DescribeVic(static_cast<int>(v)));
+        }
+    }
+    for (const auto& sad : Missing(sa.sads, sb.sads)) {
+        change(ListChange::List::Audio, false,
+               DescribeShortAudioDescriptor(sad[0], sad[1], sad[2]));
+    }
+    for (const auto& sad : Missing(sb.sads, sa.sads)) {
+        change(ListChange::List::Audio, true, DescribeShortAudioDescriptor(sad[0], sad[1], sad[2]));
+    }
+    for (int bit = 23; bit >= 0; --bit) {
+        const bool inA = (sa.speakers >> bit) & 1u;
+        const bool inB = (sb.speakers >> bit) & 1u;
+        if (inA != inB) {
+            change(ListChange::List::Speaker, inB, SpeakerName(bit));
+        }
+    }
+    for (const auto& t : Missing(sa.timings, sb.timings)) {
+        change(ListChange::List::Timing, false, DescribeDetailedTiming(t.data()));
+    }
+    for (const auto& t : Missing(sb.timings, sa.timings)) {
+        change(ListChange::List::Timing, true, DescribeDetailedTiming(t.data()));
+    }
+
+    // Runs of differing bytes, cut where the field changes on either side.
+    c.ranges.reserve(static_cast<std::size_t>(std::min(c.differingBytes, 64)));
+    const EdidFieldMap mapA = MapEdidFields(a);
+    const EdidFieldMap mapB = MapEdidFields(b);
+    for (std::size_t i = 0; i < kEdidSize; ++i) {
+        if (!c.differs[i]) {
+            continue;
+        }
+        std::size_t last = i;
+        while (last + 1 < kEdidSize && c.differs[last + 1] &&
+               mapA.field[last + 1] == mapA.field[i] && mapB.field[last + 1] == mapB.field[i]) {
+            ++last;
+        }
+        ByteRange range;
+        range.first = static_cast<int>(i);
+        range.last = static_cast<int>(last);
+        range.field = mapA.nameAt(i);
+        if (!(mapB.labelAt(i) == mapA.labelAt(i))) {
+            range.field.append(" / ").append(mapB.nameAt(i));
+        }
+        c.ranges.push_back(std::move(range));
+        i = last;
+    }
+    return c;
+}
+
+} // namespace lvx
