@@ -31,7 +31,7 @@ constexpr int kRow = 20;
 
 QString Caption(const std::string& name) {
     const int id = CreatorControlId(name);
-    return id < 0 ? QString() : QString::fromStdString(CreatorModel::spec(id).caption);
+    return id < 0 ? QString() : QString::fromStdString(CreatorModel::definition(id).caption);
 }
 
 QString Qs(std::string_view text) {
@@ -378,11 +378,11 @@ void EdidCreatorTab::buildAudio2Page(QWidget* page) {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
     for (std::size_t f = 1; f < kAudioFormatCount; ++f) {
-        const AudioFormatSpec& a = AudioFormats()[f];
+        const AudioFormatDef& a = AudioFormats()[f];
         const std::string key(a.key);
         const std::string panelName = "Panel_Audio_" + key;
         QFrame* panel = Panel(inner, QString::fromStdString(panelName), Caption(panelName),
-                              CreatorModel::spec(CreatorControlId(panelName)).foldedHeight);
+                              CreatorModel::definition(CreatorControlId(panelName)).foldedHeight);
         Box(panel, FamilyName("CheckBox_AudioFormat_", a.box), 190, 2, 60);
         Box(panel, "CheckBox_AudDetial_" + key, 270, 2, 110);
         Text(panel, QStringLiteral("MaxCh"), 14, 28);
@@ -428,7 +428,7 @@ void EdidCreatorTab::buildColorSpacePage(QWidget* page) {
 
     const std::string hdrName(names::kHdrPanel);
     QFrame* hdr = Panel(page, QString::fromStdString(hdrName), Caption(hdrName),
-                        CreatorModel::spec(CreatorControlId(hdrName)).foldedHeight);
+                        CreatorModel::definition(CreatorControlId(hdrName)).foldedHeight);
     Box(hdr, std::string(names::kHdrDetail), 270, 2, 110);
     Text(hdr, QStringLiteral("EOTF"), 14, 26);
     Box(hdr, "CheckBox_HDR_EOTF_1", 120, 26, 140);
@@ -483,6 +483,10 @@ bool EdidCreatorTab::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt) {
+    // A second bind replaces the first: its connections go with their context object.
+    delete binding_;
+    binding_ = new QObject(this);
+    QObject* binding = binding_;
     model_ = model;
     tool_ = tool;
     prompt_ = prompt;
@@ -492,30 +496,30 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
         if (widget == nullptr) {
             continue;
         }
-        switch (CreatorModel::spec(id).kind) {
+        switch (CreatorModel::definition(id).kind) {
         case ControlKind::CheckBox:
-            connect(static_cast<QCheckBox*>(widget), &QCheckBox::clicked, this,
+            connect(static_cast<QCheckBox*>(widget), &QCheckBox::clicked, binding,
                     [this, id](bool on) {
                         model_->setChecked(id, on);
                         show({id}); // a refused change puts the box back
                     });
             break;
         case ControlKind::RadioButton:
-            connect(static_cast<QRadioButton*>(widget), &QRadioButton::clicked, this,
+            connect(static_cast<QRadioButton*>(widget), &QRadioButton::clicked, binding,
                     [this, id](bool on) {
                         model_->setChecked(id, on);
                         show({id});
                     });
             break;
         case ControlKind::Edit:
-            connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, this,
+            connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, binding,
                     [this, id](const QString& text) {
                         model_->setText(id, text.toLatin1().toStdString());
                         show({id});
                     });
             break;
         case ControlKind::ComboBox:
-            connect(static_cast<QComboBox*>(widget), &QComboBox::activated, this,
+            connect(static_cast<QComboBox*>(widget), &QComboBox::activated, binding,
                     [this, id](int index) {
                         model_->setIndex(id, index);
                         show({id});
@@ -525,8 +529,9 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
             break;
         }
     }
-    connect(model_, &CreatorModel::controlsChanged, this, &EdidCreatorTab::show);
-    connect(model_, &CreatorModel::conversionError, this, [this](const QString& text) {
+    connect(model_, &CreatorModel::controlsChanged, binding,
+            [this](const QList<int>& ids) { show(ids); });
+    connect(model_, &CreatorModel::conversionError, binding, [this](const QString& text) {
         if (prompt_ != nullptr) {
             prompt_->message("Error", text.toStdString());
         }
@@ -534,13 +539,27 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
     auto button = [this](const char* name) {
         return findChild<QToolButton*>(QString::fromLatin1(name));
     };
-    connect(button("SpeedButton_OpenEdid_Creator"), &QToolButton::clicked, this, [this] {
+    connect(button("SpeedButton_OpenEdid_Creator"), &QToolButton::clicked, binding, [this] {
         if (tool_ != nullptr && prompt_ != nullptr) {
             tool_->openEdid(*prompt_);
         }
     });
-    connect(button("SpeedButton_OpenEdid_New"), &QToolButton::clicked, this,
+    connect(button("SpeedButton_OpenEdid_New"), &QToolButton::clicked, binding,
             [this] { model_->brandNew(); });
+    connect(button("SpeedButton_SaveEdid_Creator"), &QToolButton::clicked, binding, [this] {
+        if (tool_ != nullptr && prompt_ != nullptr) {
+            tool_->save(*prompt_);
+        }
+    });
+    connect(copy_, &QToolButton::clicked, binding, [this] {
+        if (tool_ == nullptr) {
+            return;
+        }
+        if (const std::optional<NodeRef> target =
+                tool_->uploadTarget(uploadList_->currentIndex())) {
+            tool_->writeToDevice(*target);
+        }
+    });
     showAll();
 }
 
@@ -563,7 +582,7 @@ void EdidCreatorTab::show(const QList<int>& ids) {
         }
         const ControlState& s = model_->state(id);
         const QSignalBlocker blocker(widget);
-        switch (CreatorModel::spec(id).kind) {
+        switch (CreatorModel::definition(id).kind) {
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
             static_cast<QAbstractButton*>(widget)->setChecked(s.checked);

@@ -28,8 +28,8 @@ class EdidCreatorTab : public QWidget {
 public:
     explicit EdidCreatorTab(QWidget* parent = nullptr);
 
-    // Ties the controls to the model. The tool runs Open EDID (and, later, Save and Write);
-    // without one those buttons do nothing. Conversion errors are shown through the prompt.
+    // Ties the controls to the model. The tool runs Open EDID, Save EDID and Write EDID to
+    // Device; without one those buttons do nothing. Messages are shown through the prompt.
     void bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt);
 
     QComboBox* uploadList() const { return uploadList_; }
@@ -66,6 +66,7 @@ private:
     CreatorModel* model_ = nullptr;
     CreatorTool* tool_ = nullptr;
     Prompt* prompt_ = nullptr;
+    QObject* binding_ = nullptr; // the context of bind()'s connections
 };
 
 } // namespace lvx

@@ -1,9 +1,15 @@
 #include "cli/CreatorCommands.h"
 
+#include "cli/EdidCommands.h"
+#include "common/Prompt.h"
+#include "connection/ConnectionController.h"
 #include "creator/CreatorControls.h"
 #include "creator/CreatorModel.h"
+#include "creator/CreatorTool.h"
 #include "creator/HexTableModel.h"
 #include "edid/EdidFileIO.h"
+#include "edid/EdidTransfer.h"
+#include "protocol/PumpDelay.h"
 
 #include <QDate>
 #include <QJsonDocument>
@@ -16,9 +22,9 @@ namespace lvx::cli {
 namespace {
 
 // The controls whose values the command line reports and sets: the ones a user changes.
-bool HoldsValue(const ControlSpec& spec) {
-    return spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::RadioButton ||
-           spec.kind == ControlKind::Edit || spec.kind == ControlKind::ComboBox;
+bool HoldsValue(const ControlDef& def) {
+    return def.kind == ControlKind::CheckBox || def.kind == ControlKind::RadioButton ||
+           def.kind == ControlKind::Edit || def.kind == ControlKind::ComboBox;
 }
 
 QString Latin1(const std::string& text) {
@@ -86,16 +92,124 @@ bool LoadSource(const CliContext& context, CreatorModel& model) {
     return true;
 }
 
+// One --set: a control that holds a value and what it is to hold.
+struct Setting {
+    int id = -1;
+    QString name;
+    QString value;
+};
+
+// Reads the --set options: NAME=VALUE with a known name and a value its kind takes (check
+// boxes and radio buttons 1 or 0, combo boxes an item index, edits any text). False (with a
+// message) for the first that is not.
+bool ParseSettings(const CliContext& context, std::vector<Setting>& settings) {
+    for (const QString& set : context.sets) {
+        const int equals = set.indexOf(QLatin1Char('='));
+        Setting s;
+        s.name = equals < 0 ? set : set.left(equals);
+        s.value = equals < 0 ? QString() : set.mid(equals + 1);
+        s.id = CreatorModel::idOf(s.name.toStdString());
+        auto refuse = [&](const QString& why) {
+            err(QStringLiteral("linkvex-cli %1: --set %2: %3\n").arg(context.command, set, why));
+            return false;
+        };
+        if (equals < 0) {
+            return refuse(QStringLiteral("write NAME=VALUE"));
+        }
+        if (s.id < 0 || !HoldsValue(CreatorModel::definition(s.id)) ||
+            CreatorModel::definition(s.id).hidden) {
+            return refuse(QStringLiteral("no creator control has that name"));
+        }
+        bool ok = true;
+        switch (CreatorModel::definition(s.id).kind) {
+        case ControlKind::CheckBox:
+            ok = s.value == QLatin1String("0") || s.value == QLatin1String("1");
+            break;
+        case ControlKind::RadioButton:
+            if (s.value == QLatin1String("0")) {
+                return refuse(QStringLiteral("a radio button is unchecked by checking the other"));
+            }
+            ok = s.value == QLatin1String("1");
+            break;
+        case ControlKind::ComboBox: {
+            const int index = s.value.toInt(&ok);
+            ok = ok && index >= 0 && index < static_cast<int>(CreatorModel::presetItems().size());
+            break;
+        }
+        default:
+            break;
+        }
+        if (!ok) {
+            return refuse(QStringLiteral("check boxes and radio buttons take 1 or 0, the preset "
+                                         "lists an item index from 0 to 10"));
+        }
+        settings.push_back(s);
+    }
+    return true;
+}
+
+// Applies the settings in order through the rules, as a user's clicks and typing would. A
+// rule's message (a text that is no number) is shown on standard error; the run goes on, as
+// the program goes on after its message box.
+void ApplySettings(const CliContext& context, CreatorModel& model,
+                   const std::vector<Setting>& settings) {
+    const QMetaObject::Connection shown =
+        QObject::connect(&model, &CreatorModel::conversionError, [&context](const QString& text) {
+            err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, text));
+        });
+    for (const Setting& s : settings) {
+        switch (CreatorModel::definition(s.id).kind) {
+        case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
+            model.setChecked(s.id, s.value == QLatin1String("1"));
+            break;
+        case ControlKind::ComboBox:
+            model.setIndex(s.id, s.value.toInt());
+            break;
+        default:
+            model.setText(s.id, s.value.toLatin1().toStdString());
+            break;
+        }
+    }
+    QObject::disconnect(shown);
+}
+
+// The save dialog answered by -o.
+class OutputPrompt : public Prompt {
+public:
+    explicit OutputPrompt(QString file) : file_(std::move(file)) {}
+    std::string openFileName(const std::string&) override { return {}; }
+    std::string saveFileName(const std::string&, const std::string&) override {
+        return file_.toStdString();
+    }
+    void message(const std::string&, const std::string& text) override {
+        err(QString::fromStdString(text + "\n"));
+    }
+    bool confirm(const std::string&, const std::string&) override { return false; }
+
+private:
+    QString file_;
+};
+
+void PrintLeftOut(const CliContext& context, ConnectionController& controller) {
+    for (const QString& line :
+         QString::fromStdString(controller.log().text()).split(QStringLiteral("\r\n"))) {
+        if (line.startsWith(QLatin1String("Left out: "))) {
+            err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, line));
+        }
+    }
+}
+
 QJsonObject ControlsJson(const CreatorModel& model) {
     QJsonObject controls;
     for (int id = 0; id < CreatorModel::controlCount(); ++id) {
-        const ControlSpec& spec = CreatorModel::spec(id);
-        if (!HoldsValue(spec)) {
+        const ControlDef& def = CreatorModel::definition(id);
+        if (!HoldsValue(def)) {
             continue;
         }
         const ControlState& state = model.state(id);
-        const QString name = QString::fromStdString(spec.name);
-        switch (spec.kind) {
+        const QString name = QString::fromStdString(def.name);
+        switch (def.kind) {
         case ControlKind::Edit:
             controls[name] = Latin1(state.text);
             break;
@@ -113,13 +227,13 @@ QJsonObject ControlsJson(const CreatorModel& model) {
 void PrintControls(const CreatorModel& model) {
     QString text;
     for (int id = 0; id < CreatorModel::controlCount(); ++id) {
-        const ControlSpec& spec = CreatorModel::spec(id);
-        if (!HoldsValue(spec)) {
+        const ControlDef& def = CreatorModel::definition(id);
+        if (!HoldsValue(def)) {
             continue;
         }
         const ControlState& state = model.state(id);
-        text += QString::fromStdString(spec.name) + QStringLiteral(": ");
-        switch (spec.kind) {
+        text += QString::fromStdString(def.name) + QStringLiteral(": ");
+        switch (def.kind) {
         case ControlKind::Edit:
             text += QLatin1Char('"') + Latin1(state.text) + QLatin1Char('"');
             break;
@@ -151,7 +265,116 @@ void PrintHex(const EdidImage& image) {
     out(text);
 }
 
+// Loads the source and applies the settings, as the program does before Save or Write.
+// kExitOk, or the status to end with.
+int Prepare(const CliContext& context, CreatorModel& model, const std::vector<Setting>& settings) {
+    if (!LoadSource(context, model)) {
+        return kExitFailure;
+    }
+    ApplySettings(context, model, settings);
+    return kExitOk;
+}
+
 } // namespace
+
+int RunCreatorBuild(const CliContext& context) {
+    std::vector<Setting> settings;
+    if (!CheckSource(context) || !ParseSettings(context, settings)) {
+        return kExitUsage;
+    }
+    ConnectionController controller;
+    EdidTransfer transfer(controller);
+    HexTableModel hex;
+    CreatorModel model(hex);
+    CreatorTool tool(controller, transfer, model);
+    tool.messageWaits = false;
+    if (const int status = Prepare(context, model, settings); status != kExitOk) {
+        return status;
+    }
+
+    // Save EDID when there is somewhere to save; otherwise only the build.
+    QString error;
+    std::optional<EdidImage> built;
+    if (!context.output.isEmpty()) {
+        OutputPrompt prompt(context.output);
+        if (tool.save(prompt) == CreatorTool::Outcome::Done) {
+            built = tool.lastBuilt();
+        } else {
+            error = tool.lastError();
+            if (model.record().status & kStatusCreatorLoaded && error.isEmpty()) {
+                error = QStringLiteral("nothing saved");
+            }
+        }
+        PrintLeftOut(context, controller);
+    } else {
+        const BuildResult result = model.build();
+        if (result.ok) {
+            built = result.image;
+        } else {
+            error = QString::fromStdString(result.error);
+        }
+        for (const std::string& line : result.leftOut) {
+            err(QStringLiteral("linkvex-cli %1: Left out: %2\n")
+                    .arg(context.command, QString::fromStdString(line)));
+        }
+    }
+
+    if (context.json) {
+        QJsonObject o;
+        o[QStringLiteral("file")] =
+            context.brandNew ? QJsonValue() : QJsonValue(context.arguments.first());
+        o[QStringLiteral("status")] = model.record().status;
+        o[QStringLiteral("error")] = error.isEmpty() ? QJsonValue() : QJsonValue(error);
+        o[QStringLiteral("warning")] = Latin1(model.text(names::kWarningLabel));
+        o[QStringLiteral("flag")] = model.fieldError();
+        o[QStringLiteral("hex")] = built ? QJsonValue(HexDigits(*built)) : QJsonValue();
+        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+    } else if (built) {
+        if (!model.text(names::kWarningLabel).empty()) {
+            out(QStringLiteral("warning: %1\n").arg(Latin1(model.text(names::kWarningLabel))));
+        }
+        PrintHex(*built);
+    }
+    if (!built) {
+        err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, error));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int RunCreatorWrite(const CliContext& context) {
+    std::vector<Setting> settings;
+    if (!CheckSource(context) || !ParseSettings(context, settings)) {
+        return kExitUsage;
+    }
+    const std::optional<NodeRef> node = ParseNode(context.node);
+    if (!node || !isWritable(node->kind)) {
+        err(QStringLiteral("linkvex-cli creator-write: --node takes inputN or userN\n"));
+        return kExitUsage;
+    }
+    ConnectionController controller;
+    if (!ConnectDevice(controller, context) || !CheckNode(controller, node, context)) {
+        return kExitFailure;
+    }
+    EdidTransfer transfer(controller);
+    HexTableModel hex;
+    CreatorModel model(hex);
+    CreatorTool tool(controller, transfer, model);
+    tool.messageWaits = false;
+    int status = Prepare(context, model, settings);
+    if (status == kExitOk) {
+        const CreatorTool::Outcome outcome = tool.writeToDevice(*node);
+        PrintLeftOut(context, controller);
+        if (outcome != CreatorTool::Outcome::Done) {
+            err(QStringLiteral("linkvex-cli creator-write: %1\n").arg(tool.lastError()));
+            status = kExitFailure;
+        }
+    }
+    // Give the last datagram or frame time to leave before the program ends.
+    PumpDelay(100);
+    controller.disconnectDevices();
+    return status;
+}
 
 int RunCreatorLoad(const CliContext& context) {
     if (!CheckSource(context)) {

@@ -55,25 +55,6 @@ bool ConnectDevice(ConnectionController& controller, const CliContext& context) 
     return false;
 }
 
-namespace {
-
-// Dialogs answered by the command line: the file names come from the arguments.
-class ArgumentPrompt : public Prompt {
-public:
-    explicit ArgumentPrompt(QString file) : file_(std::move(file)) {}
-    std::string openFileName(const std::string&) override { return file_.toStdString(); }
-    std::string saveFileName(const std::string&, const std::string&) override {
-        return file_.toStdString();
-    }
-    void message(const std::string& caption, const std::string& text) override {
-        err(QString::fromStdString(caption + ": " + text + "\n"));
-    }
-    bool confirm(const std::string&, const std::string&) override { return true; }
-
-private:
-    QString file_;
-};
-
 // "input1", "output2", "user3", "internal4": 1-based, as the lists show them.
 std::optional<NodeRef> ParseNode(const QString& text) {
     static const QRegularExpression pattern(
@@ -92,7 +73,7 @@ std::optional<NodeRef> ParseNode(const QString& text) {
     return node;
 }
 
-int NodeCount(const DeviceRecord& r, NodeKind kind) {
+static int NodeCount(const DeviceRecord& r, NodeKind kind) {
     switch (kind) {
     case NodeKind::Input:
         return r.inputCount;
@@ -122,6 +103,25 @@ bool CheckNode(const ConnectionController& controller, const std::optional<NodeR
     }
     return true;
 }
+
+namespace {
+
+// Dialogs answered by the command line: the file names come from the arguments.
+class ArgumentPrompt : public Prompt {
+public:
+    explicit ArgumentPrompt(QString file) : file_(std::move(file)) {}
+    std::string openFileName(const std::string&) override { return file_.toStdString(); }
+    std::string saveFileName(const std::string&, const std::string&) override {
+        return file_.toStdString();
+    }
+    void message(const std::string& caption, const std::string& text) override {
+        err(QString::fromStdString(caption + ": " + text + "\n"));
+    }
+    bool confirm(const std::string&, const std::string&) override { return true; }
+
+private:
+    QString file_;
+};
 
 std::optional<ModeButton> ParseSource(const QString& text) {
     static const QRegularExpression pattern(QStringLiteral("^(internal|external|user)([1-8])$"));

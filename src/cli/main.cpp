@@ -32,8 +32,9 @@ Commands:
   get-mode [--input N]            the EDID source of an input (COM port)
   set-mode --input N SOURCE       choose it: internalK, externalK or userK
   validate FILE...                check .bin files: OK or what is wrong
-  creator-load (FILE | --brand-new [--date YYYY-MM-DD]) [--json]
-                                  load an EDID into the creator and print every control
+  creator-load SOURCE [--json]    load an EDID into the creator, print every control
+  creator-build SOURCE [-o FILE]  the creator's "Save EDID" (--set NAME=VALUE...)
+  creator-write SOURCE --node NODE  the creator's "Write EDID to Device" (--set ...)
   monitors [--json]               the displays connected to this PC and their EDIDs
   monitors --connector NAME -o FILE   save one display's EDID (NAME: HDMI-A-1, DP-2, ...)
   backup DIR                      every node's EDID and every input's mode into DIR
@@ -52,7 +53,8 @@ Commands:
                                   a channel's settings: read, changed, read back
 
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
-  device is the first one on the --port ports, or the network device with --mac.
+  device is the first one on the --port ports, or the network device with --mac. SOURCE is
+  a .bin FILE, or --brand-new [--date YYYY-MM-DD] for the brand-new template.
   monitors reads $LINKVEX_SYSFS_ROOT/class/drm (default /sys).
 
 Options:
@@ -60,8 +62,9 @@ Options:
   --no-ethernet               do not search the network
   --no-serial                 do not search the COM ports
   --mac MAC                   the network device to work with (00:11:22:33:44:55)
-  --node NODE                 the EDID node (read-edid, write-edid)
-  -o, --output FILE           the file to save (read-edid; ".bin" is added when missing)
+  --node NODE                 the EDID node (read-edid, write-edid, creator-write)
+  -o, --output FILE           the file to save (read-edid, creator-build; ".bin" is added
+                              when missing)
   --input N                   the input (get-mode, set-mode; 1 when not given)
   --connector NAME            the display connector (monitors)
   --force                     restore a backup of another model, other counts or an
@@ -73,6 +76,8 @@ Options:
   --loopback                  keep the network endpoints on loopback (tests, demos)
   --brand-new                 creator: start from the brand-new template
   --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
+  --set NAME=VALUE            creator: a control's new value, applied through its rule (check
+                              boxes 1 or 0, edits their text, preset lists an item index)
   --json                      print JSON
   --yes                       do not ask before fw-update or factory-default
   --mode static|dhcp, --ip A.B.C.D, --mask A.B.C.D, --gateway A.B.C.D, --dns A.B.C.D,
@@ -195,6 +200,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("validate"), RunValidate},
         {QStringLiteral("analyze"), RunAnalyze},
         {QStringLiteral("creator-load"), RunCreatorLoad},
+        {QStringLiteral("creator-build"), RunCreatorBuild},
+        {QStringLiteral("creator-write"), RunCreatorWrite},
         {QStringLiteral("monitors"), RunMonitors},
         {QStringLiteral("backup"), RunBackup},
         {QStringLiteral("restore"), RunRestore},

@@ -9,18 +9,18 @@ namespace lvx {
 
 namespace {
 
-constexpr std::array<AudioFormatSpec, kAudioFormatCount> kAudioFormats{{
-    {"LPCM", 1, 1, "L-PCM", false, kAudio2Pcm, 0x09, {0x09, 0x00, 0x00}},
-    {"AC3", 3, 2, "     Dolby Digital", true, kAudioDolbyD, 0x10, {0x15, 0x07, 80}},
-    {"EAC3", 4, 10, "     Dolby Digital+", false, kAudioDolbyDPlus, 0x50, {0x57, 0x06, 0}},
-    {"MAT", 5, 12, "     Dolby TrueHD", false, kAudioDolbyHd, 0x60, {0x67, 0x7E, 0}},
-    {"DTS", 6, 7, "     DTS", true, kAudioDts, 0x38, {0x3E, 0x1E, 192}},
-    {"DTSHD", 7, 11, "     DTS HD", false, kAudioDtsHd, 0x58, {0x5F, 0x7E, 1}},
-    {"AAC", 8, 6, "     AAC LC", true, kAudioAac, 0x30, {0x35, 0x06, 60}},
-    {"OBA", 9, 9, "     One Bit Audio", false, kAudioOneBit, 0x48, {0x4D, 0x02, 0}},
+constexpr std::array<AudioFormatDef, kAudioFormatCount> kAudioFormats{{
+    {"LPCM", 1, 1, "L-PCM", false, kAudio2Pcm, 0x09, {0x09, 0x00, 0x00}, 0},
+    {"AC3", 3, 2, "     Dolby Digital", true, kAudioDolbyD, 0x10, {0x15, 0x07, 80}, 0},
+    {"EAC3", 4, 10, "     Dolby Digital+", false, kAudioDolbyDPlus, 0x50, {0x57, 0x06, 0}, 0},
+    {"MAT", 5, 12, "     Dolby TrueHD", false, kAudioDolbyHd, 0x60, {0x67, 0x7E, 0}, 0},
+    {"DTS", 6, 7, "     DTS", true, kAudioDts, 0x38, {0x3E, 0x1E, 192}, 0},
+    {"DTSHD", 7, 11, "     DTS HD", false, kAudioDtsHd, 0x58, {0x5F, 0x7E, 1}, 1},
+    {"AAC", 8, 6, "     AAC LC", true, kAudioAac, 0x30, {0x35, 0x06, 60}, 0},
+    {"OBA", 9, 9, "     One Bit Audio", false, kAudioOneBit, 0x48, {0x4D, 0x02, 0}, 0},
 }};
 
-constexpr std::array<SpeakerSpec, 11> kSpeakers{{
+constexpr std::array<SpeakerDef, 11> kSpeakers{{
     {"FLW", "FRW", 23},
     {"RLC", "RRC", 22},
     {"FLC", "FRC", 21},
@@ -34,7 +34,7 @@ constexpr std::array<SpeakerSpec, 11> kSpeakers{{
     {"FLH", "FRH", 8},
 }};
 
-constexpr std::array<EstablishedSpec, 17> kEstablished{{
+constexpr std::array<EstablishedDef, 17> kEstablished{{
     {"720 x 400", "70Hz"},
     {"720 x 400", "88Hz"},
     {"640 x 480", "60Hz"},
@@ -54,7 +54,7 @@ constexpr std::array<EstablishedSpec, 17> kEstablished{{
     {"1152 x 870", "75Hz"},
 }};
 
-constexpr std::array<StandardSpec, 5> kStandard{{
+constexpr std::array<StandardDef, 5> kStandard{{
     {0x8180, "1280 x 1024", "60Hz"},
     {0x818A, "1280 x 1024", "70Hz"},
     {0xA940, "1600 x 1200", "60Hz"},
@@ -75,11 +75,11 @@ constexpr int kHdrPanelHeight = 156;
 
 class Builder {
 public:
-    std::vector<ControlSpec> specs;
+    std::vector<ControlDef> defs;
 
-    int add(ControlSpec spec) {
-        specs.push_back(std::move(spec));
-        return static_cast<int>(specs.size()) - 1;
+    int add(ControlDef def) {
+        defs.push_back(std::move(def));
+        return static_cast<int>(defs.size()) - 1;
     }
     int check(std::string name, std::string_view caption, ControlRole role = ControlRole::None,
               int arg = 0) {
@@ -87,19 +87,19 @@ public:
     }
     int edit(std::string name, std::string_view text, ControlRole role, int arg = 0,
              bool upperCase = false) {
-        ControlSpec spec{std::move(name), ControlKind::Edit, {}, std::string(text), role, arg};
-        spec.upperCase = upperCase;
-        return add(std::move(spec));
+        ControlDef def{std::move(name), ControlKind::Edit, {}, std::string(text), role, arg};
+        def.upperCase = upperCase;
+        return add(std::move(def));
     }
     int panel(std::string name, std::string_view caption, int openHeight) {
-        ControlSpec spec{std::move(name), ControlKind::Panel, std::string(caption), {}};
-        spec.foldedHeight = kFoldedHeight;
-        spec.openHeight = openHeight;
-        return add(std::move(spec));
+        ControlDef def{std::move(name), ControlKind::Panel, std::string(caption), {}};
+        def.foldedHeight = kFoldedHeight;
+        def.openHeight = openHeight;
+        return add(std::move(def));
     }
 };
 
-std::vector<ControlSpec> BuildCatalogue() {
+std::vector<ControlDef> BuildCatalogue() {
     Builder b;
     // Descriptor
     b.edit(std::string(names::kManufacturer), "", ControlRole::ManufacturerName, 0, true);
@@ -149,7 +149,7 @@ std::vector<ControlSpec> BuildCatalogue() {
         b.check(FamilyName("CheckBox_AudioLPCM_SamBit_", n), kSampleSizeCaptions[n - 1]);
     }
     for (int n = 1; n <= 11; ++n) {
-        const SpeakerSpec& s = kSpeakers[n - 1];
+        const SpeakerDef& s = kSpeakers[n - 1];
         b.check(FamilyName("CheckBox_SpeakerPosition_", n), s.caption, ControlRole::Speaker, n);
         if (!s.pairCaption.empty()) {
             b.check(FamilyName("CheckBox_SpeakerPosition_", n) + "r", s.pairCaption,
@@ -157,20 +157,20 @@ std::vector<ControlSpec> BuildCatalogue() {
         }
     }
     {
-        ControlSpec hidden{"CheckBox_AudioFormat_2", ControlKind::CheckBox, {}, {}};
+        ControlDef hidden{"CheckBox_AudioFormat_2", ControlKind::CheckBox, {}, {}};
         hidden.hidden = true;
         b.add(std::move(hidden));
     }
 
     // Audio2: one folding panel per format.
     for (std::size_t f = 1; f < kAudioFormatCount; ++f) {
-        const AudioFormatSpec& a = kAudioFormats[f];
+        const AudioFormatDef& a = kAudioFormats[f];
         const std::string key(a.key);
         const int panel = b.panel("Panel_Audio_" + key, a.panelCaption, kAudioPanelHeight);
         b.check(FamilyName("CheckBox_AudioFormat_", a.box), "Yes", ControlRole::AudioFormat, a.box);
         const int detail = b.check("CheckBox_AudDetial_" + key, "For Detail",
                                    ControlRole::AudioDetail, static_cast<int>(f));
-        b.specs[static_cast<std::size_t>(detail)].panel = panel;
+        b.defs[static_cast<std::size_t>(detail)].panel = panel;
         b.edit("Edit_Audio" + key + "_MaxCh", "0", ControlRole::MaxChannels, static_cast<int>(f));
         if (a.bitRate) {
             b.edit("Edit_Audio" + key + "_BitRate", "     0", ControlRole::None);
@@ -196,7 +196,7 @@ std::vector<ControlSpec> BuildCatalogue() {
     const int hdrPanel = b.panel(std::string(names::kHdrPanel), "     HDR", kHdrPanelHeight);
     const int hdrDetail =
         b.check(std::string(names::kHdrDetail), "For Detail", ControlRole::HdrDetail);
-    b.specs[static_cast<std::size_t>(hdrDetail)].panel = hdrPanel;
+    b.defs[static_cast<std::size_t>(hdrDetail)].panel = hdrPanel;
     for (int n = 1; n <= 3; ++n) {
         b.check(FamilyName("CheckBox_HDR_EOTF_", n), kEotf[n - 1]);
     }
@@ -215,20 +215,20 @@ std::vector<ControlSpec> BuildCatalogue() {
     b.add({std::string(names::kStatusLabel), ControlKind::Label, {}, {}});
     b.add({std::string(names::kWarningLabel), ControlKind::Label, {}, {}});
     b.add({std::string(names::kWriteButton), ControlKind::Button, "Write EDID to Device", {}});
-    return std::move(b.specs);
+    return std::move(b.defs);
 }
 
-const std::vector<ControlSpec>& Catalogue() {
-    static const std::vector<ControlSpec> catalogue = BuildCatalogue();
+const std::vector<ControlDef>& Catalogue() {
+    static const std::vector<ControlDef> catalogue = BuildCatalogue();
     return catalogue;
 }
 
 const std::unordered_map<std::string_view, int>& NameIndex() {
     static const std::unordered_map<std::string_view, int> index = [] {
         std::unordered_map<std::string_view, int> map;
-        const std::vector<ControlSpec>& specs = Catalogue();
-        for (std::size_t i = 0; i < specs.size(); ++i) {
-            map.emplace(specs[i].name, static_cast<int>(i));
+        const std::vector<ControlDef>& defs = Catalogue();
+        for (std::size_t i = 0; i < defs.size(); ++i) {
+            map.emplace(defs[i].name, static_cast<int>(i));
         }
         return map;
     }();
@@ -237,7 +237,7 @@ const std::unordered_map<std::string_view, int>& NameIndex() {
 
 } // namespace
 
-const std::vector<ControlSpec>& CreatorControls() {
+const std::vector<ControlDef>& CreatorControls() {
     return Catalogue();
 }
 
@@ -279,7 +279,7 @@ std::string_view VicCaption(std::uint8_t vic) {
     }
 }
 
-const std::array<AudioFormatSpec, kAudioFormatCount>& AudioFormats() {
+const std::array<AudioFormatDef, kAudioFormatCount>& AudioFormats() {
     return kAudioFormats;
 }
 
@@ -292,15 +292,15 @@ int AudioFormatOfCode(unsigned code) {
     return -1;
 }
 
-const std::array<SpeakerSpec, 11>& Speakers() {
+const std::array<SpeakerDef, 11>& Speakers() {
     return kSpeakers;
 }
 
-const std::array<EstablishedSpec, 17>& EstablishedTimings() {
+const std::array<EstablishedDef, 17>& EstablishedTimings() {
     return kEstablished;
 }
 
-const std::array<StandardSpec, 5>& StandardTimings() {
+const std::array<StandardDef, 5>& StandardTimings() {
     return kStandard;
 }
 

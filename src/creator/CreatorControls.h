@@ -49,7 +49,7 @@ enum class ControlRole : std::uint8_t {
     SpeakerRight, // arg: 1-11, the paired right-hand box
 };
 
-struct ControlSpec {
+struct ControlDef {
     std::string name;
     ControlKind kind;
     std::string caption; // check boxes, radio buttons, panels, buttons (their hint)
@@ -64,7 +64,7 @@ struct ControlSpec {
 };
 
 // Every control, in the order of the tab's pages. A control's id is its index here.
-const std::vector<ControlSpec>& CreatorControls();
+const std::vector<ControlDef>& CreatorControls();
 // The id of a control, or -1 for a name the creator does not have.
 int CreatorControlId(std::string_view name);
 // The family member name: prefix followed by the number in decimal.
@@ -81,7 +81,7 @@ std::string_view VicCaption(std::uint8_t vic);
 
 // One audio format of the "Audio1" and "Audio2" tabs. Index 0 is L-PCM, 1-7 the formats of
 // "Audio2" in the order of their panels.
-struct AudioFormatSpec {
+struct AudioFormatDef {
     std::string_view key;                   // "LPCM", "AC3", ...: part of the control names
     int box;                                // CheckBox_AudioFormat_ number
     std::uint8_t code;                      // audio format code (SAD byte 0 bits 6-3)
@@ -90,9 +90,10 @@ struct AudioFormatSpec {
     std::uint16_t presenceBit;              // the decoder's audio format flag of this format
     std::uint8_t createdByte1;              // first byte of a descriptor the build creates
     std::array<std::uint8_t, 3> emptyMaxCh; // the descriptor when MaxCh shows 0
+    std::uint8_t fixedByte3; // third byte when MaxCh shows more than 0 and there is no bit rate
 };
 constexpr std::size_t kAudioFormatCount = 8;
-const std::array<AudioFormatSpec, kAudioFormatCount>& AudioFormats();
+const std::array<AudioFormatDef, kAudioFormatCount>& AudioFormats();
 // The audio format index of a format code, or -1.
 int AudioFormatOfCode(unsigned code);
 
@@ -100,25 +101,25 @@ constexpr std::array<std::string_view, 7> kFrequencyCaptions = {
     "192kHz", "176.4kHz", "96kHz", "88.2kHz", "48kHz", "44.1kHz", "32kHz"};
 constexpr std::array<std::string_view, 3> kSampleSizeCaptions = {"24Bit", "20Bit", "16Bit"};
 
-struct SpeakerSpec {
+struct SpeakerDef {
     std::string_view caption;
     std::string_view pairCaption; // empty: no right-hand box
     int bit;                      // bit of the 24-bit speaker allocation
 };
-const std::array<SpeakerSpec, 11>& Speakers();
+const std::array<SpeakerDef, 11>& Speakers();
 
-struct EstablishedSpec {
+struct EstablishedDef {
     std::string_view timing; // the row it sits in
     std::string_view caption;
 };
-const std::array<EstablishedSpec, 17>& EstablishedTimings();
+const std::array<EstablishedDef, 17>& EstablishedTimings();
 
-struct StandardSpec {
+struct StandardDef {
     std::uint16_t word; // the standard timing code
     std::string_view timing;
     std::string_view caption;
 };
-const std::array<StandardSpec, 5>& StandardTimings();
+const std::array<StandardDef, 5>& StandardTimings();
 
 // Control names that the model and the tab both use.
 namespace names {

@@ -12,6 +12,10 @@ CreatorPass RunCreatorOnce(const EdidImage& image) {
     CreatorPass pass;
     pass.status = model.record().status;
     pass.shown = hex.image();
+    const BuildResult result = model.build();
+    pass.built = result.ok;
+    pass.image = result.image;
+    pass.error = result.error;
     return pass;
 }
 

@@ -151,7 +151,7 @@ const CreatorModel::Ids& CreatorModel::ids() {
             i.audioFormat[static_cast<std::size_t>(n)] = family("CheckBox_AudioFormat_", n);
         }
         for (std::size_t f = 0; f < kAudioFormatCount; ++f) {
-            const AudioFormatSpec& a = AudioFormats()[f];
+            const AudioFormatDef& a = AudioFormats()[f];
             const std::string key(a.key);
             Ids::Audio& audio = i.audio[f];
             audio.box = i.audioFormat[static_cast<std::size_t>(a.box)];
@@ -232,12 +232,12 @@ private:
 
 CreatorModel::CreatorModel(HexTableModel& hexTable, QObject* parent)
     : QObject(parent), hex_(hexTable), clock_(&CreatorModel::today) {
-    const std::vector<ControlSpec>& specs = CreatorControls();
-    states_.resize(specs.size());
-    dirty_.assign(specs.size(), 0);
-    for (std::size_t id = 0; id < specs.size(); ++id) {
-        states_[id].text = specs[id].text;
-        states_[id].height = specs[id].foldedHeight;
+    const std::vector<ControlDef>& defs = CreatorControls();
+    states_.resize(defs.size());
+    dirty_.assign(defs.size(), 0);
+    for (std::size_t id = 0; id < defs.size(); ++id) {
+        states_[id].text = defs[id].text;
+        states_[id].height = defs[id].foldedHeight;
     }
     states_[static_cast<std::size_t>(ids().hdmi)].checked = true;
     states_[static_cast<std::size_t>(ids().warning)].colour = TextColour::Red;
@@ -348,11 +348,11 @@ void CreatorModel::setFieldError(bool on) {
 // --- A user's changes ----------------------------------------------------------------------
 
 bool CreatorModel::setChecked(int id, bool on) {
-    if (id < 0 || id >= controlCount() || spec(id).hidden) {
+    if (id < 0 || id >= controlCount() || definition(id).hidden) {
         return false;
     }
     const Scope scope(*this);
-    switch (spec(id).kind) {
+    switch (definition(id).kind) {
     case ControlKind::CheckBox:
         assignChecked(id, on, false);
         return true;
@@ -371,12 +371,12 @@ bool CreatorModel::setChecked(int id, bool on) {
 }
 
 bool CreatorModel::setText(int id, const std::string& text) {
-    if (id < 0 || id >= controlCount() || spec(id).kind != ControlKind::Edit) {
+    if (id < 0 || id >= controlCount() || definition(id).kind != ControlKind::Edit) {
         return false;
     }
     const Scope scope(*this);
     std::string typed = text;
-    if (spec(id).upperCase) {
+    if (definition(id).upperCase) {
         for (char& c : typed) {
             if (c >= 'a' && c <= 'z') {
                 c = static_cast<char>(c - 'a' + 'A');
@@ -388,8 +388,8 @@ bool CreatorModel::setText(int id, const std::string& text) {
 }
 
 bool CreatorModel::setIndex(int id, int index) {
-    if (id < 0 || id >= controlCount() || spec(id).kind != ControlKind::ComboBox || index < 0 ||
-        index >= static_cast<int>(TimingPresets().size())) {
+    if (id < 0 || id >= controlCount() || definition(id).kind != ControlKind::ComboBox ||
+        index < 0 || index >= static_cast<int>(TimingPresets().size())) {
         return false;
     }
     const Scope scope(*this);
@@ -406,7 +406,7 @@ bool CreatorModel::setIndex(int id, int index) {
 // --- Rules -----------------------------------------------------------------------------------
 
 void CreatorModel::runRule(int id) {
-    const ControlSpec& s = spec(id);
+    const ControlDef& s = definition(id);
     switch (s.role) {
     case ControlRole::ManufacturerName:
         manufacturerRule(id);
@@ -432,9 +432,17 @@ void CreatorModel::runRule(int id) {
     case ControlRole::Luminance:
         luminanceRule(id);
         break;
+    case ControlRole::Established:
+        establishedRule(id);
+        break;
+    case ControlRole::Standard:
+        standardRule(id);
+        break;
     case ControlRole::VicBox:
         if (s.arg >= 93) {
             fourKRule(id);
+        } else {
+            vicPreview(id);
         }
         break;
     case ControlRole::Yuv420Box:
@@ -473,24 +481,78 @@ void CreatorModel::inRange(int id) {
 }
 
 void CreatorModel::reportConversion(const std::string& text) {
-    conversionError_ = "\"" + text + "\" is not a number.";
+    reportMessage("\"" + text + "\" is not a number.");
+}
+
+void CreatorModel::reportMessage(const std::string& message) {
+    conversionError_ = message;
     conversionPending_ = true;
 }
 
+void CreatorModel::restoreReference(int offset, int count) {
+    const EdidImage& reference = hex_.referenceRecord().image;
+    std::vector<std::uint8_t> bytes;
+    for (int i = offset; i < offset + count && i < static_cast<int>(kEdidSize); ++i) {
+        bytes.push_back(reference[static_cast<std::size_t>(i)]);
+    }
+    hex_.writeBytes(offset, bytes, kCellWhite);
+}
+
+void CreatorModel::writeField(int offset, const std::vector<std::uint8_t>& bytes, bool over) {
+    hex_.writeBytes(offset, bytes, over ? kCellRed : kCellYellow);
+}
+
 void CreatorModel::manufacturerRule(int id) {
-    if (state(id).text.size() >= 4) {
+    const std::string& text = state(id).text;
+    const bool over = text.size() >= 4;
+    if (over) {
         violation(id, "3 Letters Limited!");
     } else {
         inRange(id);
     }
+    if (!loaded()) {
+        return;
+    }
+    if (text == FieldText(hex_.referenceRecord().manufacturer)) {
+        restoreReference(8, 2);
+        return;
+    }
+    // Letter codes count from '@' (0); a letter the text does not have counts as 0.
+    auto code = [&text](std::size_t i) {
+        return i < text.size() ? static_cast<int>(static_cast<unsigned char>(text[i])) - 64 : 0;
+    };
+    const int first = code(0) * 4 + code(1) / 8;
+    const int second = code(1) * 32 + code(2);
+    writeField(8,
+               {static_cast<std::uint8_t>(first & 0xFF), static_cast<std::uint8_t>(second & 0xFF)},
+               over);
 }
 
 void CreatorModel::monitorRule(int id) {
-    if (state(id).text.size() >= 14) {
+    const std::string& text = state(id).text;
+    const bool over = text.size() >= 14;
+    if (over) {
         violation(id, "13 Letters Limited!");
     } else {
         inRange(id);
     }
+    const EdidRecord& reference = hex_.referenceRecord();
+    // Without a name descriptor in the reference the name has no place to go.
+    if (!loaded() || reference.monitorNameOffset == 0) {
+        return;
+    }
+    const int at = reference.monitorNameOffset;
+    if (text == FieldText(reference.monitorName)) {
+        restoreReference(at, 13);
+        return;
+    }
+    std::vector<std::uint8_t> bytes(text.begin(),
+                                    text.begin() + std::min<std::size_t>(text.size(), 13));
+    if (bytes.size() < 13) {
+        bytes.push_back(0x0A);
+    }
+    bytes.resize(13, 0x20);
+    writeField(at, bytes, over);
 }
 
 void CreatorModel::productRule(int id) {
@@ -503,11 +565,22 @@ void CreatorModel::productRule(int id) {
         reportConversion(text);
         return;
     }
-    if (value.huge || value.value >= 65536) {
+    const bool over = value.huge || value.value >= 65536;
+    if (over) {
         violation(id, "65535 Limited!");
     } else {
         inRange(id);
     }
+    if (!loaded()) {
+        return;
+    }
+    if (!over && value.value == hex_.referenceRecord().productCode) {
+        restoreReference(10, 2);
+        return;
+    }
+    writeField(
+        10, {static_cast<std::uint8_t>(value.value), static_cast<std::uint8_t>(value.value >> 8)},
+        over);
 }
 
 void CreatorModel::serialRule(int id) {
@@ -522,11 +595,24 @@ void CreatorModel::serialRule(int id) {
     }
     // Ten digits from 4294967296 up pass a look at the first five alone but do not fit the
     // four bytes: they are over the limit as well.
-    if (text.size() > 10 || value.huge || value.value > 0xFFFFFFFFu) {
+    const bool over = text.size() > 10 || value.huge || value.value > 0xFFFFFFFFu;
+    if (over) {
         violation(id, "4 Billion Limited!");
     } else {
         inRange(id);
     }
+    if (!loaded()) {
+        return;
+    }
+    if (!over && value.value == hex_.referenceRecord().serialNumber) {
+        restoreReference(12, 4);
+        return;
+    }
+    writeField(12,
+               {static_cast<std::uint8_t>(value.value), static_cast<std::uint8_t>(value.value >> 8),
+                static_cast<std::uint8_t>(value.value >> 16),
+                static_cast<std::uint8_t>(value.value >> 24)},
+               over);
 }
 
 void CreatorModel::yearRule(int id) {
@@ -539,11 +625,21 @@ void CreatorModel::yearRule(int id) {
         reportConversion(text);
         return;
     }
-    if (value.huge || value.value < 1990 || value.value > 2245) {
+    const bool over = value.huge || value.value < 1990 || value.value > 2245;
+    if (over) {
         violation(id, "1990~2245 Limited!");
     } else {
         inRange(id);
     }
+    if (!loaded()) {
+        return;
+    }
+    if (!over && value.value == hex_.referenceRecord().image[17] + 1990u) {
+        restoreReference(17, 1);
+        return;
+    }
+    // (value - 1990) modulo 256; the unsigned difference wraps modulo 2^64, a multiple of 256.
+    writeField(17, {static_cast<std::uint8_t>(value.value - 1990)}, over);
 }
 
 void CreatorModel::weekRule(int id) {
@@ -556,11 +652,20 @@ void CreatorModel::weekRule(int id) {
         reportConversion(text);
         return;
     }
-    if (value.huge || value.value >= 54) {
+    const bool over = value.huge || value.value >= 54;
+    if (over) {
         violation(id, "53 Limited!");
     } else {
         inRange(id);
     }
+    if (!loaded()) {
+        return;
+    }
+    if (!over && value.value == hex_.referenceRecord().image[16]) {
+        restoreReference(16, 1);
+        return;
+    }
+    writeField(16, {static_cast<std::uint8_t>(value.value)}, over);
 }
 
 void CreatorModel::maxChannelsRule(int id) {
@@ -615,13 +720,7 @@ bool CreatorModel::anyHdrDepth() const {
 
 void CreatorModel::fourKRule(int id) {
     const bool on = state(id).checked;
-    if (on && anyHdrDepth()) {
-        setWarning(std::string());
-        setFieldError(false);
-        for (int hdr : ids().hdr) {
-            setColour(hdr, TextColour::Black);
-        }
-    } else if (!on && anyHdrDepth() && !any4K()) {
+    if (!on && anyHdrDepth() && !any4K()) {
         setWarning(kHdrNeeds4k);
         setFieldError(true);
         for (int hdr : ids().hdr) {
@@ -629,6 +728,17 @@ void CreatorModel::fourKRule(int id) {
                 setColour(hdr, TextColour::Red);
             }
         }
+        return; // the image is left as it is
+    }
+    if (on && anyHdrDepth()) {
+        setWarning(std::string());
+        setFieldError(false);
+        for (int hdr : ids().hdr) {
+            setColour(hdr, TextColour::Black);
+        }
+    }
+    if (definition(id).role == ControlRole::VicBox) {
+        vicPreview(id); // the 4:2:0 boxes never edit the image
     }
 }
 
@@ -641,7 +751,11 @@ void CreatorModel::hdrDepthRule(int id) {
 }
 
 void CreatorModel::audioFormatRule(int id) {
-    const int box = spec(id).arg;
+    const int box = definition(id).arg;
+    if (box == 1) {
+        basicPreview(id);
+        return;
+    }
     if (box < 3 || state(id).checked) {
         return;
     }
@@ -653,15 +767,15 @@ void CreatorModel::audioFormatRule(int id) {
 }
 
 void CreatorModel::detailRule(int id) {
-    const ControlSpec& s = spec(id);
+    const ControlDef& s = definition(id);
     if (s.panel >= 0) {
-        const ControlSpec& panel = spec(s.panel);
+        const ControlDef& panel = definition(s.panel);
         setHeight(s.panel, state(id).checked ? panel.openHeight : panel.foldedHeight);
     }
 }
 
 void CreatorModel::speakerRule(int id) {
-    const ControlSpec& s = spec(id);
+    const ControlDef& s = definition(id);
     const auto n = static_cast<std::size_t>(s.arg);
     const int other = s.role == ControlRole::Speaker ? ids().speakerRight[n] : ids().speaker[n];
     if (other >= 0) {
@@ -696,6 +810,296 @@ void CreatorModel::block1PresetRule() {
         hex_.writeBytes(*offset, BytesOf(bytes),
                         index == reference.extensionIndex ? kCellWhite : kCellYellow);
     }
+}
+
+// --- Rules that edit block 0's timing bits and preview block 1's data blocks ---------------
+
+void CreatorModel::establishedRule(int id) {
+    if (!loaded()) {
+        return;
+    }
+    const int n = definition(id).arg;
+    const int offset = n <= 8 ? 35 : n <= 16 ? 36 : 37;
+    const int bit = n <= 16 ? 7 - (n - 1) % 8 : 7;
+    std::uint8_t byte = hex_.byteAt(offset);
+    if (state(id).checked) {
+        byte = static_cast<std::uint8_t>(byte | (1u << bit));
+    } else {
+        byte = static_cast<std::uint8_t>(byte & ~(1u << bit));
+    }
+    const bool same = byte == hex_.referenceRecord().image[static_cast<std::size_t>(offset)];
+    hex_.writeBytes(offset, {byte}, same ? kCellWhite : kCellYellow);
+}
+
+void CreatorModel::standardRule(int id) {
+    if (!loaded()) {
+        return;
+    }
+    const std::uint16_t word =
+        StandardTimings()[static_cast<std::size_t>(definition(id).arg - 1)].word;
+    const EdidImage& reference = hex_.referenceRecord().image;
+    auto wordAt = [](auto byteAt, int slot) {
+        return static_cast<std::uint16_t>((byteAt(38 + 2 * slot) << 8) | byteAt(39 + 2 * slot));
+    };
+    auto current = [this](int offset) { return hex_.byteAt(offset); };
+    auto loadedByte = [&reference](int offset) {
+        return reference[static_cast<std::size_t>(offset)];
+    };
+    int c = -1;
+    int r = -1;
+    int freeSlot = -1;
+    for (int slot = 7; slot >= 0; --slot) {
+        const std::uint16_t now = wordAt(current, slot);
+        if (now == word) {
+            c = slot;
+        }
+        if (wordAt(loadedByte, slot) == word) {
+            r = slot;
+        }
+        if (now == 0x0000 || now == 0x0101) {
+            freeSlot = slot;
+        }
+    }
+    auto write = [this](int slot, std::uint16_t value, CellColour colour) {
+        hex_.writeBytes(38 + 2 * slot,
+                        {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)},
+                        colour);
+    };
+    if (state(id).checked) {
+        if (r >= 0) {
+            write(r, word, kCellWhite);
+        } else if (freeSlot >= 0) {
+            write(freeSlot, word, kCellYellow);
+        }
+    } else if (r >= 0) {
+        write(r, 0x0101, kCellYellow);
+    } else if (c >= 0) {
+        write(c, 0x0101, kCellWhite);
+    }
+}
+
+std::optional<std::pair<int, int>> CreatorModel::firstBlock(std::uint8_t tag) const {
+    const EdidImage image = hex_.image();
+    std::size_t position = kFirstDataBlock;
+    if (!FindDataBlock(image, tag, position)) {
+        return std::nullopt;
+    }
+    return std::pair<int, int>{static_cast<int>(position), image[position] & 0x1F};
+}
+
+void CreatorModel::vicPreview(int id) {
+    if (!loaded()) {
+        return;
+    }
+    const auto block = firstBlock(kTagVideo);
+    const int d = hex_.byteAt(130);
+    if (!block) {
+        return;
+    }
+    const auto [h, length] = *block;
+    const auto vic = static_cast<std::uint8_t>(definition(id).arg);
+    // The last byte of the block that names this VIC (native flag aside).
+    int found = -1;
+    for (int j = 0; j < length && h + 1 + j < 255; ++j) {
+        const std::uint8_t v = hex_.byteAt(h + 1 + j);
+        const bool native = v <= 64 || (v >= 129 && v <= 192);
+        if ((native ? (v & 0x7F) : v) == vic) {
+            found = j;
+        }
+    }
+    if (state(id).checked) {
+        // A VIC the block holds already is not put in twice; a full block (31 VICs) or a DTD
+        // offset at its end cannot grow.
+        if (found >= 0 || length >= 31 || d >= 255) {
+            return;
+        }
+        const auto& loadedList = hex_.referenceRecord().svd;
+        const auto k = std::find(loadedList.begin(), loadedList.end(), vic) - loadedList.begin();
+        const int at = k < static_cast<long>(loadedList.size()) && k < length
+                           ? h + 1 + static_cast<int>(k)
+                           : h + 1 + length;
+        hex_.insertGap(at, 1);
+        hex_.writeBytes(h, {static_cast<std::uint8_t>(0x40 + length + 1)}, kCellYellow);
+        hex_.colourRange(h, length + 2, kCellYellow);
+        hex_.writeBytes(at, {vic}, kCellOrange);
+        hex_.writeBytes(130, {static_cast<std::uint8_t>(d + 1)}, kCellYellow);
+        return;
+    }
+    if (found < 0 || d == 0) {
+        return; // checked for an HDMI VIC only: the block does not hold it
+    }
+    hex_.deleteBytes(h + 1 + found + 1, 1);
+    hex_.writeBytes(h, {static_cast<std::uint8_t>(0x40 + length - 1)}, kCellYellow);
+    hex_.colourRange(h, length, kCellYellow);
+    hex_.writeBytes(130, {static_cast<std::uint8_t>(d - 1)}, kCellYellow);
+}
+
+void CreatorModel::basicPreview(int id) {
+    if (!loaded()) {
+        return;
+    }
+    const auto block = firstBlock(kTagAudio);
+    const int d = hex_.byteAt(130);
+    if (!block) {
+        return;
+    }
+    const auto [h, length] = *block;
+    if (state(id).checked) {
+        if (length + 3 > 31 || d + 3 > 255) {
+            return; // the block cannot take three more bytes
+        }
+        std::uint8_t frequencies = 0;
+        for (int n = 0; n < 7; ++n) {
+            if (state(ids().audio[0].freq[static_cast<std::size_t>(n)]).checked) {
+                frequencies |= static_cast<std::uint8_t>(0x40 >> n);
+            }
+        }
+        std::uint8_t sizes = 0;
+        for (int n = 0; n < 3; ++n) {
+            if (state(ids().sampleSize[static_cast<std::size_t>(n)]).checked) {
+                sizes |= static_cast<std::uint8_t>(0x04 >> n);
+            }
+        }
+        hex_.insertGap(h + 1, 3);
+        hex_.writeBytes(h, {static_cast<std::uint8_t>(0x20 + length + 3)}, kCellYellow);
+        hex_.writeBytes(h + 1, {0x09, frequencies, sizes}, kCellYellow);
+        hex_.writeBytes(130, {static_cast<std::uint8_t>(d + 3)}, kCellYellow);
+        return;
+    }
+    // The descriptor the build removes too: the first whose first byte is 0x09.
+    int found = -1;
+    for (int k = 0; 3 * k + 3 <= length && found < 0; ++k) {
+        if (hex_.byteAt(h + 1 + 3 * k) == 0x09) {
+            found = k;
+        }
+    }
+    if (found < 0 || d < 3) {
+        return;
+    }
+    hex_.deleteBytes(h + 1 + 3 * found + 3, 3);
+    hex_.writeBytes(h, {static_cast<std::uint8_t>(0x20 + length - 3)},
+                    length == 3 ? kCellRed : kCellYellow);
+    hex_.writeBytes(130, {static_cast<std::uint8_t>(d - 3)}, kCellYellow);
+}
+
+// --- The build -----------------------------------------------------------------------------
+
+void CreatorModel::showStatus(const std::string& text, TextColour colour) {
+    const Scope scope(*this);
+    const int id = ids().status;
+    if (state(id).text != text) {
+        mut(id).text = text;
+        touch(id);
+    }
+    setColour(id, colour);
+}
+
+void CreatorModel::showWarning(const std::string& text, TextColour colour) {
+    const Scope scope(*this);
+    setWarning(text);
+    setColour(ids().warning, colour);
+}
+
+void CreatorModel::setWriteEnabled(bool enabled) {
+    const Scope scope(*this);
+    ControlState& s = mut(ids().writeButton);
+    if (s.enabled != enabled) {
+        s.enabled = enabled;
+        touch(ids().writeButton);
+    }
+}
+
+bool CreatorModel::gatherControls(BuildControls& c) {
+    const Ids& i = ids();
+    auto on = [this](int id) { return state(id).checked; };
+    auto number = [this](int id, unsigned& out) {
+        const std::string& text = state(id).text;
+        const Digits value = ParseDigits(Trimmed(text));
+        if (!value.ok) {
+            reportConversion(text);
+            return false;
+        }
+        out = static_cast<unsigned>(value.value);
+        return true;
+    };
+    c.ycbcr444 = on(i.colorSpace[0]);
+    c.ycbcr422 = on(i.colorSpace[1]);
+    c.ycbcr420 = on(i.colorSpace[2]);
+    for (std::size_t n = 0; n < 3; ++n) {
+        c.colorDepth[n] = on(i.colorDepth[n]);
+        c.hdrDepth[n] = on(i.hdr[n]);
+        c.eotf[n] = on(i.eotf[n]);
+        c.sampleSize[n] = on(i.sampleSize[n]);
+    }
+    for (std::size_t n = 0; n < 8; ++n) {
+        c.colorimetry[n] = on(i.colorimetry[n]);
+    }
+    for (std::size_t k = 0; k < kCreatorVics.size(); ++k) {
+        c.vic[k] = on(i.vic[k]);
+    }
+    for (std::size_t k = 0; k < kCreatorYuv420Vics.size(); ++k) {
+        c.yuv420[k] = on(i.yuv420[k]);
+    }
+    c.present3d = on(i.present3d);
+    c.hdrType1 = on(i.hdrDescriptor);
+    for (std::size_t n = 0; n < 3; ++n) {
+        if (!number(i.luminance[n], c.luminance[n])) {
+            return false;
+        }
+    }
+    for (std::size_t f = 0; f < kAudioFormatCount; ++f) {
+        const Ids::Audio& ids = i.audio[f];
+        BuildControls::Audio& audio = c.audio[f];
+        audio.box = on(ids.box);
+        if (!number(ids.maxCh, audio.maxChannels) ||
+            (ids.bitRate >= 0 && !number(ids.bitRate, audio.bitRate))) {
+            return false;
+        }
+        for (std::size_t n = 0; n < 7; ++n) {
+            audio.frequency[n] = on(ids.freq[n]);
+        }
+    }
+    for (int n = 1; n <= 11; ++n) {
+        c.speaker[static_cast<std::size_t>(n - 1)] = on(i.speaker[static_cast<std::size_t>(n)]);
+    }
+    // Four hexadecimal digits, either case: the two bytes of the physical address.
+    const std::string& cec = state(i.cec).text;
+    auto digit = [](char ch) {
+        return ch >= '0' && ch <= '9'   ? ch - '0'
+               : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+               : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                                        : -1;
+    };
+    bool cecOk = cec.size() == 4;
+    for (std::size_t k = 0; cecOk && k < 4; ++k) {
+        cecOk = digit(cec[k]) >= 0;
+    }
+    if (!cecOk) {
+        reportMessage("The CEC address \"" + cec + "\" is not four hexadecimal digits.");
+        return false;
+    }
+    c.cec = {static_cast<std::uint8_t>(digit(cec[0]) * 16 + digit(cec[1])),
+             static_cast<std::uint8_t>(digit(cec[2]) * 16 + digit(cec[3]))};
+    c.dvi = on(i.dvi);
+    c.block1Timing = block1Choice_;
+    return true;
+}
+
+BuildResult CreatorModel::build() {
+    const Scope scope(*this);
+    BuildControls controls;
+    if (!gatherControls(controls)) {
+        BuildResult stopped;
+        stopped.error = conversionError_;
+        return stopped;
+    }
+    std::array<std::uint8_t, 128> block0{};
+    const std::vector<std::uint8_t> shown = hex_.readBytes(0, 128);
+    std::copy(shown.begin(), shown.end(), block0.begin());
+    // Every build starts from the EDID as loaded: building twice without a change gives the
+    // same image, and what the build carries over is always the loaded EDID's.
+    EdidRecord working = record_;
+    return BuildEdid(working, block0, controls);
 }
 
 // --- Entry points and the load --------------------------------------------------------------

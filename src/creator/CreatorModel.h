@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/EdidImage.h"
+#include "creator/CreatorBuild.h"
 #include "creator/CreatorControls.h"
 #include "edid/EdidRecord.h"
 
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lvx {
@@ -67,7 +69,7 @@ public:
 
     // --- Controls -----------------------------------------------------------------------
     static int idOf(std::string_view name) { return CreatorControlId(name); }
-    static const ControlSpec& spec(int id) {
+    static const ControlDef& definition(int id) {
         return CreatorControls()[static_cast<std::size_t>(id)];
     }
     static int controlCount() { return static_cast<int>(CreatorControls().size()); }
@@ -111,6 +113,20 @@ public:
     // The item texts of the two preset combo boxes.
     static std::vector<std::string> presetItems();
 
+    // --- The build ------------------------------------------------------------------------
+    // Turns the controls into a 256-byte EDID (see BuildEdid): block 0 from the hex table,
+    // block 1 generated from the controls and the EDID as loaded. The creator record and the
+    // hex table are left as they are, so the same controls always build the same image. A
+    // text the build must read as a number that is none, or a CEC address that is not four
+    // hexadecimal digits, stops it with a message (also sent by conversionError()).
+    BuildResult build();
+
+    // The labels and the button the flows use: Label3, the shared warning label and "Write
+    // EDID to Device".
+    void showStatus(const std::string& text, TextColour colour);
+    void showWarning(const std::string& text, TextColour colour);
+    void setWriteEnabled(bool enabled);
+
 signals:
     void controlsChanged(const QList<int>& ids);
     // A rule met a text that is not a number and stopped; nothing else changed.
@@ -137,6 +153,10 @@ private:
     void violation(int id, const char* message);
     void inRange(int id);
     void reportConversion(const std::string& text);
+    void reportMessage(const std::string& message);
+    // The build's view of the controls; false (with the message reported) when a text that
+    // must be a number is none.
+    bool gatherControls(BuildControls& controls);
     void manufacturerRule(int id);
     void monitorRule(int id);
     void productRule(int id);
@@ -152,6 +172,17 @@ private:
     void speakerRule(int id);
     void block0PresetRule();
     void block1PresetRule();
+    void establishedRule(int id);
+    void standardRule(int id);
+    void vicPreview(int id);
+    void basicPreview(int id);
+    // The first data block of block 1 with this tag in the image shown: its tag byte's
+    // offset and its length.
+    std::optional<std::pair<int, int>> firstBlock(std::uint8_t tag) const;
+    // Writes the reference image's bytes back, white.
+    void restoreReference(int offset, int count);
+    // Writes an edit's new bytes: yellow, or red when the value is over its limit.
+    void writeField(int offset, const std::vector<std::uint8_t>& bytes, bool over);
     bool any4K() const;
     bool anyHdrDepth() const;
 

@@ -2,8 +2,10 @@
 
 #include "connection/ConnectionController.h"
 #include "creator/CreatorModel.h"
+#include "edid/EdidFile.h"
 #include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
+#include "edid/EdidValidation.h"
 
 #include <optional>
 
@@ -13,8 +15,49 @@ CreatorTool::CreatorTool(ConnectionController& connection, EdidTransfer& transfe
                          CreatorModel& model, QObject* parent)
     : QObject(parent), connection_(connection), transfer_(transfer), model_(model) {}
 
+bool CreatorTool::connected() const {
+    return connection_.connected() && connection_.devices().count > 0;
+}
+
 bool CreatorTool::serialDevice() const {
-    return connection_.connected() && connection_.devices().count > 0 && transfer_.serial();
+    return connected() && transfer_.serial();
+}
+
+void CreatorTool::messageWait(int ms) {
+    if (messageWaits) {
+        connection_.session().wait(ms);
+    }
+}
+
+void CreatorTool::noEdidWarning() {
+    model_.showWarning("Please select \"NEW\" or \"OPEN\"", TextColour::DarkBlue);
+    model_.showStatus("Create Error!", TextColour::Red);
+    lastError_ = QStringLiteral("no EDID: use Open EDID or Brand New EDID first");
+    messageWait(2000);
+    model_.showWarning(std::string(), TextColour::Red);
+    model_.showStatus(std::string(), TextColour::Red);
+}
+
+void CreatorTool::buildStopped(const BuildResult& built) {
+    lastError_ = QString::fromStdString(built.error);
+    if (built.error == model_.lastConversionError()) {
+        return; // the model's message already said why
+    }
+    model_.showStatus("Create Error!", TextColour::Red);
+    messageWait(1000);
+    model_.showStatus(std::string(), TextColour::Red);
+}
+
+void CreatorTool::logLeftOut(const BuildResult& built) {
+    for (const std::string& line : built.leftOut) {
+        connection_.log().addLine("Left out: " + line);
+    }
+}
+
+std::optional<NodeRef> CreatorTool::uploadTarget(int index) const {
+    const DeviceRecord& r = connection_.devices().current();
+    return NodeFromUploadListIndex(
+        {r.inputCount, r.outputCount, r.userEdidCount, r.internalEdidCount}, index);
 }
 
 CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
@@ -31,7 +74,7 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
     }
 
     Outcome outcome = Outcome::Cancelled;
-    const std::string chosen = prompt.openFileName(kFilter);
+    const std::string chosen = prompt.openFileNameFor(FileKind::Edid, kFilter);
     if (!chosen.empty()) {
         const QString path = QString::fromStdString(chosen);
         const std::optional<EdidImage> image = ReadEdidFile(path);
@@ -46,6 +89,115 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
         }
     }
 
+    if (bracket) {
+        session.endTransfer();
+    }
+    return outcome;
+}
+
+CreatorTool::Outcome CreatorTool::save(Prompt& prompt) {
+    const bool bracket = serialDevice();
+    if (bracket && connection_.busy()) {
+        return Outcome::Nothing;
+    }
+    lastError_.clear();
+    if (!model_.contentPresent()) {
+        noEdidWarning();
+        return Outcome::Failed;
+    }
+    const BuildResult built = model_.build();
+    if (!built.ok) {
+        buildStopped(built);
+        return Outcome::Failed;
+    }
+    lastBuilt_ = built.image;
+    std::optional<FlowGuard> flow;
+    ProtocolSession& session = connection_.session();
+    if (bracket) {
+        flow.emplace(connection_);
+        session.beginTransfer();
+    }
+
+    Outcome outcome = Outcome::Cancelled;
+    const std::string chosen = prompt.saveFileNameFor(FileKind::Edid, kFilter, "Created EDID");
+    const QString name = QString::fromStdString(BinSaveName(chosen));
+    if (!chosen.empty()) {
+        EdidFileWriter writer;
+        if (name.isEmpty() || !writer.open(name)) {
+            connection_.log().setText("Edid Open Fail.\r\n");
+            lastError_ = QStringLiteral("cannot create %1: %2").arg(name, writer.error());
+            outcome = Outcome::Failed;
+        } else if (connection_.log().setText("Edid Open OK.\r\n"); !writer.write(built.image)) {
+            connection_.log().setText("Edid Open Fail.\r\n");
+            lastError_ = QStringLiteral("cannot write %1: %2").arg(name, writer.error());
+            outcome = Outcome::Failed;
+        } else {
+            outcome = Outcome::Done;
+        }
+    }
+    logLeftOut(built);
+
+    if (bracket) {
+        session.endTransfer();
+    }
+    return outcome;
+}
+
+CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
+    if (!connected() || connection_.busy()) {
+        return Outcome::Nothing;
+    }
+    lastError_.clear();
+    if (model_.fieldError()) {
+        model_.showStatus("Create Error!", TextColour::Red);
+        lastError_ = QStringLiteral("Create Error! (%1)")
+                         .arg(QString::fromStdString(model_.text(names::kWarningLabel)));
+        messageWait(1000);
+        model_.showStatus(std::string(), TextColour::Red);
+        return Outcome::Failed;
+    }
+    if (!model_.contentPresent()) {
+        noEdidWarning();
+        return Outcome::Failed;
+    }
+    if (!isWritable(target.kind)) {
+        lastError_ = QStringLiteral("only inputs and user slots can be written");
+        return Outcome::Failed;
+    }
+    const FlowGuard flow(connection_);
+    ProtocolSession& session = connection_.session();
+    const bool bracket = transfer_.serial();
+    if (bracket) {
+        session.beginTransfer();
+    }
+
+    const BuildResult built = model_.build();
+    model_.setWriteEnabled(false);
+    Outcome outcome = Outcome::Failed;
+    if (!built.ok) {
+        buildStopped(built);
+    } else if (const std::uint16_t error = ValidationError(built.image); error != 0) {
+        lastBuilt_ = built.image;
+        const std::string message(InvalidStatusMessage(error));
+        model_.showStatus(message, TextColour::Red);
+        lastError_ = QString::fromStdString(message);
+    } else {
+        lastBuilt_ = built.image;
+        model_.showStatus("Ok.", TextColour::Black);
+        session.disablePolling();
+        const bool sent = transfer_.writeNode(target, built.image);
+        session.disablePolling(); // the block writes re-arm the timers; they wait for the end
+        outcome = sent ? Outcome::Done : Outcome::Failed;
+        if (!sent) {
+            lastError_ = QStringLiteral("the device's link is gone");
+        }
+        connection_.session().wait(messageWaits ? 800 : 100);
+        model_.showStatus(std::string(), TextColour::Black);
+        session.enablePolling();
+    }
+    logLeftOut(built);
+    messageWait(150);
+    model_.setWriteEnabled(true);
     if (bracket) {
         session.endTransfer();
     }

@@ -1,18 +1,24 @@
 #pragma once
 
+#include "common/EdidImage.h"
 #include "common/Prompt.h"
+#include "edid/NodeList.h"
 
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 namespace lvx {
 
 class ConnectionController;
 class CreatorModel;
 class EdidTransfer;
+struct BuildResult;
 
-// The creator's flows that reach outside the model: "Open EDID" (a file, inside the transfer
-// bracket when the selected device is on the COM port), for the program and the command line.
+// The creator's flows that reach outside the model: "Open EDID", "Save EDID" and "Write EDID
+// to Device", each inside the transfer bracket when the selected device is on the COM port,
+// for the program and the command line alike.
 class CreatorTool : public QObject {
     Q_OBJECT
 public:
@@ -29,17 +35,44 @@ public:
     // the creator. Nothing changes when the dialog is cancelled or the file cannot be read.
     Outcome openEdid(Prompt& prompt);
 
+    // Save EDID: builds and writes the image to the file the user names (default "Created
+    // EDID", ".bin" added unless the name ends in exactly ".bin"), never a half-written file.
+    // The field-error flag does not stop it.
+    Outcome save(Prompt& prompt);
+
+    // Write EDID to Device: refused while the field-error flag is set ("Create Error!") or no
+    // EDID was loaded; builds, validates and sends the image to an input or a user slot over
+    // the link of the selected device. Nothing when no device is connected.
+    Outcome writeToDevice(NodeRef target);
+    // The target the upload list's item `index` stands for.
+    std::optional<NodeRef> uploadTarget(int index) const;
+
+    // The built image of the last Save or Write that built one.
+    const EdidImage& lastBuilt() const { return lastBuilt_; }
+
+    // Waits that only keep a message on the screen; the command line does without them.
+    bool messageWaits = true;
+
     // What went wrong in the last flow, for the command line.
     QString lastError() const { return lastError_; }
 
 private:
     // The selected device is connected over the COM port: flows open the transfer bracket.
     bool serialDevice() const;
+    bool connected() const;
+    void messageWait(int ms);
+    // Please select "NEW" or "OPEN", then the labels cleared.
+    void noEdidWarning();
+    // A build that stopped: "Create Error!" unless a message box already said why.
+    void buildStopped(const BuildResult& built);
+    // The memo's lines for what the build left out of the loaded block 1.
+    void logLeftOut(const BuildResult& built);
 
     ConnectionController& connection_;
     EdidTransfer& transfer_;
     CreatorModel& model_;
     QString lastError_;
+    EdidImage lastBuilt_{};
 };
 
 } // namespace lvx

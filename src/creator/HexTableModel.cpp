@@ -89,6 +89,8 @@ EdidImage HexTableModel::image() const {
 }
 
 void HexTableModel::load(const EdidRecord& record) {
+    // A load reports the whole table: no need to remember the cells as they were.
+    forceWholeTable_ = true;
     const ChangeScope scope(*this);
     for (int offset = 0; offset < kDataCells; ++offset) {
         setText(offset, ByteToHex(record.image[offset]));
@@ -102,7 +104,6 @@ void HexTableModel::load(const EdidRecord& record) {
     }
     markChanged(0);
     markChanged(kDataCells - 1);
-    forceWholeTable_ = true;
 }
 
 void HexTableModel::writeBytes(int offset, int count, const std::vector<std::uint8_t>& bytes,
@@ -254,7 +255,7 @@ void HexTableModel::checksum(int block) {
 }
 
 void HexTableModel::beginChange() {
-    if (changeDepth_++ == 0) {
+    if (changeDepth_++ == 0 && !forceWholeTable_) {
         textsBefore_ = texts_;
         coloursBefore_ = colours_;
     }

@@ -3,14 +3,18 @@
 // With LVX_SCREENSHOT_DIR set, each sub-tab is also saved as a PNG there.
 #include "app/EdidCreatorTab.h"
 #include "app/CommanderWindow.h"
+#include "connection/ConnectionController.h"
 #include "creator/CreatorControls.h"
 #include "creator/CreatorModel.h"
+#include "creator/CreatorTool.h"
 #include "creator/HexTableModel.h"
 #include "edid/EdidFileIO.h"
+#include "edid/EdidTransfer.h"
 #include "support/RecordingPrompt.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +22,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -59,14 +64,14 @@ private slots:
 
     void everyCatalogueControlIsThereWithItsNameAndKind() {
         EdidCreatorTab* tab = window_->creatorTab();
-        const auto& specs = CreatorControls();
-        for (std::size_t id = 0; id < specs.size(); ++id) {
-            const QString name = QString::fromStdString(specs[id].name);
+        const auto& defs = CreatorControls();
+        for (std::size_t id = 0; id < defs.size(); ++id) {
+            const QString name = QString::fromStdString(defs[id].name);
             QWidget* widget = tab->control(static_cast<int>(id));
             QVERIFY2(widget != nullptr, qPrintable(name));
             QCOMPARE(widget->objectName(), name);
             bool kindFits = false;
-            switch (specs[id].kind) {
+            switch (defs[id].kind) {
             case ControlKind::CheckBox:
                 kindFits = qobject_cast<QCheckBox*>(widget) != nullptr;
                 break;
@@ -190,6 +195,36 @@ private slots:
                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(box->viewport(), &up);
         QCOMPARE(bar->value(), 15);
+    }
+
+    void theSelectButtonsRunTheFlows() {
+        ConnectionController connection;
+        EdidTransfer transfer(connection);
+        CreatorTool tool(connection, transfer, *model_);
+        tool.messageWaits = false;
+        window_->creatorTab()->bind(model_.get(), &tool, &prompt_);
+        QTemporaryDir dir;
+        // Save with nothing loaded: the warning, and no dialog.
+        QTest::mouseClick(find<QToolButton>("SpeedButton_SaveEdid_Creator"), Qt::LeftButton);
+        QVERIFY(prompt_.proposedNames.empty());
+        // Open, then Save.
+        prompt_.openAnswers = {kRich.toStdString()};
+        QTest::mouseClick(find<QToolButton>("SpeedButton_OpenEdid_Creator"), Qt::LeftButton);
+        QCOMPARE(find<QLineEdit>("Edit_Creator_Monitor_Name")->text(), QString("27GL850"));
+        prompt_.saveAnswers = {dir.filePath("copy").toStdString()};
+        QTest::mouseClick(find<QToolButton>("SpeedButton_SaveEdid_Creator"), Qt::LeftButton);
+        QCOMPARE(prompt_.proposedNames, std::vector<std::string>{"Created EDID"});
+        QFile saved(dir.filePath("copy.bin"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QFile source(kRich);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        // A monitor without an HDMI block loads as "DVI": its block 0 is saved as loaded, up to
+        // the extension count, which becomes 0.
+        QCOMPARE(saved.read(126), source.read(126));
+        QCOMPARE(saved.read(1), QByteArray(1, '\0'));
+        // No device: "Write EDID to Device" does nothing.
+        QTest::mouseClick(find<QToolButton>("SpeedButton_CopyEdid_Creator"), Qt::LeftButton);
+        QCOMPARE(find<QLabel>("Label3")->text(), QString());
     }
 
     void screenshotsOfEverySubTab() {
