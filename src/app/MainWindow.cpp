@@ -29,10 +29,10 @@
 #include "edid/InputModeTool.h"
 #include "edid/MonitorsTool.h"
 #include "links/UdpEndpoints.h"
+#include "multicom/MultiComTool.h"
 #include "system/FirmwareTool.h"
 #include "system/IpConfigTool.h"
 #include "system/SystemConfigTool.h"
-#include "multicom/MultiComTool.h"
 
 #include <QApplication>
 
@@ -47,6 +47,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
@@ -533,8 +534,24 @@ void MainWindow::refreshMemo() {
     if (!memoShown_) {
         return;
     }
-    const std::string& text = controller_->log().text();
-    memo_->setPlainText(QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+    // Only what was appended since the last refresh goes into the memo; the whole text only
+    // after it was replaced or cut at its cap (a flooded channel must not reload 256 KiB
+    // several times a second).
+    const DebugLog& log = controller_->log();
+    const std::string& text = log.text();
+    if (log.rewrites() == memoRewrites_ && text.size() >= memoShownSize_) {
+        const std::size_t fresh = text.size() - memoShownSize_;
+        if (fresh > 0) {
+            QTextCursor end(memo_->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(
+                QString::fromLatin1(text.data() + memoShownSize_, static_cast<int>(fresh)));
+        }
+    } else {
+        memo_->setPlainText(QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+    }
+    memoRewrites_ = log.rewrites();
+    memoShownSize_ = text.size();
     memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
 }
 

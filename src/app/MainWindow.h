@@ -163,6 +163,9 @@ private:
     QAction* backupItem_ = nullptr;
     QAction* restoreItem_ = nullptr;
     QTimer* memoRefresh_ = nullptr;
+    // What the memo shows of the debug log: its rewrite count and size at the last refresh.
+    std::uint64_t memoRewrites_ = ~std::uint64_t{0};
+    std::size_t memoShownSize_ = 0;
     bool memoShown_ = false;
 };
 

@@ -25,6 +25,7 @@ void DebugLog::notice(std::string_view text) {
 }
 
 void DebugLog::setText(std::string_view text) {
+    ++rewrites_;
     text_.assign(text);
     changed(text);
 }
@@ -37,6 +38,7 @@ void DebugLog::changed(std::string_view piece) {
             cut = lineEnd + 1;
         }
         text_.erase(0, cut);
+        ++rewrites_;
     }
     if (onTrace) {
         onTrace(piece);

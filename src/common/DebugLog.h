@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,10 @@ public:
     void notice(std::string_view text);
 
     const std::string& text() const { return text_; }
+    // Counts the changes that were not appends (a replaced text, the oldest half dropped at
+    // the cap): while it stays the same, the text only grew at its end, and a view that
+    // showed its first N bytes needs only the rest.
+    std::uint64_t rewrites() const { return rewrites_; }
 
     // Called after every change with the whole new text (the GUI mirrors it into the memo).
     std::function<void(const std::string&)> onChanged;
@@ -36,6 +41,7 @@ private:
 
     std::size_t cap_;
     std::string text_;
+    std::uint64_t rewrites_ = 0;
 };
 
 } // namespace lvx

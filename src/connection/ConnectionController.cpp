@@ -397,6 +397,7 @@ void ConnectionController::disconnectDevices() {
     // Every port link goes, also with the Com Port interface unchecked since the Search: a
     // link left open would still answer for a row of the next Search.
     closeLinks();
+    session_.forgetAnswer();
     if (net_) {
         net_->closeDevice();
     }

@@ -92,6 +92,13 @@ void ProtocolSession::stopReceiving() {
     asleep_.invalidate();
 }
 
+void ProtocolSession::forgetAnswer() {
+    awaiting_ = false;
+    state_.count = 0;
+    state_.currentCommand = 0;
+    updateTicking();
+}
+
 bool ProtocolSession::awaiting() const {
     if (awaiting_) {
         return true;

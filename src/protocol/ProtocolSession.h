@@ -87,6 +87,8 @@ public:
     // from the time elapsed, with one timer set for the moment it would reach 250.
     void startReceiving();
     void stopReceiving();
+    // Disconnect: no answer is awaited any more (the port is closed), so the tick sleeps.
+    void forgetAnswer();
     bool receiving() const { return rxEnabled_; }
     // Whether the 12 ms tick runs right now.
     bool ticking() const { return rxTimer_.isActive(); }

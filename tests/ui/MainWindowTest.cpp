@@ -307,10 +307,18 @@ private slots:
         QTest::mouseDClick(panel, Qt::LeftButton);
         QVERIFY(Child<QPlainTextEdit>(&w, "Memo_Debug")->isVisible());
         QCOMPARE(w.width(), width + MainWindow::kMemoWidth + 25);
+        QPlainTextEdit* memo = Child<QPlainTextEdit>(&w, "Memo_Debug");
         w.controller().log().addLine("hello");
-        QTRY_VERIFY(Child<QPlainTextEdit>(&w, "Memo_Debug")->toPlainText().contains("hello"));
+        QTRY_VERIFY(memo->toPlainText().contains("hello"));
+        // Appends reach the memo piece by piece, and it still shows the whole log in order.
+        w.controller().log().appendText("one ");
+        QTest::qWait(80);
+        w.controller().log().appendText("two");
+        QTRY_VERIFY(memo->toPlainText().endsWith("one two"));
+        QCOMPARE(memo->toPlainText().count("hello"), 1);
         QTest::mouseClick(Child<QPushButton>(&w, "Button_debug_clear"), Qt::LeftButton);
         QVERIFY(w.controller().log().text().empty());
+        QTRY_VERIFY(memo->toPlainText().isEmpty());
         QTest::mouseDClick(panel, Qt::LeftButton);
         QVERIFY(!Child<QPlainTextEdit>(&w, "Memo_Debug")->isVisible());
         QCOMPARE(w.width(), width);

@@ -253,6 +253,18 @@ TEST_F(ConnectionRace, DisconnectAfterAnIspHitEndsTheSearchAndLeavesNoLink) {
     EXPECT_EQ(device("/dev/fake1").count("ND_DSCPT"), before + 2);
 }
 
+TEST_F(ConnectionRace, DisconnectWithAnAnswerAwaitedLetsTheTickSleep) {
+    controller->givenPorts = {"/dev/fake0"};
+    controller->search();
+    controller->select(1);
+    FakeSerialDevice& d = device("/dev/fake0");
+    d.onRequest = [](const std::string& name, const std::string&) { return name != "RXEDMD"; };
+    controller->session().SendCommand(ModeGet, CmdRxEdMd); // never answered
+    EXPECT_TRUE(controller->session().ticking());
+    controller->disconnectDevices();
+    EXPECT_FALSE(controller->session().ticking());
+}
+
 TEST_F(ConnectionRace, ModePressFollowsTheInputShown) {
     InputModeTool modes(*controller);
     controller->givenPorts = {"/dev/fake0"};
