@@ -7,8 +7,10 @@
 // bytes (used by a brand-new EDID), then changes:
 //   control(2 bytes, high first)  kind  length  text[length]
 // kind % 3: 0 check or uncheck (bit 7), 1 type the text, 2 choose item (signed) kind >> 2.
-// The same script runs on two fresh creators, which must end with the same image and
-// controls: nothing may depend on memory a load or a rule left uninitialised.
+// Then the build ("Save EDID"): an image it makes has block 1's checksum right, a detailed
+// timing offset inside block 1, and data blocks that stay before it.
+// The same script runs on two fresh creators, which must end with the same image, controls
+// and build: nothing may depend on memory a load or a rule left uninitialised.
 
 #include "FuzzQt.h"
 #include "FuzzSupport.h"
@@ -80,7 +82,27 @@ struct Outcome {
     EdidImage shown{};
     std::uint16_t status = 0;
     std::vector<ControlState> controls;
+    bool built = false;
+    std::string error;
+    EdidImage image{};
 };
+
+// What a built image must hold whatever the controls said.
+void CheckBuilt(const EdidImage& image) {
+    if (image[kEdidExtensionCountOffset] == 0) {
+        return; // "DVI": no block 1 is announced
+    }
+    LVX_FUZZ_CHECK(BlockSum(image, 1) == 0);
+    const std::size_t d = image[130];
+    LVX_FUZZ_CHECK(d == 0 || (d >= 4 && d <= 127));
+    // The data blocks from byte 132 on end at the timing offset, never past it.
+    const std::size_t end = d == 0 ? 127 : 128 + d;
+    std::size_t at = 132;
+    while (at < end) {
+        at += 1 + (image[at] & 0x1F);
+    }
+    LVX_FUZZ_CHECK(d == 0 || at == end);
+}
 
 Outcome Run(const Script& script) {
     HexTableModel hex;
@@ -121,6 +143,13 @@ Outcome Run(const Script& script) {
     }
     Outcome outcome;
     outcome.shown = hex.image();
+    const BuildResult built = model.build();
+    outcome.built = built.ok;
+    outcome.error = built.error;
+    outcome.image = built.image;
+    if (built.ok) {
+        CheckBuilt(built.image);
+    }
     outcome.status = model.record().status;
     for (int id = 0; id < CreatorModel::controlCount(); ++id) {
         outcome.controls.push_back(model.state(id));
@@ -146,6 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Outcome second = Run(script);
     LVX_FUZZ_CHECK(first.shown == second.shown);
     LVX_FUZZ_CHECK(first.status == second.status);
+    LVX_FUZZ_CHECK(first.built == second.built && first.error == second.error);
+    LVX_FUZZ_CHECK(!first.built || first.image == second.image);
     for (std::size_t id = 0; id < first.controls.size(); ++id) {
         LVX_FUZZ_CHECK(Same(first.controls[id], second.controls[id]));
     }

@@ -198,8 +198,12 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
                QStringLiteral("SaveColor"));
     copy_ = MakeSpeedButton(select, Qs(names::kWriteButton), tr("Write EDID to Device"), 118, 20);
     SetPicture(copy_, QStringLiteral("CopyUpGray"));
-    uploadList_ = MakeList(select, QStringLiteral("ComboBox_EdidSel_Upload"), 160, 26, 110);
-    MakeLabel(select, Qs(names::kStatusLabel), QString(), 280, 30, 150);
+    // What the build would change against the EDID as loaded, before it is saved or sent.
+    compare_ = MakeSpeedButton(select, QStringLiteral("SpeedButton_CompareEdid_Creator"),
+                               tr("What will the build change?"), 154, 20);
+    SetPicture(compare_, QStringLiteral("ModifyColor"));
+    uploadList_ = MakeList(select, QStringLiteral("ComboBox_EdidSel_Upload"), 192, 26, 100);
+    MakeLabel(select, Qs(names::kStatusLabel), QString(), 298, 30, 140);
     layout->addWidget(select);
 
     pages_ = Named(new QTabWidget(this), QStringLiteral("PageControl2"));
@@ -551,6 +555,7 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
             tool_->save(*prompt_);
         }
     });
+    connect(compare_, &QToolButton::clicked, this, &EdidCreatorTab::compareRequested);
     connect(copy_, &QToolButton::clicked, binding, [this] {
         if (tool_ == nullptr) {
             return;

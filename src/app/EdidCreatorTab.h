@@ -37,12 +37,17 @@ public:
     void setUploadItems(const std::vector<std::string>& items);
     QTabWidget* pages() const { return pages_; }
     QToolButton* copyButton() const { return copy_; }
+    QToolButton* compareButton() const { return compare_; }
     QScrollArea* audioScrollBox() const { return scrollBox_; }
     // The widget of a catalogue control (by the control's id), or null.
     QWidget* control(int id) const;
 
     // Mouse wheel step of the "Audio2" scroll box, in pixels.
     static constexpr int kWheelStep = 15;
+
+signals:
+    // "What will the build change?": the EDID as loaded against the one the build makes.
+    void compareRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,6 +66,7 @@ private:
     QComboBox* uploadList_;
     QTabWidget* pages_;
     QToolButton* copy_;
+    QToolButton* compare_;
     QScrollArea* scrollBox_ = nullptr;
     std::vector<QWidget*> controls_; // by control id
     CreatorModel* model_ = nullptr;

@@ -177,6 +177,8 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     connect(commander_->analyzerView(), &AnalyzerView::copyRequested, this,
             &MainWindow::copyToCreator);
     commander_->creatorTab()->bind(creatorModel_, creatorTool_.get(), prompt_);
+    connect(commander_->creatorTab(), &EdidCreatorTab::compareRequested, this,
+            &MainWindow::compareCreatorBuild);
 
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
     connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);
@@ -315,6 +317,17 @@ void MainWindow::showCompare() {
     }
     compareWindow_->show();
     compareWindow_->raise();
+}
+
+void MainWindow::compareCreatorBuild() {
+    // The build leaves the creator's record and hex table as they are: only the comparison
+    // shows what "Save EDID" would write.
+    const BuildResult built = creatorModel_->build();
+    if (!built.ok) {
+        prompt_->message("Error", built.error.empty() ? "Create Error!" : built.error);
+        return;
+    }
+    compareImages(hexModel_->referenceRecord().image, tr("Loaded"), built.image, tr("Built"));
 }
 
 void MainWindow::compareImages(const EdidImage& a, const QString& nameA, const EdidImage& b,

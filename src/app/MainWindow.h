@@ -100,6 +100,8 @@ public:
     void restoreDevice();
     void showCompare();
     // Shows two EDIDs compared, e.g. the creator's loaded EDID and the one it would build.
+    // "What will the build change?": the creator's loaded EDID against its build.
+    void compareCreatorBuild();
     void compareImages(const EdidImage& a, const QString& nameA, const EdidImage& b,
                        const QString& nameB);
     MonitorsTool& monitorsTool() { return *monitorsTool_; }

@@ -5,6 +5,7 @@
 #include "app/BackupDialog.h"
 #include "app/CommanderWindow.h"
 #include "app/CompareWindow.h"
+#include "app/EdidCreatorTab.h"
 #include "app/MainWindow.h"
 #include "app/MonitorsWindow.h"
 #include "creator/HexTableModel.h"
@@ -17,6 +18,7 @@
 #include "support/RecordingPrompt.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -29,6 +31,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <memory>
@@ -240,6 +243,38 @@ private slots:
         QVERIFY(dialog->summaryLabel()->text().startsWith("The backup is incomplete (2 of 15"));
         QVERIFY(dialog->steps()->toPlainText().contains("not read: cancelled"));
         QVERIFY(!QFile::exists(out.filePath("cancelled/output1.bin")));
+    }
+
+    // "What will the build change?" in the creator: the EDID as loaded against its build.
+    void creatorBuildIsComparedWithTheLoadedEdid() {
+        start(false);
+        CommanderWindow* c = window_->commanderWindow();
+        EdidCreatorTab* creator = c->creatorTab();
+        // A television's EDID (HDMI, ten VICs).
+        prompt_.openAnswers = {LVX_CORPUS_DIR "/00495CE9E498.bin"};
+        QTest::mouseClick(in<QToolButton>(creator, "SpeedButton_OpenEdid_Creator"), Qt::LeftButton);
+        // Take away one VIC the EDID has: the build then differs in its video data block.
+        QCheckBox* vic = nullptr;
+        for (QCheckBox* box : creator->findChildren<QCheckBox*>()) {
+            if (box->objectName().startsWith("CheckBox_VideoIdCode_") && box->isChecked() &&
+                box->isEnabled()) {
+                vic = box;
+                break;
+            }
+        }
+        QVERIFY(vic);
+        vic->click();
+        QTest::mouseClick(creator->compareButton(), Qt::LeftButton);
+        CompareWindow* w = window_->compareWindow();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(in<QLabel>(w, "Label_Compare_NameA")->text(), QString("Loaded"));
+        QCOMPARE(in<QLabel>(w, "Label_Compare_NameB")->text(), QString("Built"));
+        QVERIFY(w->ranges()->topLevelItemCount() > 0);
+        bool video = false;
+        for (int i = 0; i < w->ranges()->topLevelItemCount(); ++i) {
+            video = video || w->ranges()->topLevelItem(i)->text(1) == "Video Data Block";
+        }
+        QVERIFY(video);
     }
 
     void compareShowsBothSidesAndTheirDifferences() {
