@@ -1,4 +1,5 @@
-// bench_flows: each device flow against its floor.
+// bench_flows: each device flow against its floor. (The firmware update has a benchmark of
+// its own, bench_firmware_transfer, with its long pacing.)
 //
 // Starts linkvex-devsim (one serial device on a pseudo terminal, one network device on
 // loopback) and runs the flows the program and linkvex-cli share, in this process, several
@@ -16,12 +17,18 @@
 
 #include "common/Prompt.h"
 #include "connection/ConnectionController.h"
+#include "creator/CreatorModel.h"
+#include "creator/CreatorTool.h"
+#include "creator/HexTableModel.h"
 #include "edid/EdidControllerTool.h"
+#include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
 #include "links/UdpEndpoints.h"
 #include "protocol/CommandTable.h"
 #include "protocol/PumpDelay.h"
+#include "system/IpConfig.h"
+#include "system/IpConfigTool.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -133,6 +140,10 @@ int main(int argc, char** argv) {
         return Fail("--edid FILE is needed for the uploads");
     }
     const QString edidFile = parser.value(edidOption);
+    const std::optional<EdidImage> edidImage = ReadEdidFile(edidFile);
+    if (!edidImage) {
+        return Fail("cannot read " + edidFile.toStdString());
+    }
 
     QTemporaryDir dir;
     const QJsonObject config{
@@ -256,6 +267,14 @@ int main(int argc, char** argv) {
         runFlow(controller, "Analysis over COM (output 1)", true, 0, [&] {
             return tool.analysisRead({NodeKind::Output, 0});
         });
+        HexTableModel hex;
+        CreatorModel creator(hex);
+        CreatorTool creatorTool(controller, transfer, creator);
+        creatorTool.messageWaits = false;
+        creator.openImage(*edidImage);
+        runFlow(controller, "creator write over COM (user 2)", true, 0, [&] {
+            return creatorTool.writeToDevice({NodeKind::User, 1}) == CreatorTool::Outcome::Done;
+        });
         controller.disconnectDevices();
     }
 
@@ -289,6 +308,20 @@ int main(int argc, char** argv) {
         runFlow(controller, "write-edid over the network (user 2)", false, 0, [&] {
             return tool.upload({NodeKind::User, 1}, prompt) == EdidControllerTool::Outcome::Done;
         });
+        HexTableModel hex;
+        CreatorModel creator(hex);
+        CreatorTool creatorTool(controller, transfer, creator);
+        creatorTool.messageWaits = false;
+        creator.openImage(*edidImage);
+        runFlow(controller, "creator write over the network (user 2)", false, 0, [&] {
+            return creatorTool.writeToDevice({NodeKind::User, 1}) == CreatorTool::Outcome::Done;
+        });
+        IpConfigTool ip(controller);
+        ip.fill(0);
+        IpEdits edits = ip.shown();
+        edits.webPort = "8080";
+        runFlow(controller, "IP write (web port)", false, 0,
+                [&] { return ip.write(edits) == IpConfigTool::Outcome::Sent; });
         controller.disconnectDevices();
     }
     sim.terminate();

@@ -191,7 +191,8 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
         if (!sent) {
             lastError_ = QStringLiteral("the device's link is gone");
         }
-        connection_.session().wait(messageWaits ? 800 : 100);
+        // The written blocks went out with their pacing: the rest only keeps "Ok." on show.
+        messageWait(800);
         model_.showStatus(std::string(), TextColour::Black);
         session.enablePolling();
     }
