@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::size_t tail = size > 0 ? data[size - 1] % 64 : 0;
-    const std::string_view buffer(reinterpret_cast<const char*>(data) + (size - std::min(size, tail)),
-                                  std::min(size, tail));
+    const std::string_view buffer(
+        reinterpret_cast<const char*>(data) + (size - std::min(size, tail)), std::min(size, tail));
     const PageCheckAnswer check = ReadPageCheckAnswer(buffer);
     LVX_FUZZ_CHECK(check.sum.size() <= 5);
     if (check.state == PageCheckAnswer::State::None) {

@@ -44,8 +44,8 @@ struct CliContext {
     bool brandNew = false; // creator commands: start from the brand-new template
     QString date;          // creator commands: the day a brand-new EDID is made
     QStringList sets;      // creator commands: --set NAME=VALUE, in the order given
-    QString connector;  // --connector (monitors)
-    bool force = false; // --force (restore)
+    QString connector;     // --connector (monitors)
+    bool force = false;    // --force (restore)
     // Firmware, system and IP configuration.
     bool yes = false; // no confirmation question
     QString ipMode;   // static or dhcp

@@ -6,8 +6,8 @@
 #include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
 #include "cli/MonitorsCommand.h"
-#include "cli/SystemCommands.h"
 #include "cli/MultiComCommands.h"
+#include "cli/SystemCommands.h"
 #include "common/Version.h"
 
 #include <QCommandLineParser>

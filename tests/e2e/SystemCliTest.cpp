@@ -56,10 +56,10 @@ protected:
     // A loader of this kind; its log and flash file are named after `tag`.
     std::unique_ptr<Devsim> loader(const QString& kind, const QString& tag,
                                    const QStringList& more = {}) {
-        auto sim = std::make_unique<Devsim>(
-            QStringList{"--isp", kind, "--log", dir.filePath(tag + ".log"), "--flash-file",
-                        dir.filePath(tag + ".flash")} +
-            more);
+        auto sim =
+            std::make_unique<Devsim>(QStringList{"--isp", kind, "--log", dir.filePath(tag + ".log"),
+                                                 "--flash-file", dir.filePath(tag + ".flash")} +
+                                     more);
         EXPECT_FALSE(sim->path().isEmpty());
         return sim;
     }
@@ -117,15 +117,15 @@ TEST_F(SystemCli, UpdateRefusals) {
 
     // Loader 029 and an image past 64 KiB.
     auto small = loader("029", "e");
-    run = RunCli({"fw-update", file("big.bin", FirmwareFile(70000)), "--port", small->path(),
-                  "--yes"});
+    run = RunCli(
+        {"fw-update", file("big.bin", FirmwareFile(70000)), "--port", small->path(), "--yes"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("Fw Too Large.")) << run.err.toStdString();
     EXPECT_EQ(CountRequests(dir.filePath("e.log"), "FW_ADDR"), 0);
 
     // No header.
-    run = RunCli({"fw-update", file("bare.bin", QByteArray(600, '\x01')), "--port",
-                  small->path(), "--yes"});
+    run = RunCli(
+        {"fw-update", file("bare.bin", QByteArray(600, '\x01')), "--port", small->path(), "--yes"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("Illegal FW."));
 
@@ -182,13 +182,12 @@ TEST_F(SystemCli, ProductStringAndFactoryDefaultOverTheComPort) {
 class NetworkCli : public SystemCli {
 protected:
     void SetUp() override {
-        const QJsonObject first{{"mac", "00:11:22:33:44:55"}, {"ip", "192.168.1.10"},
-                                {"description", "Lobby"}};
-        const QJsonObject second{{"mac", "00:11:22:33:44:66"}, {"ip", "192.168.1.11"},
-                                 {"webPort", 8080}};
+        const QJsonObject first{
+            {"mac", "00:11:22:33:44:55"}, {"ip", "192.168.1.10"}, {"description", "Lobby"}};
+        const QJsonObject second{
+            {"mac", "00:11:22:33:44:66"}, {"ip", "192.168.1.11"}, {"webPort", 8080}};
         const QJsonObject config{
-            {"network",
-             QJsonObject{{"loopback", true}, {"devices", QJsonArray{first, second}}}}};
+            {"network", QJsonObject{{"loopback", true}, {"devices", QJsonArray{first, second}}}}};
         const QString path = file("net.json", QJsonDocument(config).toJson());
         sim = std::make_unique<Devsim>(QStringList{"--no-serial", "--config", path});
         ASSERT_EQ(sim->process().state(), QProcess::Running);
@@ -237,8 +236,8 @@ TEST_F(NetworkCli, RefusedWritesSendNothing) {
         EXPECT_TRUE(run.out.isEmpty());
     }
     // A malformed address is left out, the rest goes, and the exit status says so.
-    CliRun run = RunCli({"ip-config", "--mac", mac, "--loopback", "--mask", "10..0.1",
-                         "--gateway", "192.168.1.254"});
+    CliRun run = RunCli({"ip-config", "--mac", mac, "--loopback", "--mask", "10..0.1", "--gateway",
+                         "192.168.1.254"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("10..0.1"));
     const QJsonObject after = listed(mac);

@@ -1,12 +1,12 @@
 // The "IP Configure" tab driven through its controls by name, against simulated network
 // devices on loopback (in the test's own network namespace).
-#include "app/CommanderWindow.h"
 #include "app/IpConfigTab.h"
+#include "app/CommanderWindow.h"
 #include "app/MainWindow.h"
 #include "app/SystemTab.h"
-#include "system/IpConfigTool.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
+#include "system/IpConfigTool.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -67,14 +67,17 @@ private slots:
         const QJsonObject first{{"mac", "00:11:22:33:44:55"}, {"ip", "192.168.1.10"},
                                 {"productName", "LVX-NET"},   {"description", "Lobby"},
                                 {"serialNumber", "SN0001"},   {"webPort", 80}};
-        const QJsonObject second{{"mac", "00:11:22:33:44:66"}, {"ip", "192.168.1.11"},
-                                 {"ipMode", "dhcp"},           {"webPort", 8080}};
+        const QJsonObject second{{"mac", "00:11:22:33:44:66"},
+                                 {"ip", "192.168.1.11"},
+                                 {"ipMode", "dhcp"},
+                                 {"webPort", 8080}};
         QFile config(dir_.filePath("net.json"));
         QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write(QJsonDocument(QJsonObject{
-                                       {"network", QJsonObject{{"loopback", true},
-                                                               {"devices", QJsonArray{first, second}}}}})
-                         .toJson());
+        config.write(
+            QJsonDocument(
+                QJsonObject{{"network", QJsonObject{{"loopback", true},
+                                                    {"devices", QJsonArray{first, second}}}}})
+                .toJson());
         config.close();
         network_ = std::make_unique<Devsim>(
             QStringList{"--no-serial", "--config", dir_.filePath("net.json")});
