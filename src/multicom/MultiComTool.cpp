@@ -3,8 +3,6 @@
 #include "common/AtomicFileWriter.h"
 #include "connection/ConnectionController.h"
 
-#include <QElapsedTimer>
-
 #include <algorithm>
 
 namespace lvx {
@@ -96,23 +94,11 @@ bool MultiComTool::canSend() const {
            !connection_.busy();
 }
 
-void MultiComTool::awaitPoll() {
-    // A channel poll whose answer is on its way would have that answer taken for the answer
-    // of the next command, and its text lost: give it a moment to arrive first.
-    ProtocolSession& session = connection_.session();
-    QElapsedTimer clock;
-    clock.start();
-    while (session.state().currentCommand == CmdComMsg && clock.elapsed() < kPollAnswerWaitMs) {
-        session.wait(5);
-    }
-}
-
 void MultiComTool::sendSettings(int n) {
     if (!canSend()) {
         return;
     }
     const FlowGuard flow(connection_);
-    awaitPoll();
     connection_.session().sendSet(CmdComConfig, ChannelConfigPayload(n, state(n).settings));
 }
 
@@ -121,7 +107,6 @@ void MultiComTool::requestSettings() {
         return;
     }
     const FlowGuard flow(connection_);
-    awaitPoll();
     connection_.session().SendCommand(ModeGet, CmdComConfig);
 }
 

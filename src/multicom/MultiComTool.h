@@ -36,8 +36,6 @@ class MultiComTool : public QObject {
     Q_OBJECT
 public:
     enum class SaveOutcome { Saved, Cancelled, Failed };
-    // How long a settings command waits for the answer of a channel poll still on its way.
-    static constexpr int kPollAnswerWaitMs = 150;
 
     explicit MultiComTool(ConnectionController& connection, QObject* parent = nullptr,
                           std::size_t textCap = kChannelTextCap);
@@ -86,7 +84,6 @@ private:
     ChannelState& state(int n);
     static bool valid(int n) { return n >= 1 && n <= kChannelMax; }
     bool canSend() const;
-    void awaitPoll();
     void sendSettings(int n);
     // The one place the Save log dialog is asked for.
     std::string askLogName(Prompt& prompt, int n);

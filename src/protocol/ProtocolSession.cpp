@@ -249,6 +249,9 @@ void ProtocolSession::write(std::string_view bytes) {
 
 void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length,
                                   const std::uint8_t* data) {
+    const bool poll = sendingPoll_; // only this send: a flow started during its wait is none
+    sendingPoll_ = false;
+    awaitPollAnswer();
     const bool keepStatusPoll = command == CmdComMsg;
     if (!keepStatusPoll) {
         pollStatusTimer_.stop();
@@ -262,6 +265,10 @@ void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std:
     state_.buffer.fill(0);
     // The wake-up gets no answer; every other command does (an "OK" after a SET).
     awaiting_ = command != CmdWakeUp;
+    pollCommand_ = poll ? command : 0;
+    if (poll) {
+        pollSent_.start();
+    }
     updateTicking();
     if (command == CmdSysDscpt && !retrying_) {
         descriptorRetried_ = false;
@@ -308,6 +315,28 @@ void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std:
         Enable(pollStatusTimer_);
     }
     Enable(multiComTimer_);
+}
+
+void ProtocolSession::awaitPollAnswer() {
+    // A poll's answer still on its way would be taken for the answer of the next command:
+    // a channel's text would be lost and the command would take an answer not its own.
+    // The poll answers within its pacing wait, so a short wait from the poll is enough.
+    if (!awaiting_ || pollCommand_ == 0 || state_.currentCommand != pollCommand_ ||
+        !pollSent_.isValid() || !link_ || !link_->isOpen()) {
+        return;
+    }
+    constexpr int kStepMs = 5;
+    std::int64_t left = kPollAnswerWaitMs - pollSent_.elapsed();
+    while (left > 0 && awaiting_ && state_.currentCommand == pollCommand_) {
+        wait(kStepMs);
+        left -= kStepMs;
+    }
+}
+
+void ProtocolSession::sendPoll(std::uint16_t command) {
+    sendingPoll_ = true;
+    SendCommand(ModeGet, command);
+    sendingPoll_ = false;
 }
 
 void ProtocolSession::sendNodeSelect(std::uint32_t selector) {
@@ -499,7 +528,7 @@ void ProtocolSession::pollStatusTick() {
         const DeviceRecord& record = devices_.records[static_cast<std::size_t>(i)];
         if (record.linkKind == 1 && record.inputNodes[0].modePollFlag() &&
             hasFlag(FlagDescriptor)) {
-            SendCommand(ModeGet, CmdRxEdMd);
+            sendPoll(CmdRxEdMd);
         }
     }
     Enable(multiComTimer_);
@@ -509,7 +538,7 @@ void ProtocolSession::multiComTick() {
     // After Disconnect the table is empty, but the record of the device that was selected
     // keeps its channel count: without a connection there is no one to poll.
     if (connected_ && devices_.count > 0 && devices_.current().comChannelCount > 0) {
-        SendCommand(ModeGet, CmdComMsg);
+        sendPoll(CmdComMsg);
     }
 }
 

@@ -33,6 +33,8 @@ constexpr int kWatchdogTicks = 250;
 constexpr int kReceiveTickMs = 12;
 constexpr int kPollStatusMs = 2500;
 constexpr int kMultiComPollMs = 400;
+// How long a command waits for the answer of a poll still on its way, counted from the poll.
+constexpr int kPollAnswerWaitMs = 150;
 
 // State shared by the sender and the receiver.
 struct ProtocolState {
@@ -157,6 +159,9 @@ private:
     // Adds the ticks that passed while the tick timer slept to the watchdog.
     void settleSleep();
     void watchdogDue();
+    // Lets the answer of a poll still on its way arrive before another command goes out.
+    void awaitPollAnswer();
+    void sendPoll(std::uint16_t command);
 
     DeviceTable& devices_;
     DebugLog& log_;
@@ -176,6 +181,9 @@ private:
     QElapsedTimer asleep_;        // valid while the tick timer sleeps with the receive side on
     std::int64_t sleptTicks_ = 0; // ticks of this sleep already given to the watchdog
     QTimer watchdogTimer_;
+    bool sendingPoll_ = false;
+    std::uint16_t pollCommand_ = 0; // the awaited command, when a poll sent it
+    QElapsedTimer pollSent_;
     QTimer pollStatusTimer_;
     QTimer multiComTimer_;
 };

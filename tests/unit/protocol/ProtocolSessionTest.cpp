@@ -434,6 +434,59 @@ TEST_F(SessionTest, StatusPollAsksSerialDevicesThatWantIt) {
     EXPECT_EQ(link.written(), "$GET COM_MSG FFFF\r\n");
 }
 
+TEST_F(SessionTest, APollAnswerOnItsWayIsNotTakenForTheNextCommandsAnswer) {
+    devices.current().comChannelCount = 1;
+    countCalls(CmdComMsg);
+    countCalls(CmdSysDscpt);
+    session.multiComTick(); // GET COM_MSG; its answer has not come within the GET's wait
+    ASSERT_EQ(link.written(), "$GET COM_MSG FFFF\r\n");
+    link.writes.clear();
+    waits.clear();
+
+    // The channel answer arrives while the next command is about to go out: it reaches the
+    // channel's handler, and the command goes out after it.
+    tickDuringWaits = true;
+    link.incoming += Answer("CHA:text\x0C");
+    session.SendCommand(ModeGet, CmdSysDscpt);
+    EXPECT_EQ(handled(CmdComMsg), 1);
+    EXPECT_EQ(lastAnswer, Answer("CHA:text\x0C"));
+    EXPECT_EQ(link.written(), "$GET SYS_DSCPT FFFF\r\n");
+    ASSERT_GE(waits.size(), 2u);
+    EXPECT_EQ(waits.front(), 5);
+    EXPECT_EQ(waits.back(), 60);
+
+    // The descriptor's own answer is the descriptor's.
+    arrive(kDescriptor);
+    EXPECT_EQ(handled(CmdSysDscpt), 1);
+    EXPECT_EQ(handled(CmdComMsg), 1);
+}
+
+TEST_F(SessionTest, ALostPollAnswerHoldsTheNextCommandBackAtMostItsWait) {
+    devices.current().comChannelCount = 1;
+    session.multiComTick();
+    waits.clear();
+    tickDuringWaits = true; // nothing arrives
+    session.SendCommand(ModeGet, CmdSysDscpt);
+    int held = 0;
+    for (std::size_t i = 0; i + 1 < waits.size(); ++i) {
+        held += waits[i];
+    }
+    EXPECT_LE(held, kPollAnswerWaitMs);
+    EXPECT_GE(held, kPollAnswerWaitMs - 20); // no real time passes in this test's waits
+    EXPECT_EQ(waits.back(), 60);
+
+    // Once its moment has passed, a lost poll answer holds nothing back.
+    session.multiComTick();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollAnswerWaitMs + 10));
+    waits.clear();
+    session.SendCommand(ModeGet, CmdSysDscpt);
+    EXPECT_EQ(waits, std::vector<int>{60});
+    // A command that is no poll's holds nothing back either.
+    waits.clear();
+    session.SendCommand(ModeGet, CmdRxEdMd);
+    EXPECT_EQ(waits, std::vector<int>{60});
+}
+
 TEST_F(SessionTest, AnswersDoNotPushBackTheModePoll) {
     devices.current().comChannelCount = 1;
     session.pollStatusTimer().start();
