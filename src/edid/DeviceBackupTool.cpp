@@ -33,6 +33,19 @@ DeviceBackupTool::DeviceBackupTool(ConnectionController& connection, EdidTransfe
                                    InputModeTool& modes, QObject* parent)
     : QObject(parent), connection_(connection), transfer_(transfer), modes_(modes) {}
 
+void DeviceBackupTool::endLink(bool serial) {
+    // The transfer bracket closed, the chooser input's mode shown again, the polls back on.
+    if (!linkUp()) {
+        return;
+    }
+    ProtocolSession& session = connection_.session();
+    if (serial) {
+        session.endTransfer();
+        modes_.rereadChosenInput();
+    }
+    session.enablePolling();
+}
+
 bool DeviceBackupTool::linkUp() const {
     return connection_.connected() && connection_.devices().count > 0;
 }
@@ -182,13 +195,7 @@ DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory
         ++done;
     }
 
-    if (linkUp()) {
-        if (serial) {
-            session.endTransfer();
-            modes_.rereadChosenInput();
-        }
-        session.enablePolling();
-    }
+    endLink(serial);
 
     emit progress(done, total, QStringLiteral("Writing manifest.json"));
     QString error;
@@ -317,13 +324,7 @@ DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparati
         }
         ++done;
     }
-    if (linkUp()) {
-        if (serial) {
-            session.endTransfer();
-            modes_.rereadChosenInput();
-        }
-        session.enablePolling();
-    }
+    endLink(serial);
     emit progress(total, total, QString());
     result.ok = result.stepsFailed == 0;
     running_ = false;

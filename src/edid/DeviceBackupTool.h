@@ -76,6 +76,7 @@ signals:
 
 private:
     bool linkUp() const;
+    void endLink(bool serial);
     void finishStep(const QString& line, bool ok);
 
     ConnectionController& connection_;
