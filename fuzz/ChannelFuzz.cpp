@@ -29,8 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         LVX_FUZZ_CHECK(text->text.find('\x0C') == std::string_view::npos);
     }
     (void)ParseChannelSettings(answer, count);
+    // A name with no file part (nothing chosen, or a folder) is no log name at all.
     const std::string name = LogSaveName(answer);
-    LVX_FUZZ_CHECK(name.size() >= 4 && name.compare(name.size() - 4, 4, ".txt") == 0);
+    if (answer.empty() || answer.back() == '/') {
+        LVX_FUZZ_CHECK(name.empty());
+    } else {
+        LVX_FUZZ_CHECK(name.size() >= 4 && name.compare(name.size() - 4, 4, ".txt") == 0);
+    }
 
     // The memo a channel's changes build stays the memo the channel describes.
     ChannelText channel(64);
