@@ -321,8 +321,8 @@ void ProtocolSession::awaitPollAnswer() {
     // A poll's answer still on its way would be taken for the answer of the next command:
     // a channel's text would be lost and the command would take an answer not its own.
     // The poll answers within its pacing wait, so a short wait from the poll is enough.
-    if (!awaiting_ || pollCommand_ == 0 || state_.currentCommand != pollCommand_ ||
-        !pollSent_.isValid() || !link_ || !link_->isOpen()) {
+    if (!awaiting_ || pollCommand_ == 0 || state_.currentCommand != pollCommand_ || !link_ ||
+        !link_->isOpen()) {
         return;
     }
     constexpr int kStepMs = 5;
@@ -334,9 +334,8 @@ void ProtocolSession::awaitPollAnswer() {
 }
 
 void ProtocolSession::sendPoll(std::uint16_t command) {
-    sendingPoll_ = true;
+    sendingPoll_ = true; // taken, and cleared, by this send alone
     SendCommand(ModeGet, command);
-    sendingPoll_ = false;
 }
 
 void ProtocolSession::sendNodeSelect(std::uint32_t selector) {

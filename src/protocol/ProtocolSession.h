@@ -183,7 +183,7 @@ private:
     QTimer watchdogTimer_;
     bool sendingPoll_ = false;
     std::uint16_t pollCommand_ = 0; // the awaited command, when a poll sent it
-    QElapsedTimer pollSent_;
+    QElapsedTimer pollSent_;        // started when pollCommand_ is set
     QTimer pollStatusTimer_;
     QTimer multiComTimer_;
 };
