@@ -75,6 +75,16 @@ struct SerialOptions {
         QStringLiteral("Send the Nth answer to a command with a wrong CRC, e.g. ND_ED0A:1 "
                        "(repeatable; N is 1 when left out)."),
         QStringLiteral("name[:n]")};
+    QCommandLineOption wrongAnswer{
+        QStringLiteral("wrong-answer"),
+        QStringLiteral("Answer the Nth answer to a command with a well-formed answer of the wrong "
+                       "shape (valid CRC): \"OK\", or TEXT when given, e.g. ND_ED0B:1 or "
+                       "ND_ED0A:2=00FF (repeatable; N is 1 when left out, \"all\" for every "
+                       "one)."),
+        QStringLiteral("name[:n][=text]")};
+    QCommandLineOption rejectFrames{
+        QStringLiteral("reject-frames"),
+        QStringLiteral("Loader mode: take no FW_ADDR and no FW_DATA (nothing is flashed).")};
     QCommandLineOption mute{QStringLiteral("mute"),
                             QStringLiteral("Never answer this command, e.g. ND_ED0B (repeatable)."),
                             QStringLiteral("name")};
@@ -139,7 +149,7 @@ struct SerialOptions {
                            edid,        corrupt,     corruptAnswer, mute,          inputNode,
                            drop,        split,       splitDelay,    silentAfter,   silent,
                            channelText, channelRate, channelChunk,  channelConfig, log,
-                           flashFile,   checkWrong,  checkSilent});
+                           flashFile,   checkWrong,  checkSilent,   wrongAnswer,   rejectFrames});
     }
 
     // The options shape the first serial device.
@@ -189,6 +199,27 @@ struct SerialOptions {
                 return false;
             }
             profile.corruptCommand[command].insert(parts.size() > 1 ? parts[1].toInt() : 1);
+        }
+        for (const QString& entry : parser.values(wrongAnswer)) {
+            const int eq = entry.indexOf(QLatin1Char('='));
+            const QStringList parts =
+                entry.left(eq < 0 ? entry.size() : eq).split(QLatin1Char(':'));
+            const int command = lvx::CommandByName(parts[0].toStdString());
+            bool ok = parts.size() <= 2;
+            const int n = parts.size() < 2                   ? 1
+                          : parts[1] == QLatin1String("all") ? 0
+                                                             : parts[1].toInt(&ok);
+            if (command < 0 || !ok || n < 0) {
+                error = QStringLiteral("bad --wrong-answer %1").arg(entry);
+                return false;
+            }
+            profile.wrongCommand[command].insert(n);
+            if (eq >= 0) {
+                profile.wrongText[command] = lvx::sim::UnescapeText(entry.mid(eq + 1));
+            }
+        }
+        if (parser.isSet(rejectFrames)) {
+            profile.rejectFrames = true;
         }
         for (const QString& name : parser.values(mute)) {
             const int command = lvx::CommandByName(name.toStdString());

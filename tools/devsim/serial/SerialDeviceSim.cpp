@@ -290,6 +290,22 @@ void SerialDeviceSim::handleLoader(int command, const QByteArray& payload) {
     // A flash far larger than any firmware is not grown for a stray address.
     constexpr std::uint32_t kFlashLimit = 32u * 1024u * 1024u;
     constexpr std::uint32_t kPage = 2048;
+    // The loader takes only frames of its own shape.
+    const bool loader091 = profile_.ispMarker.contains(QLatin1String("091"));
+    const int addressSize = loader091 ? 4 : 2;
+    const int blockSize = loader091 ? 128 : 64;
+    const bool frame = command == CmdFwAddr || command == CmdFwData;
+    if (frame && (profile_.rejectFrames ||
+                  payload.size() != (command == CmdFwAddr ? addressSize : blockSize))) {
+        const std::string_view name = CommandName(static_cast<std::uint16_t>(command));
+        log("REJECT", QByteArray(name.data(), static_cast<int>(name.size())) + " of " +
+                          QByteArray::number(payload.size()) + " bytes");
+        return;
+    }
+    if (command == CmdFwChk && !loader091) {
+        log("REJECT", "FW_CHK: this loader has no page check");
+        return;
+    }
     switch (command) {
     case CmdFwAddr:
         flashAddress_ = 0;
@@ -395,10 +411,19 @@ QByteArray SerialDeviceSim::edidOf(std::uint32_t selector) const {
     return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<int>(image.size()));
 }
 
-void SerialDeviceSim::answer(const QByteArray& body) {
+void SerialDeviceSim::answer(const QByteArray& rightBody) {
+    const int occurrence = ++commandAnswers_[command_];
+    QByteArray body = rightBody;
+    const QSet<int> wrong = profile_.wrongCommand.value(command_);
+    if (wrong.contains(occurrence) || wrong.contains(0)) {
+        // Well formed, valid CRC, but not what was asked for.
+        body = profile_.wrongText.contains(command_) ? profile_.wrongText.value(command_)
+               : rightBody == "OK"                   ? QByteArray("0102")
+                                                     : QByteArray("OK");
+        log("WRONG", body);
+    }
     const std::string crc = Hex4(Crc16(kCrcInit, std::string_view(body.constData(), body.size())));
     QByteArray bytes = body + QByteArray::fromStdString(crc) + '\n';
-    const int occurrence = ++commandAnswers_[command_];
     if (profile_.corruptCommand.value(command_).contains(occurrence)) {
         bytes[bytes.size() - 2] = bytes[bytes.size() - 2] == '0' ? '1' : '0';
     }

@@ -51,6 +51,11 @@ struct SerialProfile {
     QString ispModel = QStringLiteral("QX-AD200");
     // Loader mode: the flashed image is written to this file at FW_END (when set).
     QString flashFile;
+    // Loader mode: take no FW_ADDR and no FW_DATA at all (a loader that rejects every frame).
+    // Frames of the other loader's shape are always rejected: "$ISP029" takes 2-byte
+    // addresses and 64-byte blocks and knows no FW_CHK, "$ISP091" 4-byte addresses and
+    // 128-byte blocks.
+    bool rejectFrames = false;
     // Loader mode, by page (address / 2048): how many of the page's FW_CHK answers carry a
     // wrong sum (-1: all of them), and pages whose FW_CHK is never answered.
     QMap<int, int> checkWrong;
@@ -60,7 +65,12 @@ struct SerialProfile {
     QSet<int> corruptCrc; // answers sent with a wrong CRC
     // Per command number: which of its answers (counted from 1) go out with a wrong CRC.
     QMap<int, QSet<int>> corruptCommand;
-    QSet<int> muted;               // commands never answered
+    QSet<int> muted; // commands never answered
+    // Per command number: which of its answers (counted from 1; 0 stands for every one) are
+    // replaced by a well-formed answer of the wrong shape, with a valid CRC: the text given,
+    // or "OK" (a short hex text "0102" when the right answer is "OK" itself).
+    QMap<int, QSet<int>> wrongCommand;
+    QMap<int, QByteArray> wrongText;
     QSet<int> drop;                // answers not sent at all
     int silentAfter = -1;          // no answers after this many (-1: never silent)
     bool silent = false;           // never answers (a port with nothing behind it)
