@@ -213,8 +213,9 @@ int main(int argc, char** argv) {
         meter.readBefore = session.bytesReceived();
         const auto connection = QObject::connect(
             &session, &ProtocolSession::frameSent,
-            [&meter, &session](std::uint8_t mode, std::uint16_t command, const std::string& text) {
-                meter.frame(mode, command, text, session.ispKind);
+            [&meter, &controller](std::uint8_t mode, std::uint16_t command,
+                                  const std::string& text) {
+                meter.frame(mode, command, text, controller.devices().current().ispKind);
             });
         QElapsedTimer clock;
         clock.start();

@@ -268,12 +268,6 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
     log_.appendText("No Device Detected.\r\n");
     const std::string_view all(reinterpret_cast<const char*>(state.buffer.data()),
                                state.buffer.size());
-    if (isp029) {
-        session_.ispKind = 1;
-    }
-    if (isp091) {
-        session_.ispKind = 2;
-    }
     if (isp029 || isp091) {
         session_.setFlag(FlagIspMode, true);
         searchEnabled_ = false;
@@ -283,6 +277,8 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         DeviceRecord& record = devices_.at(index);
         record = DeviceRecord{};
         record.linkKind = 1;
+        // The kind belongs to this row: another loader on the next port may be of the other.
+        record.ispKind = isp091 ? 2 : 1;
         const std::string model = IspModelText(all, isp091 ? "$ISP091" : "$ISP029");
         const int row = index + 1;
         setRow(index,
@@ -334,7 +330,7 @@ void ConnectionController::select(int row) {
         view.ipTab = false;
         view.serialNumberGroup = false;
         view.multiComTab = record.comChannelCount > 0;
-        if (session_.hasFlag(FlagIspMode)) {
+        if (record.ispKind != 0) {
             view.isp = true;
             view.edidTab = false;
             view.creatorTab = false;

@@ -47,6 +47,10 @@ struct DeviceRecord {
     std::int32_t comChannelCount = 0;
     std::array<NodeEntry, kNodeCount> inputNodes{};
     std::array<NodeEntry, kNodeCount> outputNodes{};
+    // The loader this device answered as: 0 none, 1 "$ISP029" (64-byte blocks), 2 "$ISP091"
+    // (128-byte blocks, page checks). Each device keeps its own: the block size and the
+    // pacing of a firmware update follow the device being flashed.
+    std::uint8_t ispKind = 0;
 
     bool isSerial() const { return linkKind == 1; }
     void setProductString(const std::string& text) {

@@ -303,6 +303,8 @@ void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std:
     if (command == CmdNdSel) {
         wait((devices_.current().nodeSelector >> 12) == 2 ? 100 : 50);
     } else if (command == CmdFwData) {
+        // The loader kind is the one the device being flashed (the selected row) answered.
+        const std::uint8_t ispKind = devices_.current().ispKind;
         if (ispKind == 1) {
             wait(90);
         } else if (ispKind == 2) {

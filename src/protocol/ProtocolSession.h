@@ -123,9 +123,6 @@ public:
     void setConnected(bool connected);
     bool connected() const { return connected_; }
 
-    // 0 until a device answered with an ISP marker: 1 for "$ISP029", 2 for "$ISP091".
-    std::uint8_t ispKind = 0;
-
     QTimer& pollStatusTimer() { return pollStatusTimer_; }
     QTimer& multiComTimer() { return multiComTimer_; }
     void enablePolling();

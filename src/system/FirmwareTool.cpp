@@ -92,10 +92,10 @@ FirmwareTool::Outcome FirmwareTool::openFirmware(Prompt& prompt) {
     image_ = FirmwareImage(std::move(bytes));
     header_ = ParseFirmwareHeader(image_.bytes().data(), image_.size());
     log.setText("Fw Open OK.\r\n");
-    if (connection_.session().ispKind == 0) {
+    DeviceRecord& record = connection_.devices().current();
+    if (record.ispKind == 0) {
         return Outcome::Done;
     }
-    DeviceRecord& record = connection_.devices().current();
     if (!header_) {
         emit versionLabelChanged(QStringLiteral("Target :"));
         record.fwFileReady = 0;
@@ -122,7 +122,8 @@ FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
     if (connection_.devices().current().fwFileReady == 0 || image_.empty()) {
         return refuse(QStringLiteral("Illegal FW."), {});
     }
-    const int kind = session.ispKind;
+    // The loader kind this device answered with, not that of another loader found since.
+    const int kind = connection_.devices().current().ispKind;
     if (!FirmwareFitsLoader(kind, image_.size())) {
         // Its 16-bit address would wrap to 0 and overwrite the start of the device's flash.
         const QString why =

@@ -148,23 +148,23 @@ void FirmwareTransfer::sendData2() {
         session_.wait(100);
     }
     pageSum_ = AddToPageSum(pageSum_, block);
-    if ((address_ + kLoader2Block) % kLoaderPage == 0) {
+    const bool closesPage = (address_ + kLoader2Block) % kLoaderPage == 0;
+    // The page the image ends in is checked too: without a single check answered, a loader
+    // that took none of the frames would end as success.
+    lastPage_ = !closesPage && address_ + kLoader2Block >= image_.size();
+    if (closesPage || lastPage_) {
         state_ = State::PageCheck;
         checking_ = false;
         return;
     }
     address_ += kLoader2Block;
-    if (address_ < image_.size()) {
-        progress(ProgressPercent(address_, image_.size()));
-        state_ = State::SendAddress;
-    } else {
-        finish();
-    }
+    progress(ProgressPercent(address_, image_.size()));
+    state_ = State::SendAddress;
 }
 
 void FirmwareTransfer::pageCheck() {
     const std::uint32_t pageEnd = address_ + kLoader2Block;
-    const std::uint32_t pageStart = pageEnd - kLoaderPage;
+    const std::uint32_t pageStart = address_ - address_ % kLoaderPage;
     if (!checking_) {
         checking_ = true;
         checkStarted_ = clock_();
@@ -184,9 +184,18 @@ void FirmwareTransfer::pageCheck() {
         }
         return;
     }
-    if (answer.sum == PageSumText(pageSum_)) {
+    // The device sums its whole page; the part of the last page no block reached is erased.
+    std::uint16_t expected = pageSum_;
+    for (std::uint32_t at = pageEnd; at < pageStart + kLoaderPage; ++at) {
+        expected = static_cast<std::uint16_t>(expected + 0xFF);
+    }
+    if (answer.sum == PageSumText(expected)) {
         address_ = pageEnd;
         pageResends_ = 0;
+        if (lastPage_) {
+            finish();
+            return;
+        }
     } else {
         session_.log().addLine(PageWarningLine(pageEnd, answer.text));
         if (pageResends_ >= kMaxPageResends) {

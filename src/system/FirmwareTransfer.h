@@ -19,7 +19,8 @@ void ServiceLoaderPort(ByteLink& link, ProtocolState& state);
 
 // Sends a firmware image to a device in loader mode, block by block with FW_ADDR and FW_DATA,
 // and FW_END at the end; kind 2 checks every 2048-byte page with FW_CHK and the device's
-// "$CHK" sum, and sends a page again when the sums differ. The frames and their pacing are
+// "$CHK" sum (the page the image ends in too, before FW_END), and sends a page again when
+// the sums differ. The frames and their pacing are
 // SendCommand's (20 ms after every SET, and 90 or 30 ms more after FW_DATA); the transfer
 // adds 100 ms after the first block of each kind-2 page and 50 ms before FW_END.
 //
@@ -77,6 +78,7 @@ private:
     Result result_ = Result::Done;
     std::uint32_t address_ = 0;
     std::uint16_t pageSum_ = 0;
+    bool lastPage_ = false; // the page being checked is the one the image ends in
     bool checking_ = false; // FW_CHK went out for this page check
     std::int64_t checkStarted_ = 0;
     int pageResends_ = 0; // of the page being sent

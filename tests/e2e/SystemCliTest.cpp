@@ -77,7 +77,8 @@ TEST_F(SystemCli, FirmwareOfTwoThousandOneHundredBytesIsFlashedExactly) {
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("fw-update: 100%"));
     EXPECT_EQ(read("a.flash"), image + QByteArray(76, '\xFF'));
-    EXPECT_EQ(CountRequests(dir.filePath("a.log"), "FW_CHK"), 1);
+    // Both pages are checked, the one the image ends in too.
+    EXPECT_EQ(CountRequests(dir.filePath("a.log"), "FW_CHK"), 2);
     EXPECT_EQ(CountRequests(dir.filePath("a.log"), "FW_END"), 1);
 }
 
@@ -89,7 +90,7 @@ TEST_F(SystemCli, WrongPageSumIsResentAndThenPasses) {
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("Warnning: Add:800, Check:"));
     EXPECT_EQ(CountRequests(dir.filePath("b.log"), "FW_DATA"), 16 + 16 + 1);
-    EXPECT_EQ(CountRequests(dir.filePath("b.log"), "FW_CHK"), 2);
+    EXPECT_EQ(CountRequests(dir.filePath("b.log"), "FW_CHK"), 3);
     EXPECT_EQ(read("b.flash"), image + QByteArray(76, '\xFF'));
 }
 

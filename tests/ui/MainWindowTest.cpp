@@ -286,7 +286,7 @@ private slots:
         QCOMPARE(Cell(w, 1, 2), QString("QX-AE118"));
         QCOMPARE(Cell(w, 1, 3), QString("ISP Mode"));
         QCOMPARE(Cell(w, 1, 4), QString("NC"));
-        QCOMPARE(w.controller().session().ispKind, 2);
+        QCOMPARE(w.controller().devices().at(0).ispKind, 2);
         CommanderWindow* c = w.commanderWindow();
         QCOMPARE(Child<QGroupBox>(c, "GroupBox4")->height(), 155);
         w.selectRow(1);

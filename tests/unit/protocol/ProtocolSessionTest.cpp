@@ -115,7 +115,7 @@ TEST_F(SessionTest, PacingOfNodeSelectFirmwareDataEntranceAndWakeUp) {
     const std::uint8_t data[2] = {1, 2};
     for (auto [kind, extra] : {std::pair{0, -1}, std::pair{1, 90}, std::pair{2, 30}}) {
         waits.clear();
-        session.ispKind = static_cast<std::uint8_t>(kind);
+        devices.current().ispKind = static_cast<std::uint8_t>(kind);
         session.SendCommand(ModeSet, CmdFwData, 2, data);
         EXPECT_EQ(waits.front(), 20);
         if (extra < 0) {

@@ -35,7 +35,7 @@ protected:
 
     FirmwareTransfer::Result run(const Bytes& file, int kind) {
         image = FirmwareImage(file);
-        session.ispKind = static_cast<std::uint8_t>(kind);
+        devices.current().ispKind = static_cast<std::uint8_t>(kind);
         FirmwareTransfer transfer(session, image, kind);
         transfer.setClock([this] { return now; });
         transfer.setPump([this] {
@@ -134,25 +134,29 @@ TEST_F(TransferTest, ExactlyOnePageIsCheckedAndFollowedByAnErasedBlock) {
         expected.push_back(address);
         expected.push_back("FW_DATA");
     }
-    expected.insert(expected.end(), {"FW_CHK", "FW_ADDR 800", "FW_DATA", "FW_END"});
+    // The page the erased block starts is checked too, before FW_END.
+    expected.insert(expected.end(), {"FW_CHK", "FW_ADDR 800", "FW_DATA", "FW_CHK", "FW_END"});
     EXPECT_EQ(loader.sequence(), expected);
     EXPECT_EQ(loader.requests[32 + 1].payload, (Bytes{0x00, 0x00, 0x08, 0x00}));
     EXPECT_EQ(loader.requests[32 + 2].payload, Bytes(128, 0xFF));
     // Pacing: each block 20 + 20 + 30, 100 after the first block of a page (also the one at
-    // 2048), 20 after FW_CHK, 50 before FW_END and its 20.
+    // 2048), 20 after each FW_CHK, 50 before FW_END and its 20.
     const int total = std::accumulate(waits.begin(), waits.end(), 0);
-    EXPECT_EQ(total, 17 * 70 + 2 * 100 + 20 + 50 + 20);
+    EXPECT_EQ(total, 17 * 70 + 2 * 100 + 2 * 20 + 50 + 20);
     EXPECT_EQ(std::vector<int>(waits.begin(), waits.begin() + 4),
               (std::vector<int>{20, 20, 30, 100}));
     EXPECT_EQ(std::vector<int>(waits.end() - 2, waits.end()), (std::vector<int>{50, 20}));
 }
 
-TEST_F(TransferTest, PartialLastPageIsPaddedAndNotChecked) {
+TEST_F(TransferTest, PartialLastPageIsPaddedAndChecked) {
     const Bytes file = Counting(2100);
     ASSERT_EQ(run(file, 2), FirmwareTransfer::Result::Done);
-    EXPECT_EQ(loader.count("FW_CHK"), 1);
+    // The last page is checked as the device sums it: its unwritten rest erased.
+    EXPECT_EQ(loader.count("FW_CHK"), 2);
     EXPECT_EQ(loader.count("FW_DATA"), 17);
-    const auto& last = loader.requests[loader.requests.size() - 2];
+    EXPECT_EQ(resends, 0);
+    ASSERT_EQ(loader.requests[loader.requests.size() - 2].name, "FW_CHK");
+    const auto& last = loader.requests[loader.requests.size() - 3];
     ASSERT_EQ(last.name, "FW_DATA");
     EXPECT_EQ(Bytes(last.payload.begin(), last.payload.begin() + 52),
               Bytes(file.begin() + 2048, file.end()));
@@ -170,8 +174,10 @@ TEST_F(TransferTest, SumIsComparedAsFiveDigits) {
     file[0] = file[1] = file[2] = file[3] = 255;
     file[4] = 214;
     std::string answered;
-    loader.checkAnswer = [&answered](int, int, const std::string& sum) {
-        answered = sum;
+    loader.checkAnswer = [&answered](int page, int, const std::string& sum) {
+        if (page == 0) {
+            answered = sum;
+        }
         return sum;
     };
     ASSERT_EQ(run(file, 2), FirmwareTransfer::Result::Done);
@@ -250,8 +256,19 @@ TEST_F(TransferTest, AnswerThatArrivesInPiecesIsWaitedFor) {
         }
     };
     ASSERT_EQ(run(Counting(2048), 2), FirmwareTransfer::Result::Done);
-    EXPECT_EQ(loader.count("FW_CHK"), 1);
+    EXPECT_EQ(loader.count("FW_CHK"), 2); // the first page and the one of the erased block
     EXPECT_EQ(resends, 0);
+}
+
+TEST_F(TransferTest, LoaderThatTakesNoFrameFailsAlsoWithinTheFirstPage) {
+    // The flash stays erased: every check answers the sum of an erased page.
+    loader.checkAnswer = [](int, int, const std::string&) {
+        return std::optional<std::string>(PageSumText(static_cast<std::uint16_t>(2048 * 0xFF)));
+    };
+    EXPECT_EQ(run(Counting(1000), 2), FirmwareTransfer::Result::PageFailed);
+    EXPECT_EQ(loader.count("FW_CHK"), 4);
+    EXPECT_EQ(loader.count("FW_END"), 0);
+    EXPECT_LT(progress.empty() ? 0 : progress.back(), 100);
 }
 
 TEST_F(TransferTest, DisconnectDuringTheTransferStopsIt) {
