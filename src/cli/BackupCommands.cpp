@@ -2,6 +2,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/EdidCommands.h"
+#include "common/PrintableText.h"
 #include "connection/ConnectionController.h"
 #include "edid/DeviceBackupTool.h"
 #include "edid/EdidTransfer.h"
@@ -16,6 +17,11 @@ namespace {
 
 QString Text(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// A line that quotes the device's or the manifest's texts, as printed.
+QString Printed(const std::string& utf8) {
+    return Text(EscapeControls(utf8, TextBytes::Utf8));
 }
 
 bool CheckArguments(const CliContext& context) {
@@ -124,15 +130,15 @@ int RunRestore(const CliContext& context) {
         return kExitFailure;
     }
     for (const std::string& e : prep.plan.errors) {
-        err(QStringLiteral("  error: %1\n").arg(Text(e)));
+        err(QStringLiteral("  error: %1\n").arg(Printed(e)));
     }
     for (const std::string& m : prep.plan.mismatches) {
         err(QStringLiteral("  %1: %2\n")
                 .arg(context.force ? QStringLiteral("forced") : QStringLiteral("refused"),
-                     Text(m)));
+                     Printed(m)));
     }
     for (const std::string& k : prep.plan.skipped) {
-        err(QStringLiteral("  skipped: %1\n").arg(Text(k)));
+        err(QStringLiteral("  skipped: %1\n").arg(Printed(k)));
     }
     if (!prep.plan.usable(context.force)) {
         s.end();

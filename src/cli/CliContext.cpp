@@ -1,5 +1,6 @@
 #include "cli/CliContext.h"
 
+#include "common/PrintableText.h"
 #include "connection/ConnectionController.h"
 #include "links/UdpEndpoints.h"
 #include "protocol/PumpDelay.h"
@@ -18,20 +19,51 @@ void err(const QString& text) {
     std::fflush(stderr);
 }
 
+QString Shown(const std::string& deviceText) {
+    const std::string text = EscapeControls(deviceText);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString NotListedReason(const ConnectionController& controller, const QString& mac) {
+    const DeviceTable& devices = controller.devices();
+    const NetworkLink* net = controller.network();
+    if (!devices.full() || net == nullptr) {
+        return QStringLiteral("no device with MAC %1 answered").arg(mac);
+    }
+    const std::vector<std::string>& refused = net->refusedForFullTable();
+    for (const std::string& text : refused) {
+        if (QString::fromStdString(text).compare(mac, Qt::CaseInsensitive) == 0) {
+            return QStringLiteral("the device with MAC %1 answered, but the device table was "
+                                  "already full (%2 devices) and it was not listed")
+                .arg(mac)
+                .arg(kDeviceTableSize);
+        }
+    }
+    return QStringLiteral(
+               "no device with MAC %1 is listed: the device table is full (%2 devices)%3")
+        .arg(mac)
+        .arg(kDeviceTableSize)
+        .arg(refused.empty()
+                 ? QString()
+                 : QStringLiteral(" and %1 more replies were not listed").arg(refused.size()));
+}
+
 bool PrepareSearch(ConnectionController& controller, const CliContext& context) {
     controller.givenPorts = context.ports;
     controller.comPort = !context.noSerial;
     controller.ethernet = !context.noEthernet;
     if (context.trace) {
         controller.log().onTrace = [](std::string_view piece) {
-            err(QString::fromLatin1(piece.data(), static_cast<int>(piece.size())) +
+            const std::string text = EscapeControls(piece, TextBytes::Latin1, true);
+            err(QString::fromLatin1(text.data(), static_cast<int>(text.size())) +
                 QStringLiteral("\n"));
         };
     } else {
         // What the user must act on (a refused port) shows without --trace too.
         controller.log().onNotice = [](std::string_view text) {
+            const std::string shown = EscapeControls(text, TextBytes::Latin1, true);
             err(QStringLiteral("linkvex-cli: ") +
-                QString::fromLocal8Bit(text.data(), static_cast<int>(text.size())).trimmed() +
+                QString::fromLocal8Bit(shown.data(), static_cast<int>(shown.size())).trimmed() +
                 QStringLiteral("\n"));
         };
     }
@@ -154,7 +186,7 @@ int RunSearch(const CliContext& context) {
         for (const DeviceRow& row : rows) {
             QStringList cells;
             for (int c = 0; c < kDeviceColumns; ++c) {
-                cells << QString::fromStdString(row.column(c)).trimmed();
+                cells << Shown(row.column(c)).trimmed();
             }
             out(cells.join(QStringLiteral("\t")) + QStringLiteral("\n"));
         }
@@ -192,7 +224,7 @@ int RunInfo(const CliContext& context) {
         }
     }
     if (found < 0) {
-        err(QStringLiteral("linkvex-cli info: no device with MAC %1 answered\n").arg(context.mac));
+        err(QStringLiteral("linkvex-cli info: %1\n").arg(NotListedReason(controller, context.mac)));
         return kExitFailure;
     }
     controller.select(found + 1);
@@ -205,15 +237,14 @@ int RunInfo(const CliContext& context) {
         out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     } else {
         const SelectionView& view = controller.selection();
-        out(QStringLiteral("Product:      %1\n").arg(QString::fromStdString(net.productName)));
-        out(QStringLiteral("Description:  %1\n").arg(QString::fromStdString(record.productString)));
-        out(QStringLiteral("MAC:          %1\n").arg(QString::fromStdString(net.macText)));
+        out(QStringLiteral("Product:      %1\n").arg(Shown(net.productName)));
+        out(QStringLiteral("Description:  %1\n").arg(Shown(record.productString)));
+        out(QStringLiteral("MAC:          %1\n").arg(Shown(net.macText)));
         out(QStringLiteral("IP:           %1 / %2 via %3 (%4)\n")
-                .arg(QString::fromStdString(net.ipAddress), QString::fromStdString(net.subnetMask),
-                     QString::fromStdString(net.gateway),
+                .arg(Shown(net.ipAddress), Shown(net.subnetMask), Shown(net.gateway),
                      net.ipMode == 1 ? QStringLiteral("DHCP") : QStringLiteral("STATIC")));
-        out(QString::fromStdString(view.fwVersionLabel) + QStringLiteral("\n"));
-        out(QString::fromStdString(view.serialNumLabel) + QStringLiteral("\n"));
+        out(Shown(view.fwVersionLabel) + QStringLiteral("\n"));
+        out(Shown(view.serialNumLabel) + QStringLiteral("\n"));
         out(QStringLiteral("Nodes:        %1 inputs, %2 outputs, %3 user slots, %4 internal\n")
                 .arg(record.inputCount)
                 .arg(record.outputCount)

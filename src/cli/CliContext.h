@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <string>
 
 namespace lvx {
 
@@ -60,6 +61,13 @@ struct CliContext {
 // Prints to standard output / standard error.
 void out(const QString& text);
 void err(const QString& text);
+
+// A device's or the network's text (Latin-1 bytes) as printed: control characters escaped.
+QString Shown(const std::string& deviceText);
+
+// The message for a device looked for by MAC that is not listed: the device table may be
+// full, and the device among the replies it left out.
+QString NotListedReason(const ConnectionController& controller, const QString& mac);
 
 // Sets up the controller for a Search over the interfaces the options select, with the
 // debug log printed to standard error when --trace is given. False (with a message on

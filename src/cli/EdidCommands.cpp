@@ -44,14 +44,20 @@ bool ConnectDevice(ConnectionController& controller, const CliContext& context) 
                       0;
         if (match) {
             controller.select(static_cast<int>(i) + 1);
+            if (!controller.selectedLinkUp()) {
+                err(QStringLiteral("linkvex-cli %1: the link to the device was lost while "
+                                   "connecting\n")
+                        .arg(context.command));
+                return false;
+            }
             return true;
         }
     }
     err(context.mac.isEmpty()
             ? QStringLiteral("linkvex-cli %1: no device answered on the given ports\n")
                   .arg(context.command)
-            : QStringLiteral("linkvex-cli %1: no device with MAC %2 answered\n")
-                  .arg(context.command, context.mac));
+            : QStringLiteral("linkvex-cli %1: %2\n")
+                  .arg(context.command, NotListedReason(controller, context.mac)));
     return false;
 }
 
@@ -97,8 +103,17 @@ bool CheckNode(const ConnectionController& controller, const std::optional<NodeR
     }
     const DeviceRecord& r = controller.devices().current();
     if (node->number >= NodeCount(r, node->kind)) {
-        err(QStringLiteral("linkvex-cli %1: the device has no %2\n")
-                .arg(context.command, context.node));
+        const int index = controller.devices().selected;
+        const auto& rows = controller.rows();
+        const std::string missing = index >= 0 && static_cast<std::size_t>(index) < rows.size()
+                                        ? rows[static_cast<std::size_t>(index)].missing
+                                        : std::string();
+        err(missing.empty()
+                ? QStringLiteral("linkvex-cli %1: the device has no %2\n")
+                      .arg(context.command, context.node)
+                : QStringLiteral("linkvex-cli %1: the device has no %2 listed: it did not send "
+                                 "%3\n")
+                      .arg(context.command, context.node, QString::fromStdString(missing)));
         return false;
     }
     return true;
@@ -205,9 +220,14 @@ int RunOnNode(
     const EdidControllerTool::Outcome outcome = flow(tool, *node, prompt);
     // Give the last datagram or frame time to leave before the program ends.
     PumpDelay(100);
+    const bool linkUp = controller.selectedLinkUp();
     controller.disconnectDevices();
     if (outcome != EdidControllerTool::Outcome::Done) {
-        err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, tool.lastError()));
+        // A flow that did not even start says nothing of its own: the link went meanwhile.
+        const QString why = !tool.lastError().isEmpty() ? tool.lastError()
+                            : linkUp ? QStringLiteral("the device cannot be used now")
+                                     : QStringLiteral("the link to the device was lost");
+        err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, why));
         return kExitFailure;
     }
     return kExitOk;
@@ -307,7 +327,11 @@ int RunSetMode(const CliContext& context) {
         return kExitFailure;
     }
     modes.chooseInput(input);
-    modes.press(*source);
+    if (!modes.press(*source)) {
+        controller.disconnectDevices();
+        err(QStringLiteral("linkvex-cli set-mode: %1\n").arg(modes.lastError()));
+        return kExitFailure;
+    }
     const int mode = ReadMode(modes, input);
     controller.disconnectDevices();
     if (mode != wanted) {

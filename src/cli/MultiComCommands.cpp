@@ -67,6 +67,12 @@ bool ConnectSerial(ConnectionController& controller, const CliContext& context) 
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (!rows[i].isp && controller.devices().at(static_cast<int>(i)).isSerial()) {
             controller.select(static_cast<int>(i) + 1);
+            if (!controller.selectedLinkUp()) {
+                err(QStringLiteral("linkvex-cli %1: the link to the device was lost while "
+                                   "connecting\n")
+                        .arg(context.command));
+                return false;
+            }
             return true;
         }
     }
@@ -295,8 +301,10 @@ int RunMultiComConfig(const CliContext& context) {
         wanted.dataLength = dataLength.value_or(wanted.dataLength);
         wanted.parity = parity.value_or(wanted.parity);
         const int before = tool.settingsReports();
-        tool.chooseSettings(channel, wanted);
-        if (!ReadSettings(tool, before)) {
+        if (!tool.chooseSettings(channel, wanted)) {
+            err(QStringLiteral("linkvex-cli multicom-config: %1\n").arg(tool.lastError()));
+            status = kExitFailure;
+        } else if (!ReadSettings(tool, before)) {
             err(QStringLiteral("linkvex-cli multicom-config: the device did not report its "
                                "channel settings after the change\n"));
             status = kExitFailure;

@@ -149,7 +149,7 @@ int RunFwInfo(const CliContext& context) {
         o[QStringLiteral("fitsLoader029")] = fits1;
         out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     } else {
-        out(Latin1(FirmwareTargetLabel(*header)) + QStringLiteral("\n"));
+        out(Shown(FirmwareTargetLabel(*header)) + QStringLiteral("\n"));
         out(QStringLiteral("Size:         %1 bytes\n").arg(bytes.size()));
         out(QStringLiteral("Loaders:      %1\n")
                 .arg(fits1 ? QStringLiteral("$ISP029 and $ISP091")
@@ -216,8 +216,10 @@ int RunSetProduct(const CliContext& context) {
         err(QStringLiteral("No Changed.\n"));
         return kExitOk;
     case SystemConfigTool::Outcome::Done:
-        out(Latin1(controller.devices().at(index).productString) + QStringLiteral("\n"));
+        out(Shown(controller.devices().at(index).productString) + QStringLiteral("\n"));
         return kExitOk;
+    case SystemConfigTool::Outcome::NoAnswer:
+        return Fail(context, tool.lastError());
     default:
         return Fail(context, QStringLiteral("the device cannot be written now"));
     }
@@ -244,14 +246,13 @@ int RunFactoryDefault(const CliContext& context) {
             o[QStringLiteral("productString")] = Latin1(product);
             out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
         } else {
-            out(Latin1(product) + QStringLiteral("\n"));
+            out(Shown(product) + QStringLiteral("\n"));
         }
         return kExitOk;
     case SystemConfigTool::Outcome::Cancelled:
         return NotConfirmed(context, prompt);
     case SystemConfigTool::Outcome::NoAnswer:
-        return Fail(context, QStringLiteral("the device was reset but did not send its "
-                                            "description again"));
+        return Fail(context, tool.lastError());
     default:
         return Fail(context, QStringLiteral("the device cannot be reset now"));
     }

@@ -14,6 +14,13 @@ std::string versionLabel(const DeviceRecord& r) {
     return "Current :    VID- " + r.vid + "     PID- " + r.pid + "     Version- " + r.version;
 }
 
+// "its description (no answer to SYS_DSCPT)", or "... (its answer to ... failed its check)".
+std::string MissingAnswer(const std::string& what, const std::string& command, AnswerState state) {
+    return what + (state == AnswerState::BadCrc
+                       ? " (the answer to " + command + " failed its check)"
+                       : " (no answer to " + command + ")");
+}
+
 } // namespace
 
 SelectionView& ApplyModeGroupLayout(SelectionView& view, int internalCount, int outputCount,
@@ -231,18 +238,9 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         record = DeviceRecord{};
         record.linkKind = 1;
         links_.back().row = row;
-        setRow(index, {std::to_string(row), port.toStdString(), "", "", "NC", "NC"});
+        setRow(index, {std::to_string(row), port.toStdString(), "", "", "NC", "NC", false, {}});
 
-        session_.SendCommand(ModeGet, CmdSysDscpt);
-        if (epoch != epoch_) {
-            return true;
-        }
-        if (session_.hasFlag(FlagRetry)) {
-            log_.addLine("\r\nSYS_Descript Err!!!");
-        }
-        record.nodeSelector = 0;
-        session_.sendNodeSelect(0x0000);
-        session_.SendCommand(ModeGet, CmdNdDscpt);
+        std::string missing = readDescription(record, epoch);
         if (epoch != epoch_) {
             return true;
         }
@@ -258,8 +256,17 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
             }
         }
         record.linkKind = 1;
+        if (!link->isOpen()) {
+            missing = "its description (the link to the device was lost while connecting)";
+            log_.notice("\r\n" + port.toStdString() +
+                        ": the link to the device was lost while connecting.\r\n");
+        } else if (!missing.empty()) {
+            // Listed all the same (the port answers), but never silently without them.
+            log_.notice("\r\n" + port.toStdString() + ": the device did not send " + missing +
+                        "; it is listed without them.\r\n");
+        }
         setRow(index, {std::to_string(row), port.toStdString(), record.model,
-                       " " + record.productString + " ", "NC", "NC"});
+                       " " + record.productString + " ", "NC", "NC", false, missing});
         record.inputNodes[0].edidMode() = 255;
         emit rowsChanged();
         return true;
@@ -282,7 +289,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         const std::string model = IspModelText(all, isp091 ? "$ISP091" : "$ISP029");
         const int row = index + 1;
         setRow(index,
-               {std::to_string(row), port.toStdString(), model, "ISP Mode", "NC", "NC", true});
+               {std::to_string(row), port.toStdString(), model, "ISP Mode", "NC", "NC", true, {}});
         links_.back().row = row;
         devices_.count += 1;
         emit rowsChanged();
@@ -295,6 +302,55 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
     session_.multiComTimer().stop();
     dropLink(link);
     return false;
+}
+
+bool ConnectionController::selectedLinkUp() const {
+    if (!connected() || devices_.count <= 0) {
+        return false;
+    }
+    if (!devices_.current().isSerial()) {
+        return net_ != nullptr;
+    }
+    const ByteLink* link = session_.link();
+    return link != nullptr && link->isOpen();
+}
+
+std::string ConnectionController::readDescription(DeviceRecord& record, std::uint64_t epoch) {
+    // Each answer is waited for: a slow or split one would otherwise be cleared half-read by
+    // the next command, and the device listed with an empty model and no inputs.
+    std::vector<std::string> missing;
+    session_.SendCommand(ModeGet, CmdSysDscpt);
+    const AnswerState described = session_.waitForAnswer();
+    if (epoch != epoch_) {
+        return {};
+    }
+    if (session_.hasFlag(FlagRetry)) {
+        log_.addLine("\r\nSYS_Descript Err!!!");
+    }
+    if (described != AnswerState::Handled) {
+        missing.push_back(MissingAnswer("its description", "SYS_DSCPT", described));
+    }
+    record.nodeSelector = 0;
+    session_.sendNodeSelect(0x0000);
+    const AnswerState selected = session_.waitForAnswer();
+    if (epoch != epoch_) {
+        return {};
+    }
+    session_.SendCommand(ModeGet, CmdNdDscpt);
+    const AnswerState node = session_.waitForAnswer();
+    if (epoch != epoch_) {
+        return {};
+    }
+    if (selected != AnswerState::Handled) {
+        missing.push_back(MissingAnswer("the description of input 1", "ND_SEL", selected));
+    } else if (node != AnswerState::Handled) {
+        missing.push_back(MissingAnswer("the description of input 1", "ND_DSCPT", node));
+    }
+    std::string text;
+    for (const std::string& part : missing) {
+        text += (text.empty() ? "" : " and ") + part;
+    }
+    return text;
 }
 
 ByteLink* ConnectionController::linkForRow(int row) {
@@ -344,10 +400,19 @@ void ConnectionController::select(int row) {
             view.sysDefaultButton = true;
             view.fwVersionLabel = versionLabel(record);
             view.activeTab = "EDID Controller";
-            session_.sendNodeSelect(0x0000);
-            session_.SendCommand(ModeGet, CmdNdDscpt);
-            session_.sendNodeSelect(0x1000);
-            session_.SendCommand(ModeGet, CmdNdDscpt);
+            // Each answer waited for, as in the Search: a late one would land in the next.
+            for (const std::uint32_t selector : {0x0000u, 0x1000u}) {
+                session_.sendNodeSelect(selector);
+                session_.waitForAnswer();
+                if (epoch != epoch_) {
+                    break;
+                }
+                session_.SendCommand(ModeGet, CmdNdDscpt);
+                session_.waitForAnswer();
+                if (epoch != epoch_) {
+                    break;
+                }
+            }
             if (epoch != epoch_) {
                 setBusy(false); // Disconnect came while the device was being opened
                 return;

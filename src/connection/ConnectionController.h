@@ -105,6 +105,9 @@ public:
     bool searchEnabled() const { return searchEnabled_; }
     bool disconnectEnabled() const { return disconnectEnabled_; }
     bool connected() const { return !searchEnabled_; }
+    // Whether the selected device can still be reached: its port is open (a serial device)
+    // or the network endpoints are (a network device).
+    bool selectedLinkUp() const;
     bool busy() const { return busy_ > 0; }
     const ButtonPictures& pictures() const { return pictures_; }
     int firmwareGroupHeight() const { return firmwareGroupHeight_; }
@@ -142,6 +145,10 @@ private:
     };
 
     bool searchPort(const QString& port, std::uint64_t epoch);
+    // GET SYS_DSCPT, then ND_SEL and GET ND_DSCPT of input 1, into the record of a device
+    // that accepted; what it did not send ("its description (no answer to SYS_DSCPT)"), empty
+    // when it sent everything.
+    std::string readDescription(DeviceRecord& record, std::uint64_t epoch);
     ByteLink* linkForRow(int row);
     void dropLink(ByteLink* link);
     void closeLinks();

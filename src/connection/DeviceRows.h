@@ -17,6 +17,9 @@ struct DeviceRow {
     std::string ip;
     std::string mac;
     bool isp = false; // a device in its firmware-loader mode
+    // What the device did not say while it was being connected ("its description (no answer
+    // to SYS_DSCPT)"); empty when it said everything.
+    std::string missing;
 
     std::string column(int c) const;
 };

@@ -189,7 +189,8 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
         session.disablePolling(); // the block writes re-arm the timers; they wait for the end
         outcome = sent ? Outcome::Done : Outcome::Failed;
         if (!sent) {
-            lastError_ = QStringLiteral("the device's link is gone");
+            model_.showStatus("Edid Write Fail.", TextColour::Red);
+            lastError_ = QString::fromStdString(transfer_.failure());
         }
         // The written blocks went out with their pacing: the rest only keeps "Ok." on show.
         messageWait(800);

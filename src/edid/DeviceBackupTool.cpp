@@ -295,15 +295,19 @@ DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparati
                        .arg(Text(step.text), cancelled_ ? QStringLiteral("cancelled")
                                                         : QStringLiteral("the link was lost"));
         } else if (step.kind == RestoreStep::Kind::Upload) {
-            transfer_.writeNode(step.node, step.image);
-            if (!serial) {
-                session.wait(100); // the write datagram has no reply: give it time to land
+            if (!transfer_.writeNode(step.node, step.image)) {
+                line = QStringLiteral("%1: failed (%2)")
+                           .arg(Text(step.text), QString::fromStdString(transfer_.failure()));
+            } else {
+                if (!serial) {
+                    session.wait(100); // the write datagram has no reply: give it time to land
+                }
+                // Read it back: the datagram is not acknowledged, a restore must know.
+                ok = transfer_.readNode(step.node) && connection_.deviceEdidImage() == step.image;
+                line = ok ? QStringLiteral("%1: done, read back alike").arg(Text(step.text))
+                          : QStringLiteral("%1: failed (the node reads back otherwise)")
+                                .arg(Text(step.text));
             }
-            // Read it back: a write is not acknowledged, a restore must know.
-            ok = transfer_.readNode(step.node) && connection_.deviceEdidImage() == step.image;
-            line = ok ? QStringLiteral("%1: done, read back alike").arg(Text(step.text))
-                      : QStringLiteral("%1: failed (the node reads back otherwise)")
-                            .arg(Text(step.text));
         } else {
             modes_.setModeInFlow(step.input, step.mode);
             const int reported = modes_.readModeInFlow(step.input, kModeAnswerWaitMs);

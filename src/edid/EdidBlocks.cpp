@@ -3,6 +3,10 @@
 namespace lvx {
 
 namespace {
+
+// The CRC's four characters and the line feed after the body.
+constexpr std::size_t kAnswerTrailer = 5;
+
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -10,24 +14,36 @@ int DigitValue(char c) {
     if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
     }
-    return 0;
+    return -1;
 }
+
 } // namespace
 
 std::size_t EdidBlockBase(int command) {
     return command >= 8 && command <= 11 ? static_cast<std::size_t>(command - 8) * 64 : 0;
 }
 
-void DecodeEdidBlockAnswer(std::string_view answer, std::size_t base, EdidImage& image) {
-    for (std::size_t j = 0; j < 64 && base + j < image.size(); ++j) {
-        const std::size_t at = 2 * j;
-        if (at >= answer.size()) {
-            return;
-        }
-        const int high = DigitValue(answer[at]);
-        const int low = at + 1 < answer.size() ? DigitValue(answer[at + 1]) : 0;
-        image[base + j] = static_cast<std::uint8_t>(high * 16 + low);
+bool IsEdidBlockAnswer(std::string_view answer) {
+    if (answer.size() != kEdidBlockHexChars + kAnswerTrailer || answer.back() != '\n') {
+        return false;
     }
+    for (std::size_t i = 0; i < kEdidBlockHexChars; ++i) {
+        if (DigitValue(answer[i]) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DecodeEdidBlockAnswer(std::string_view answer, std::size_t base, EdidImage& image) {
+    if (!IsEdidBlockAnswer(answer) || base + kEdidBlockHexChars / 2 > image.size()) {
+        return false;
+    }
+    for (std::size_t j = 0; j < kEdidBlockHexChars / 2; ++j) {
+        image[base + j] = static_cast<std::uint8_t>(DigitValue(answer[2 * j]) * 16 +
+                                                    DigitValue(answer[2 * j + 1]));
+    }
+    return true;
 }
 
 } // namespace lvx

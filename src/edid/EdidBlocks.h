@@ -11,10 +11,16 @@ namespace lvx {
 // ND_ED1B (commands 8 to 11).
 std::size_t EdidBlockBase(int command);
 
-// Converts the hexadecimal pairs at the start of a block answer into up to 64 image bytes
-// from `base` on. Each digit is converted on its own: "0"-"9" and "A"-"F" give their value,
-// any other character (lower-case letters included) gives 0. A shorter answer converts the
-// characters it has; nothing is read past its end or written past the block.
-void DecodeEdidBlockAnswer(std::string_view answer, std::size_t base, EdidImage& image);
+// Hexadecimal characters of one block answer: 64 bytes as pairs, high digit first.
+constexpr std::size_t kEdidBlockHexChars = 128;
+
+// Whether an answer (as the block handler gets it: the body, its four CRC characters and the
+// line feed) is a block: a body of exactly 128 hexadecimal digits in the protocol's form
+// ("0"-"9", "A"-"F"). An "OK", a descriptor, a short or long text, lower-case digits: no.
+bool IsEdidBlockAnswer(std::string_view answer);
+
+// Converts a block answer into the 64 image bytes from `base` on. Anything that is not a
+// block (above) changes nothing and gives false: a missing block, never a broken image.
+bool DecodeEdidBlockAnswer(std::string_view answer, std::size_t base, EdidImage& image);
 
 } // namespace lvx

@@ -86,7 +86,7 @@ EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& promp
                 writer.cancel();
                 log.setText("Edid Read Fail.\r\n");
                 setStatus(QStringLiteral("Edid Read Fail."), true);
-                lastError_ = QStringLiteral("the device did not send the whole EDID");
+                lastError_ = QString::fromStdString(transfer_.failure());
                 outcome = Outcome::Failed;
             } else if (!writer.write(connection_.deviceEdidImage())) {
                 log.setText("Edid Open Fail.\r\n");
@@ -156,9 +156,15 @@ EdidControllerTool::Outcome EdidControllerTool::validateAndWrite(NodeRef node,
     record.image = image;
     if (Validate(record)) {
         setStatus(QStringLiteral("Ok."), false);
-        transfer_.writeNode(node, image);
-        outcome = Outcome::Done;
-        messageWait(1000);
+        if (transfer_.writeNode(node, image)) {
+            outcome = Outcome::Done;
+            messageWait(1000);
+        } else {
+            connection_.log().setText("Edid Write Fail.\r\n");
+            setStatus(QStringLiteral("Edid Write Fail."), true);
+            lastError_ = QString::fromStdString(transfer_.failure());
+            messageWait(1500);
+        }
     } else {
         const QString message =
             QString::fromStdString(std::string(InvalidStatusMessage(record.status)));

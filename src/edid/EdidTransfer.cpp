@@ -15,12 +15,6 @@ EdidTransfer::EdidTransfer(ConnectionController& connection, QObject* parent)
             static_cast<std::uint16_t>(command),
             [this, command](std::string_view answer) { onBlock(command, answer); });
     }
-    connect(&connection_.session(), &ProtocolSession::answerRejected, this,
-            [this](std::uint32_t command) {
-                if (command >= CmdNdEd0A && command <= CmdNdEd1B) {
-                    failed_[command - CmdNdEd0A] = true;
-                }
-            });
 }
 
 void EdidTransfer::watchNetwork() {
@@ -48,14 +42,20 @@ bool EdidTransfer::serial() const {
 }
 
 void EdidTransfer::onBlock(int command, std::string_view answer) {
-    DecodeEdidBlockAnswer(answer, EdidBlockBase(command), connection_.deviceEdidImage());
+    if (!DecodeEdidBlockAnswer(answer, EdidBlockBase(command), connection_.deviceEdidImage())) {
+        // Well formed but not a block: an "OK", a descriptor, a short text, a late answer of
+        // another command. Missing, as a block with a bad CRC is; the image keeps its bytes.
+        connection_.log().addLine("\r\nNot an EDID block [Cmd=" + std::to_string(command) + "]");
+        return;
+    }
     blocks_[static_cast<std::size_t>(command - CmdNdEd0A)] = true;
 }
 
 void EdidTransfer::sendRead(NodeRef node) {
     node_ = node;
     blocks_ = {};
-    failed_ = {};
+    selected_ = false;
+    failure_.clear();
     networkReply_ = false;
     watchNetwork();
     const std::uint16_t selector = NodeSelector(node);
@@ -63,12 +63,31 @@ void EdidTransfer::sendRead(NodeRef node) {
     if (serial()) {
         ProtocolSession& session = connection_.session();
         session.sendNodeSelect(selector);
-        for (int command = CmdNdEd0A; command <= CmdNdEd1B; ++command) {
-            session.SendCommand(ModeGet, static_cast<std::uint16_t>(command));
+        // Unanswered, the device may still show another node: no block is asked for.
+        selected_ = session.answered();
+        if (selected_) {
+            requestBlocks(true);
         }
     } else if (NetworkLink* net = connection_.network()) {
         net->sendCommand(NetworkItems(node.kind).group, NetworkItems(node.kind).readItem,
                          {node.number});
+    }
+}
+
+void EdidTransfer::requestBlocks(bool allBlocks) {
+    ProtocolSession& session = connection_.session();
+    for (int command = CmdNdEd0A; command <= CmdNdEd1B; ++command) {
+        const std::size_t block = static_cast<std::size_t>(command - CmdNdEd0A);
+        if (!allBlocks && blocks_[block]) {
+            continue;
+        }
+        blocks_[block] = false;
+        session.SendCommand(ModeGet, static_cast<std::uint16_t>(command));
+        const AnswerState state = session.waitForAnswer(kSerialAnswerWaitMs);
+        // A bad CRC used up its answer; anything else may have one still on its way.
+        if (state != AnswerState::BadCrc && !blocks_[block]) {
+            return;
+        }
     }
 }
 
@@ -85,20 +104,9 @@ bool EdidTransfer::complete() const {
 }
 
 bool EdidTransfer::waitForRead(int timeoutMs) {
-    auto settled = [this] {
-        if (!serial()) {
-            return networkReply_;
-        }
-        for (std::size_t i = 0; i < blocks_.size(); ++i) {
-            if (!blocks_[i] && !failed_[i]) {
-                return false;
-            }
-        }
-        return true;
-    };
     QElapsedTimer clock;
     clock.start();
-    while (!settled() && clock.elapsed() < timeoutMs) {
+    while (!serial() && !networkReply_ && clock.elapsed() < timeoutMs) {
         connection_.session().wait(5);
     }
     return complete();
@@ -116,14 +124,14 @@ void EdidTransfer::repeatRead(bool allBlocks) {
     session.setFlag(FlagEdidBlockError, false);
     session.resetWatchdog();
     session.SendCommand(ModeGet, CmdWakeUp);
-    for (int command = CmdNdEd0A; command <= CmdNdEd1B; ++command) {
-        const std::size_t block = static_cast<std::size_t>(command - CmdNdEd0A);
-        if (allBlocks || !blocks_[block]) {
-            blocks_[block] = false;
-            failed_[block] = false;
-            session.SendCommand(ModeGet, static_cast<std::uint16_t>(command));
+    if (!selected_) {
+        session.sendNodeSelect(NodeSelector(node_));
+        selected_ = session.answered();
+        if (!selected_) {
+            return;
         }
     }
+    requestBlocks(allBlocks);
 }
 
 bool EdidTransfer::readNode(NodeRef node) {
@@ -133,11 +141,33 @@ bool EdidTransfer::readNode(NodeRef node) {
         return true;
     }
     repeatRead(false);
-    return waitForRead(wait);
+    if (waitForRead(wait)) {
+        return true;
+    }
+    failure_ = !connection_.selectedLinkUp() ? "the link to the device was lost"
+               : serial() && !selected_      ? "the device did not answer SET ND_SEL"
+                                             : "the device did not send the whole EDID";
+    return false;
+}
+
+bool EdidTransfer::setAnswered(std::uint16_t command) {
+    ProtocolSession& session = connection_.session();
+    const AnswerState state = session.waitForAnswer();
+    if (state == AnswerState::Handled) {
+        return true;
+    }
+    const std::string name(CommandName(command));
+    failure_ = !connection_.selectedLinkUp() ? "the link to the device was lost"
+               : state == AnswerState::BadCrc
+                   ? "the device's answer to SET " + name + " failed its check"
+                   : "the device did not answer SET " + name;
+    return false;
 }
 
 bool EdidTransfer::writeNode(NodeRef node, const EdidImage& image) {
+    failure_.clear();
     if (!isWritable(node.kind)) {
+        failure_ = "only inputs and user slots can be written";
         return false;
     }
     const std::uint16_t selector = NodeSelector(node);
@@ -146,24 +176,33 @@ bool EdidTransfer::writeNode(NodeRef node, const EdidImage& image) {
         ProtocolSession& session = connection_.session();
         session.disablePolling();
         session.sendNodeSelect(selector);
-        for (int command = CmdNdEd0A; command <= CmdNdEd1B; ++command) {
+        // Each SET is answered before the next goes: a write the device did not take, or a
+        // device gone silent or lost part way, is a failed write, never a success.
+        bool ok = setAnswered(CmdNdSel);
+        for (int command = CmdNdEd0A; ok && command <= CmdNdEd1B; ++command) {
             const std::size_t base = EdidBlockBase(command);
             session.SendCommand(ModeSet, static_cast<std::uint16_t>(command), 64,
                                 image.data() + base);
+            ok = setAnswered(static_cast<std::uint16_t>(command));
         }
         session.enablePolling();
-        return true;
+        return ok;
     }
     NetworkLink* net = connection_.network();
     if (net == nullptr) {
+        failure_ = "the network link is not open";
         return false;
     }
     std::vector<std::uint8_t> data;
     data.reserve(1 + image.size());
     data.push_back(node.number);
     data.insert(data.end(), image.begin(), image.end());
-    return net->sendCommand(NetworkItems(node.kind).group, *NetworkItems(node.kind).writeItem,
-                            data);
+    if (!net->sendCommand(NetworkItems(node.kind).group, *NetworkItems(node.kind).writeItem,
+                          data)) {
+        failure_ = "the write datagram could not be sent";
+        return false;
+    }
+    return true;
 }
 
 } // namespace lvx

@@ -49,11 +49,12 @@ InputModeTool::ButtonState InputModeTool::button(ModeButton which) const {
                    [static_cast<std::size_t>(which.number - 1)];
 }
 
-void InputModeTool::press(ModeButton which) {
+bool InputModeTool::press(ModeButton which) {
     if (which.number < 1 || which.number > kModeButtonsPerColumn || connection_.busy()) {
-        return;
+        return false;
     }
     const FlowGuard flow(connection_);
+    lastError_.clear();
     // The pressed button is checked at once; the device's next report corrects it.
     for (auto& column : buttons_) {
         for (ButtonState& b : column) {
@@ -66,12 +67,39 @@ void InputModeTool::press(ModeButton which) {
     const int mode = ModeIndexOf(which, counts());
     ProtocolSession& session = connection_.session();
     session.sendNodeSelect(static_cast<std::uint32_t>(input_));
-    session.sendSet(CmdRxEdMd, {static_cast<std::uint8_t>(mode)});
+    const char* unanswered = nullptr;
+    if (!session.answered()) {
+        unanswered = "ND_SEL";
+    } else {
+        session.sendSet(CmdRxEdMd, {static_cast<std::uint8_t>(mode)});
+        if (!session.answered()) {
+            unanswered = "RXEDMD";
+        }
+    }
     session.resetWatchdog();
+    if (unanswered != nullptr) {
+        // The device did not take the mode: the mark shows what it last said again.
+        lastError_ = connection_.selectedLinkUp()
+                         ? QStringLiteral("the device did not answer SET %1").arg(unanswered)
+                         : QStringLiteral("the link to the device was lost");
+        connection_.log().addLine("\r\nMode Select failed: " + lastError_.toStdString());
+        const int current = currentMode();
+        for (auto& column : buttons_) {
+            for (ButtonState& b : column) {
+                b.checked = false;
+            }
+        }
+        if (const std::optional<ModeButton> shown = ButtonOfMode(current, counts())) {
+            state(*shown).checked = true;
+        }
+        emit buttonsChanged();
+        return false;
+    }
     if (which.column == ModeColumn::External) {
         // The next report is applied whatever it says.
         setCurrentMode(255);
     }
+    return true;
 }
 
 void InputModeTool::chooseInput(int index) {

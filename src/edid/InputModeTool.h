@@ -3,6 +3,7 @@
 #include "edid/InputModes.h"
 
 #include <QObject>
+#include <QString>
 
 #include <array>
 #include <string_view>
@@ -29,8 +30,11 @@ public:
     ButtonState button(ModeButton which) const;
     ModeCounts counts() const;
 
-    // Set mode: a press on a source button.
-    void press(ModeButton which);
+    // Set mode: a press on a source button. False when the device did not answer ND_SEL or
+    // SET RXEDMD (or the link was lost): the check mark goes back to the mode last reported
+    // and the debug memo says why (lastError()).
+    bool press(ModeButton which);
+    QString lastError() const { return lastError_; }
     // Read mode: the input chooser changed.
     void chooseInput(int index);
     int input() const { return input_; }
@@ -70,6 +74,7 @@ private:
     std::array<std::array<ButtonState, kModeButtonsPerColumn>, 3> buttons_{};
     int input_ = 0;
     int lastReported_ = -1;
+    QString lastError_;
 };
 
 } // namespace lvx

@@ -22,6 +22,7 @@ NetworkRecord& NetworkLink::networkRecord(int index) {
 }
 
 void NetworkLink::sendProbe() {
+    refusedFull_.clear();
     const std::vector<std::uint8_t> probe = DiscoveryProbe();
     endpoints_.sendBroadcast(probe);
     endpoints_.sendMulticast(probe);
@@ -53,6 +54,17 @@ bool NetworkLink::sendIpConfiguration(const std::vector<TlvEntry>& entries) {
     return !datagram.empty() && endpoints_.sendMulticast(datagram);
 }
 
+void NetworkLink::noteRefused(const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t kMostRefused = 255;
+    const DiscoveryResult reply = ParseDiscoveryReply(data, size, nullptr, 0);
+    const std::string& mac = reply.record.macText;
+    if (reply.status != DiscoveryStatus::Accepted || refusedFull_.size() >= kMostRefused ||
+        std::find(refusedFull_.begin(), refusedFull_.end(), mac) != refusedFull_.end()) {
+        return;
+    }
+    refusedFull_.push_back(mac);
+}
+
 void NetworkLink::handleDatagram(const std::uint8_t* data, std::size_t size,
                                  const QHostAddress& sender) {
     if (size == 0) {
@@ -74,7 +86,12 @@ void NetworkLink::handleDatagram(const std::uint8_t* data, std::size_t size,
         return;
     }
     const int index = std::max(devices_.count, 0);
-    if (AcceptDiscoveryReply(data, size, devices_, records_) != DiscoveryStatus::Accepted) {
+    const DiscoveryStatus status = AcceptDiscoveryReply(data, size, devices_, records_);
+    if (status == DiscoveryStatus::TableFull) {
+        noteRefused(data, size);
+        return;
+    }
+    if (status != DiscoveryStatus::Accepted) {
         return;
     }
     senders_[static_cast<std::size_t>(DeviceTable::clampIndex(index))] = sender;

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace lvx {
@@ -58,6 +59,10 @@ public:
     // and the EDID a Save then writes.
     void handleDatagram(const std::uint8_t* data, std::size_t size, const QHostAddress& sender);
 
+    // MAC texts of valid discovery replies left out since the last probe because the device
+    // table was full (each once, at most 255): a device looked for by MAC may be among them.
+    const std::vector<std::string>& refusedForFullTable() const { return refusedFull_; }
+
     NetworkRecord& networkRecord(int index);
     NetworkRecord& selectedRecord() { return networkRecord(devices_.selected); }
     const NetworkTable& networkTable() const { return records_; }
@@ -71,6 +76,8 @@ signals:
     void deviceOpening(int index);
 
 private:
+    void noteRefused(const std::uint8_t* data, std::size_t size);
+
     DeviceTable& devices_;
     EdidImage& deviceEdid_;
     UdpEndpoints endpoints_;
@@ -78,6 +85,7 @@ private:
     // Where each listed device's discovery reply came from.
     std::array<QHostAddress, kDeviceTableSize> senders_{};
     int opened_ = -1;
+    std::vector<std::string> refusedFull_;
 };
 
 } // namespace lvx

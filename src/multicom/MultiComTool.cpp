@@ -7,6 +7,20 @@
 
 namespace lvx {
 
+namespace {
+
+// The settings a channel shows after a report: what it reports, the rest as it was.
+// True when something changed.
+bool TakeReported(ChannelSettings& shown, const ReportedSettings& r) {
+    const ChannelSettings before = shown;
+    shown.baud = r.baud >= 0 ? r.baud : shown.baud;
+    shown.dataLength = r.dataLength >= 0 ? r.dataLength : shown.dataLength;
+    shown.parity = r.parity >= 0 ? r.parity : shown.parity;
+    return shown != before;
+}
+
+} // namespace
+
 MultiComTool::MultiComTool(ConnectionController& connection, QObject* parent, std::size_t textCap)
     : QObject(parent), connection_(connection) {
     for (ChannelState& c : channels_) {
@@ -76,16 +90,16 @@ void MultiComTool::chooseParity(int n, int index) {
     }
 }
 
-void MultiComTool::chooseSettings(int n, const ChannelSettings& settings) {
+bool MultiComTool::chooseSettings(int n, const ChannelSettings& settings) {
     if (!valid(n) || settings.baud < 0 || settings.baud >= static_cast<int>(kBaudItems.size()) ||
         settings.dataLength < 0 ||
         settings.dataLength >= static_cast<int>(kDataLengthItems.size()) || settings.parity < 0 ||
         settings.parity >= static_cast<int>(kParityItems.size())) {
-        return;
+        return false;
     }
     state(n).settings = settings;
     emit settingsChanged(n);
-    sendSettings(n);
+    return sendSettings(n);
 }
 
 bool MultiComTool::canSend() const {
@@ -94,12 +108,26 @@ bool MultiComTool::canSend() const {
            !connection_.busy();
 }
 
-void MultiComTool::sendSettings(int n) {
+bool MultiComTool::sendSettings(int n) {
     if (!canSend()) {
-        return;
+        return false;
     }
     const FlowGuard flow(connection_);
-    connection_.session().sendSet(CmdComConfig, ChannelConfigPayload(n, state(n).settings));
+    ProtocolSession& session = connection_.session();
+    session.sendSet(CmdComConfig, ChannelConfigPayload(n, state(n).settings));
+    if (session.answered()) {
+        return true;
+    }
+    lastError_ = connection_.selectedLinkUp()
+                     ? QStringLiteral("the device did not answer SET COM_CONFIG")
+                     : QStringLiteral("the link to the device was lost");
+    connection_.log().addLine("\r\nChannel settings not changed: " + lastError_.toStdString());
+    // The lists show what the device has, not the change it never took.
+    if (settingsReports_ > 0 &&
+        TakeReported(state(n).settings, lastReport_[static_cast<std::size_t>(n - 1)])) {
+        emit settingsChanged(n);
+    }
+    return false;
 }
 
 void MultiComTool::requestSettings() {
@@ -169,13 +197,7 @@ bool MultiComTool::handleSettingsAnswer(std::string_view answer) {
         return false;
     }
     for (int n = 1; n <= kChannelMax; ++n) {
-        const ReportedSettings& r = (*report)[static_cast<std::size_t>(n - 1)];
-        ChannelSettings& s = state(n).settings;
-        const ChannelSettings before = s;
-        s.baud = r.baud >= 0 ? r.baud : s.baud;
-        s.dataLength = r.dataLength >= 0 ? r.dataLength : s.dataLength;
-        s.parity = r.parity >= 0 ? r.parity : s.parity;
-        if (s != before) {
+        if (TakeReported(state(n).settings, (*report)[static_cast<std::size_t>(n - 1)])) {
             emit settingsChanged(n);
         }
     }

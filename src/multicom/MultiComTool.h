@@ -51,8 +51,10 @@ public:
     void chooseBaud(int n, int index);
     void chooseDataLength(int n, int index);
     void chooseParity(int n, int index);
-    // Sets all three at once and sends them (one SET COM_CONFIG).
-    void chooseSettings(int n, const ChannelSettings& settings);
+    // Sets all three at once and sends them (one SET COM_CONFIG). A change the device does not
+    // answer (or a link lost meanwhile) gives false: lastError() says why, and the channel
+    // shows again what the device last reported.
+    bool chooseSettings(int n, const ChannelSettings& settings);
     void clear(int n);
     // Asks for a file name ("Log (*.txt)", the channel's default name) and writes the
     // channel's text to it byte for byte. A failure is told to the user; the old file stays.
@@ -84,7 +86,7 @@ private:
     ChannelState& state(int n);
     static bool valid(int n) { return n >= 1 && n <= kChannelMax; }
     bool canSend() const;
-    void sendSettings(int n);
+    bool sendSettings(int n);
     // The one place the Save log dialog is asked for.
     std::string askLogName(Prompt& prompt, int n);
 

@@ -265,6 +265,7 @@ void ProtocolSession::SendCommand(std::uint8_t mode, std::uint16_t command, std:
     state_.buffer.fill(0);
     // The wake-up gets no answer; every other command does (an "OK" after a SET).
     awaiting_ = command != CmdWakeUp;
+    answerState_ = AnswerState::Missing;
     pollCommand_ = poll ? command : 0;
     if (poll) {
         pollSent_.start();
@@ -333,6 +334,16 @@ void ProtocolSession::awaitPollAnswer() {
         wait(kStepMs);
         left -= kStepMs;
     }
+}
+
+AnswerState ProtocolSession::waitForAnswer(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (answerState_ == AnswerState::Missing && awaiting_ && link_ && link_->isOpen() &&
+           clock.elapsed() < timeoutMs) {
+        wait(5);
+    }
+    return answerState_;
 }
 
 void ProtocolSession::sendPoll(std::uint16_t command) {
@@ -430,6 +441,7 @@ void ProtocolSession::ResponseHandler() {
             return;
         }
         log_.addLine("\r\nCRC Err! [Cmd=" + std::to_string(command) + "]");
+        answerState_ = AnswerState::BadCrc;
         emit answerRejected(command);
         if (hasFlag(FlagRetry)) {
             state_.count = 0;
@@ -465,6 +477,9 @@ void ProtocolSession::ResponseHandler() {
     // Handlers may send further commands, which clear the buffer: hand them a copy.
     const std::string answer(text);
     awaiting_ = false;
+    if (command != 0) {
+        answerState_ = AnswerState::Handled;
+    }
     dispatch(answer);
     enablePolling();
     state_.count = 0;

@@ -35,6 +35,15 @@ constexpr int kPollStatusMs = 2500;
 constexpr int kMultiComPollMs = 400;
 // How long a command waits for the answer of a poll still on its way, counted from the poll.
 constexpr int kPollAnswerWaitMs = 150;
+// How long a flow waits for the answer of a command it cannot go on without.
+constexpr int kAnswerWaitMs = 1000;
+
+// What became of the last command sent.
+enum class AnswerState {
+    Missing, // not (yet) answered: no answer within the wait, or the link is gone
+    Handled, // a valid answer was handled (its handler has run)
+    BadCrc,  // its answer failed the CRC check
+};
 
 // State shared by the sender and the receiver.
 struct ProtocolState {
@@ -81,6 +90,17 @@ public:
         SendCommand(ModeSet, command, static_cast<std::uint16_t>(payload.size()), payload.data());
     }
     void sendNodeSelect(std::uint32_t selector);
+
+    // The last command's answer, waited for at most `timeoutMs` while the event loop runs:
+    // Handled once its valid answer was handled, BadCrc once it failed its check (after the
+    // descriptor's retry), Missing when none came in time or the link went away. A flow
+    // that needs the answer before it goes on asks here instead of trusting the pacing.
+    AnswerState waitForAnswer(int timeoutMs = kAnswerWaitMs);
+    AnswerState answerState() const { return answerState_; }
+    // A command the device answered with a valid answer (the wait above).
+    bool answered(int timeoutMs = kAnswerWaitMs) {
+        return waitForAnswer(timeoutMs) == AnswerState::Handled;
+    }
 
     // The receive side of an open port ("Timer_UART_Rx" enabled). While it is on, the 12 ms
     // tick runs only while something is awaited: a command sent and not yet answered, or part
@@ -174,7 +194,8 @@ private:
     QTimer rxTimer_;
     bool rxEnabled_ = false;
     std::uint64_t bytesReceived_ = 0;
-    bool awaiting_ = false;       // a command went out and its answer has not been handled
+    bool awaiting_ = false; // a command went out and its answer has not been handled
+    AnswerState answerState_ = AnswerState::Missing; // of the last command sent
     QElapsedTimer asleep_;        // valid while the tick timer sleeps with the receive side on
     std::int64_t sleptTicks_ = 0; // ticks of this sleep already given to the watchdog
     QTimer watchdogTimer_;

@@ -27,10 +27,19 @@ void SystemConfigTool::checkLength(const std::string& text) {
     }
 }
 
+SystemConfigTool::Outcome SystemConfigTool::noAnswer(const QString& label, const QString& why) {
+    lastError_ = connection_.connected() && connection_.devices().count > 0
+                     ? why
+                     : QStringLiteral("the link to the device was lost");
+    setStatus(label, true);
+    return Outcome::NoAnswer;
+}
+
 SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string& text) {
     if (!ready()) {
         return Outcome::Nothing;
     }
+    lastError_.clear();
     DeviceTable& devices = connection_.devices();
     const int index = devices.selected;
     DeviceRecord& record = devices.current();
@@ -40,6 +49,7 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
     }
     const FlowGuard flow(connection_);
     ProtocolSession& session = connection_.session();
+    const std::string before = record.productString;
     record.setProductString(ProductStringStored(text));
     const bool serial = record.isSerial();
     session.setFlag(FlagTransfer, true);
@@ -47,20 +57,31 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
     setStatus(QStringLiteral("Ok."), false);
 
     const std::vector<std::uint8_t> bytes = ProductStringBytes(text);
+    AnswerState answer = AnswerState::Handled; // the datagram has no reply to wait for
     if (serial) {
         session.sendSet(CmdSysStr, bytes);
+        answer = session.waitForAnswer();
     } else if (NetworkLink* net = connection_.network()) {
         net->sendCommand(netcmd::kProductString,
                          ProductStringData(std::string(bytes.begin(), bytes.end())));
     }
-    session.wait(1000);
-
-    setStatus(QString(), false);
-    // The wait ran the event loop: show the text only if the device is still listed.
-    if (connection_.connected() && index < devices.count) {
-        connection_.showProductString(index);
+    if (answer == AnswerState::Handled) {
+        session.wait(1000);
     }
     session.setFlag(FlagTransfer, false);
+
+    // The waits ran the event loop: the record is found again, and the text is shown only if
+    // the device took it and is still listed.
+    const bool listed = connection_.connected() && index < devices.count;
+    if (answer != AnswerState::Handled || !listed) {
+        devices.at(index).productString = before;
+        return noAnswer(QStringLiteral("Write Fail."),
+                        answer == AnswerState::BadCrc
+                            ? QStringLiteral("the device's answer to SET SYS_STR failed its check")
+                            : QStringLiteral("the device did not answer SET SYS_STR"));
+    }
+    setStatus(QString(), false);
+    connection_.showProductString(index);
     return Outcome::Done;
 }
 
@@ -74,14 +95,19 @@ SystemConfigTool::Outcome SystemConfigTool::factoryDefault(Prompt& prompt) {
     if (!ready()) {
         return Outcome::Nothing;
     }
+    lastError_.clear();
     const FlowGuard flow(connection_);
     ProtocolSession& session = connection_.session();
     const int index = connection_.devices().selected;
     session.resetWatchdog();
     session.sendSet(CmdSysDef, {0x55});
-    session.wait(1000);
-    if (!connection_.connected()) {
-        return Outcome::Nothing;
+    const bool reset = session.answered();
+    if (reset) {
+        session.wait(1000);
+    }
+    if (!reset || !connection_.connected()) {
+        return noAnswer(QStringLiteral("Default Fail."),
+                        QStringLiteral("the device did not answer SET SYS_DEF"));
     }
 
     // The description is shown once it came, not while its answer is still on its way.
@@ -95,12 +121,17 @@ SystemConfigTool::Outcome SystemConfigTool::factoryDefault(Prompt& prompt) {
     }
     disconnect(watch);
     if (!connection_.connected() || index >= connection_.devices().count) {
-        return Outcome::Nothing;
+        return noAnswer(QStringLiteral("Default Fail."), QString());
     }
     const std::string& text = connection_.devices().at(index).productString;
     emit productStringShown(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     connection_.showProductString(index);
-    return described ? Outcome::Done : Outcome::NoAnswer;
+    if (!described) {
+        return noAnswer(QStringLiteral("Default Fail."),
+                        QStringLiteral("the device was reset but did not send its description "
+                                       "again"));
+    }
+    return Outcome::Done;
 }
 
 } // namespace lvx

@@ -29,15 +29,20 @@ public:
 
     // Write Configuration: stores the first 63 characters as the selected device's product
     // string, sends them (SYS_STR, or the network command), waits a second and shows the
-    // new text in the device list. "No Changed." when the text is the stored one.
+    // new text in the device list. "No Changed." when the text is the stored one. Over the
+    // COM port the device must answer SYS_STR: otherwise (or when the link is lost) the
+    // record keeps its text, "Write Fail." shows in red and the outcome is NoAnswer.
     Outcome writeConfiguration(const std::string& text);
     // Factory Default (COM port): after the user's OK, SYS_DEF, then the description read
-    // again; the product string is shown once its answer came (NoAnswer when it did not).
+    // again; the product string is shown once its answer came. NoAnswer (with "Default
+    // Fail." in red) when SYS_DEF or the description was not answered, or the link was lost.
     Outcome factoryDefault(Prompt& prompt);
 
     // Label9.
     QString statusText() const { return status_; }
     bool statusRed() const { return statusRed_; }
+    // Why the last flow ended with NoAnswer, for the command line.
+    QString lastError() const { return lastError_; }
 
 signals:
     void statusChanged(const QString& text, bool red);
@@ -48,7 +53,11 @@ private:
     void setStatus(const QString& text, bool red);
     bool ready() const;
 
+    // Ends a flow whose device did not answer: the reason, and the text in red.
+    Outcome noAnswer(const QString& label, const QString& why);
+
     ConnectionController& connection_;
+    QString lastError_;
     QString status_;
     bool statusRed_ = false;
 };

@@ -120,6 +120,26 @@ TEST_F(SerialTransfer, SavingInputOneSendsTheBracketTheSelectorAndFourReads) {
     EXPECT_FALSE(controller->session().hasFlag(FlagTransfer));
 }
 
+TEST_F(SerialTransfer, UploadThatTheDeviceDoesNotTakeFailsInRed) {
+    connect({"--mute", "ND_ED0B"});
+    prompt.openAnswers = {kOther.toStdString()};
+    EXPECT_EQ(tool->upload({NodeKind::Input, 0}, prompt), EdidControllerTool::Outcome::Failed);
+    EXPECT_EQ(statuses, (QStringList{"black:Ok.", "red:Edid Write Fail."}));
+    EXPECT_EQ(tool->lastError(), "the device did not answer SET ND_ED0B");
+    EXPECT_FALSE(controller->session().hasFlag(FlagTransfer));
+}
+
+TEST_F(SerialTransfer, SaveOfAnAnswerThatIsNoBlockFailsAndKeepsTheFile) {
+    connect({"--wrong-answer", "ND_ED1B:all"});
+    const QString target = dir.filePath("tv.bin");
+    WriteBytes(target, FileBytes(kOther));
+    prompt.saveAnswers = {target.toStdString()};
+    EXPECT_EQ(tool->save({NodeKind::Input, 0}, prompt), EdidControllerTool::Outcome::Failed);
+    EXPECT_EQ(statuses, QStringList{"red:Edid Read Fail."});
+    EXPECT_EQ(FileBytes(target), FileBytes(kOther));
+    EXPECT_NE(controller->log().text().find("Edid Read Fail."), std::string::npos);
+}
+
 TEST_F(SerialTransfer, UploadToUserSlotTwoSelectsThenWritesFourBlocks) {
     connect();
     prompt.openAnswers = {kOther.toStdString()};

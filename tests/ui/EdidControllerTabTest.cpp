@@ -135,6 +135,14 @@ private slots:
         QVERIFY(button("RadioButton_Set_IntEdid6")->isChecked());
     }
 
+    void aPressTheDeviceDoesNotTakeGoesBack() {
+        connectTo({"--counts", "2,1,4,8,0", "--mute", "RXEDMD"});
+        press("RadioButton_Set_IntEdid2");
+        // The device never answered SET RXEDMD: no source is shown as chosen.
+        QVERIFY(!button("RadioButton_Set_IntEdid2")->isChecked());
+        QCOMPARE(window_->modeTool().lastError(), QString("the device did not answer SET RXEDMD"));
+    }
+
     void displayOnlyButtonsFollowTheDevice() {
         // The first input's field 5 is "F": the buttons only show the active source.
         connectTo({"--counts", "2,1,4,8,0", "--input-node", "1,0,0,T,F,F,T,F"});

@@ -207,6 +207,25 @@ private slots:
         QVERIFY(sent.last().startsWith(QStringLiteral("$GET SYS_DSCPT")));
     }
 
+    void aWriteTheDeviceDoesNotAnswerShowsInRed() {
+        connectTo({"--product", "Meeting Room", "--mute", "SYS_STR", "--mute", "SYS_DEF"});
+        QLineEdit* edit = child<QLineEdit>("Edit_Product_String");
+        QLabel* status = child<QLabel>("Label9");
+        edit->setText(QStringLiteral("Board Room"));
+        QTest::mouseClick(child<QToolButton>("SpeedButton_SysConfig"), Qt::LeftButton);
+        QCOMPARE(status->text(), QString("Write Fail."));
+        QVERIFY(status->styleSheet().contains("red"));
+        // The list keeps what the device has.
+        QCOMPARE(window_->grid()->item(1, 3)->text(), QString(" Meeting Room "));
+        QCOMPARE(window_->controller().devices().current().productString,
+                 std::string("Meeting Room"));
+
+        prompt_.confirmAnswers = {true};
+        QTest::mouseClick(child<QToolButton>("SpeedButton_SysDefault"), Qt::LeftButton);
+        QCOMPARE(status->text(), QString("Default Fail."));
+        QVERIFY(status->styleSheet().contains("red"));
+    }
+
     void warningStandsBesideTheCommanderWindow() {
         // The program's own dialogs: no prepared answers.
         device_ = std::make_unique<Devsim>(QStringList{"--log", dir_.filePath("w.log")});

@@ -3,32 +3,45 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace lvx;
 
-TEST(edidBlockAnswer, DigitsConvertOneByOneAndLowerCaseGivesZero) {
+TEST(edidBlockAnswer, OneBlockIsExactlySixtyFourBytesOfHexadecimalText) {
     EdidImage image{};
     image.fill(0xEE);
-    std::string answer;
+    std::string block;
     for (int i = 0; i < 64; ++i) {
-        answer += "A5";
+        block += "A5";
     }
-    DecodeEdidBlockAnswer(answer + "1234\n", EdidBlockBase(10), image);
+    EXPECT_TRUE(DecodeEdidBlockAnswer(block + "1234\n", EdidBlockBase(10), image));
     EXPECT_EQ(image[127], 0xEE);
     EXPECT_EQ(image[128], 0xA5);
     EXPECT_EQ(image[191], 0xA5);
     EXPECT_EQ(image[192], 0xEE);
-
-    DecodeEdidBlockAnswer("ab0F", EdidBlockBase(8), image);
-    EXPECT_EQ(image[0], 0x00); // "a" and "b" count as zero
-    EXPECT_EQ(image[1], 0x0F);
-    // A short answer changes only the bytes it carries.
-    EXPECT_EQ(image[2], 0xEE);
-
-    DecodeEdidBlockAnswer("7", EdidBlockBase(11), image);
-    EXPECT_EQ(image[192], 0x70);
-    EXPECT_EQ(image[193], 0xEE);
     EXPECT_EQ(EdidBlockBase(9), 64u);
     EXPECT_EQ(EdidBlockBase(3), 0u);
+
+    // Well formed answers of another shape are no block: the image keeps every byte.
+    const EdidImage before = image;
+    std::string lower = block;
+    lower[10] = 'a';
+    const std::vector<std::string> others = {"OK1234\n",
+                                             "0011223344556677889900112233445566778899"
+                                             "1234\n",
+                                             "1\f0\f0\fT\fT\fF\fT\fF\f1234\n",
+                                             block + "00" + "1234\n",
+                                             block.substr(2) + "1234\n",
+                                             lower + "1234\n",
+                                             block + "1234",
+                                             block};
+    for (const std::string& answer : others) {
+        EXPECT_FALSE(IsEdidBlockAnswer(answer)) << answer;
+        EXPECT_FALSE(DecodeEdidBlockAnswer(answer, EdidBlockBase(8), image)) << answer;
+        EXPECT_EQ(image, before) << answer;
+    }
+    EXPECT_TRUE(IsEdidBlockAnswer(block + "1234\n"));
 }
 
 TEST(edidInputModes, ButtonsAndModeIndexes) {

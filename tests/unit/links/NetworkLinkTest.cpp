@@ -333,3 +333,31 @@ TEST(NetworkLinkHandler, ShortEdidReplyLeavesTheImageAlone) {
     link.handleDatagram(full.data(), full.size(), device);
     EXPECT_TRUE(std::equal(whole.begin(), whole.end(), edid.begin()));
 }
+
+TEST(NetworkLinkHandler, RepliesLeftOutOfAFullTableAreRemembered) {
+    EnsureApplication();
+    DeviceTable devices;
+    EdidImage edid{};
+    NetworkLink link(devices, edid, EndpointConfig::loopback());
+    const QHostAddress sender(QStringLiteral("10.0.0.7"));
+    for (std::uint8_t last = 1; last <= kDeviceTableSize; ++last) {
+        const Bytes reply = Framed(2, MacEntryBytes(last));
+        link.handleDatagram(reply.data(), reply.size(), sender);
+    }
+    ASSERT_TRUE(devices.full());
+    EXPECT_TRUE(link.refusedForFullTable().empty());
+
+    // A twenty-first device, twice, and a reply that is no reply at all.
+    const Bytes late = Framed(2, MacEntryBytes(0x77));
+    link.handleDatagram(late.data(), late.size(), sender);
+    link.handleDatagram(late.data(), late.size(), sender);
+    Bytes broken = late;
+    broken.back() ^= 0xFF;
+    link.handleDatagram(broken.data(), broken.size(), sender);
+    EXPECT_EQ(devices.count, kDeviceTableSize);
+    EXPECT_EQ(link.refusedForFullTable(), std::vector<std::string>{"00:11:22:33:44:77"});
+
+    // A new Search starts afresh.
+    link.sendProbe();
+    EXPECT_TRUE(link.refusedForFullTable().empty());
+}

@@ -142,6 +142,36 @@ TEST_F(SessionTest, PacingOfNodeSelectFirmwareDataEntranceAndWakeUp) {
     EXPECT_TRUE(session.multiComTimer().isActive());
 }
 
+TEST_F(SessionTest, AFlowLearnsWhatBecameOfTheAnswerItNeeds) {
+    session.startReceiving();
+    tickDuringWaits = true;
+    // Answered within the pacing.
+    link.onWrite = [this](const std::string& bytes) {
+        if (bytes.find("\r\n") != std::string::npos) {
+            link.incoming += Answer("OK");
+        }
+    };
+    session.sendSet(CmdSysStr, {'A'});
+    EXPECT_EQ(session.waitForAnswer(50), AnswerState::Handled);
+    EXPECT_TRUE(session.answered(50));
+
+    // Its answer failed the check.
+    link.onWrite = [this](const std::string& bytes) {
+        if (bytes.find("\r\n") != std::string::npos) {
+            link.incoming += "OK0000\n";
+        }
+    };
+    session.sendSet(CmdSysStr, {'B'});
+    EXPECT_EQ(session.waitForAnswer(50), AnswerState::BadCrc);
+
+    // No answer at all: the wait ends after its time, and at once when the link is gone.
+    link.onWrite = nullptr;
+    session.sendSet(CmdSysStr, {'C'});
+    EXPECT_EQ(session.waitForAnswer(30), AnswerState::Missing);
+    link.close();
+    EXPECT_EQ(session.waitForAnswer(60000), AnswerState::Missing);
+}
+
 TEST_F(SessionTest, ComMsgLeavesTheStatusPollAsItWas) {
     session.pollStatusTimer().stop();
     session.SendCommand(ModeGet, CmdComMsg);
