@@ -353,6 +353,22 @@ std::string ConnectionController::readDescription(DeviceRecord& record, std::uin
     return text;
 }
 
+void ConnectionController::readNodeDescriptions(std::uint64_t epoch) {
+    // Each answer waited for, as in the Search: a late one would land in the next.
+    for (const std::uint32_t selector : {0x0000u, 0x1000u}) {
+        session_.sendNodeSelect(selector);
+        session_.waitForAnswer();
+        if (epoch != epoch_) {
+            return;
+        }
+        session_.SendCommand(ModeGet, CmdNdDscpt);
+        session_.waitForAnswer();
+        if (epoch != epoch_) {
+            return;
+        }
+    }
+}
+
 ByteLink* ConnectionController::linkForRow(int row) {
     for (const PortLink& kept : links_) {
         if (kept.row == row) {
@@ -400,19 +416,7 @@ void ConnectionController::select(int row) {
             view.sysDefaultButton = true;
             view.fwVersionLabel = versionLabel(record);
             view.activeTab = "EDID Controller";
-            // Each answer waited for, as in the Search: a late one would land in the next.
-            for (const std::uint32_t selector : {0x0000u, 0x1000u}) {
-                session_.sendNodeSelect(selector);
-                session_.waitForAnswer();
-                if (epoch != epoch_) {
-                    break;
-                }
-                session_.SendCommand(ModeGet, CmdNdDscpt);
-                session_.waitForAnswer();
-                if (epoch != epoch_) {
-                    break;
-                }
-            }
+            readNodeDescriptions(epoch);
             if (epoch != epoch_) {
                 setBusy(false); // Disconnect came while the device was being opened
                 return;

@@ -149,6 +149,9 @@ private:
     // that accepted; what it did not send ("its description (no answer to SYS_DSCPT)"), empty
     // when it sent everything.
     std::string readDescription(DeviceRecord& record, std::uint64_t epoch);
+    // ND_SEL and GET ND_DSCPT for input 1 and output 1 of the selected device; stops when
+    // Disconnect came meanwhile.
+    void readNodeDescriptions(std::uint64_t epoch);
     ByteLink* linkForRow(int row);
     void dropLink(ByteLink* link);
     void closeLinks();
