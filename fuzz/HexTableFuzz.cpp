@@ -96,8 +96,7 @@ CellColour Colour(ByteReader& in) {
     return pick < 7 ? kColours[pick] : static_cast<CellColour>(pick) * 0x010101u;
 }
 
-void CheckModel(const HexTableModel& model) {
-    const Snapshot s = Take(model);
+void CheckModel(const HexTableModel& model, const Snapshot& s) {
     const EdidImage image = model.image();
     for (int offset = 0; offset < HexTableModel::kDataCells; ++offset) {
         LVX_FUZZ_CHECK(IsHexText(s.texts[CellOf(offset)]));
@@ -174,7 +173,7 @@ Snapshot Run(const std::uint8_t* data, std::size_t size) {
     std::vector<std::pair<int, int>> emitted;
     QObject::connect(&model, &HexTableModel::cellsChanged,
                      [&emitted](int first, int count) { emitted.emplace_back(first, count); });
-    CheckModel(model);
+    CheckModel(model, Take(model));
     for (int step = 0; step < 64 && !in.empty(); ++step) {
         const Snapshot before = Take(model);
         emitted.clear();
@@ -317,15 +316,16 @@ Snapshot Run(const std::uint8_t* data, std::size_t size) {
             });
             model.colourRange(in.byte(), 1 + in.byte() % 8, Colour(in));
             QObject::disconnect(once);
-            CheckModel(model);
-            CheckHeaders(before, Take(model));
+            const Snapshot after = Take(model);
+            CheckModel(model, after);
+            CheckHeaders(before, after);
             continue;
         }
         }
         const Snapshot after = Take(model);
         CheckHeaders(before, after);
         CheckSignal(before, after, emitted, op == 0);
-        CheckModel(model);
+        CheckModel(model, after);
     }
     return Take(model);
 }

@@ -365,6 +365,7 @@ TEST(SerialBackup, AFailedRefreshKeepsTheEarlierCompleteBackup) {
         const DeviceBackupTool::BackupResult result = c.tool->backup(folder);
         EXPECT_TRUE(result.started);
         EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.keptEarlier);
         ASSERT_FALSE(c.lines.isEmpty());
         EXPECT_TRUE(c.lines.last().contains("earlier complete backup"))
             << c.lines.last().toStdString();
@@ -383,6 +384,7 @@ TEST(SerialBackup, AFailedRefreshKeepsTheEarlierCompleteBackup) {
     ASSERT_TRUE(c.serial(sim.path()));
     const DeviceBackupTool::BackupResult result = c.tool->backup(folder);
     EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_FALSE(result.keptEarlier);
     ExpectFolderMatchesManifest(folder, &ok, &failed);
     EXPECT_EQ(ok, 15);
     EXPECT_EQ(FileBytes(folder + "/input1.bin"), FileBytes(kOther));
