@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -130,15 +131,14 @@ bool AtomicFileWriter::open(const QString& path, Links links) {
         if (hops >= kMaxLinkHops) {
             return failErrno(path, ELOOP);
         }
-        QByteArray destination(static_cast<int>(target.st_size) + 2, '\0');
+        // Not sized by the link's st_size, which some file systems report as 0.
+        QByteArray destination(PATH_MAX + 1, '\0');
         const ssize_t length = ::readlinkat(folder.get(), name.constData(), destination.data(),
                                             static_cast<size_t>(destination.size()));
-        if (length < 0) {
-            return failErrno(Shown(current), errno);
-        }
-        if (length == 0 || length >= destination.size()) {
-            // Changed while it was read: the next round looks at it again.
-            continue;
+        if (length <= 0 || length >= destination.size()) {
+            return failErrno(Shown(current), length < 0    ? errno
+                                             : length == 0 ? ENOENT
+                                                           : ENAMETOOLONG);
         }
         destination.truncate(static_cast<int>(length));
         current = destination.startsWith('/') ? destination : directory + '/' + destination;
