@@ -211,8 +211,9 @@ void CompareWindow::open(CompareTool::Side side) {
     if (path.empty()) {
         return;
     }
-    if (!tool_.loadFile(side, QString::fromStdString(path))) {
-        prompt_.message("Compare EDIDs", "Cannot open " + path);
+    QString why;
+    if (!tool_.loadFile(side, QString::fromStdString(path), &why)) {
+        prompt_.message("Compare EDIDs", why.toStdString());
     }
 }
 

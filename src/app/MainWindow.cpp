@@ -355,6 +355,10 @@ void MainWindow::backupDevice() {
     }
     backupDialog_->end(
         result.ok ? tr("%1 EDIDs and %2 modes saved.").arg(saved).arg(result.manifest.modes.size())
+        : result.keptEarlier
+            ? tr("The backup is incomplete: %1. Nothing was saved: the earlier complete backup "
+                 "in the folder is kept.")
+                  .arg(result.error)
         : result.started ? tr("The backup is incomplete (%1 of %2 EDIDs saved): %3")
                                .arg(saved)
                                .arg(result.manifest.nodes.size())

@@ -1,6 +1,7 @@
 #include "cli/AnalyzeCommand.h"
 
 #include "cli/CliContext.h"
+#include "common/RegularFile.h"
 #include "edid/AnalyzerReport.h"
 #include "edid/EdidDecoder.h"
 #include "edid/EdidFile.h"
@@ -220,26 +221,6 @@ void WriteText(Writer& w, std::string_view file, const AnalyzerReport& report) {
     }
 }
 
-// The image a .bin file gives, or false with the reason in `error`.
-bool ReadImage(const char* path, EdidImage& image, std::string& error) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        return false;
-    }
-    std::array<std::uint8_t, kEdidSize> bytes;
-    const std::size_t size = std::fread(bytes.data(), 1, bytes.size(), file);
-    const bool failed = std::ferror(file) != 0;
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = std::strerror(readErrno);
-        return false;
-    }
-    image = ImageFromFileBytes(bytes.data(), size);
-    return true;
-}
-
 } // namespace
 
 std::string_view AnalyzerFactKey(std::string_view label) {
@@ -271,18 +252,20 @@ int RunAnalyze(const CliContext& context) {
         w.raw("[");
     }
     for (const QString& name : context.arguments) {
-        const QByteArray path = QFile::encodeName(name);
         const QByteArray shown = name.toUtf8();
-        EdidImage image;
-        std::string error;
-        if (!ReadImage(path.constData(), image, error)) {
+        QString why;
+        const std::optional<QByteArray> bytes =
+            ReadRegularFile(name, static_cast<qint64>(kEdidSize), &why);
+        if (!bytes) {
             anyFailed = true;
             w.flush();
             std::fflush(stdout);
-            std::fprintf(stderr, "linkvex-cli: %s: cannot read: %s\n", shown.constData(),
-                         error.c_str());
+            std::fprintf(stderr, "linkvex-cli analyze: %s\n", why.toLocal8Bit().constData());
             continue;
         }
+        const EdidImage image =
+            ImageFromFileBytes(reinterpret_cast<const std::uint8_t*>(bytes->constData()),
+                               static_cast<std::size_t>(bytes->size()));
         // A fresh record for every file: what a decode keeps must not pass to the next one.
         EdidRecord record;
         const AnalyzerReport report = AnalyzeImage(record, image);

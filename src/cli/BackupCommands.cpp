@@ -102,6 +102,13 @@ int RunBackup(const CliContext& context) {
                                [](const BackupMode& m) { return m.ok; }))
             .arg(result.manifest.modes.size())
             .arg(directory);
+    if (result.keptEarlier) {
+        err(QStringLiteral("linkvex-cli backup: the backup is incomplete: %1\n"
+                           "linkvex-cli backup: nothing saved: the earlier complete backup in %2 "
+                           "is kept as it was\n")
+                .arg(result.error, directory));
+        return kExitFailure;
+    }
     if (!result.ok) {
         err(summary);
         err(QStringLiteral("linkvex-cli backup: the backup is incomplete: %1\n").arg(result.error));

@@ -83,9 +83,10 @@ bool LoadSource(const CliContext& context, CreatorModel& model) {
         return true;
     }
     const QString path = context.arguments.first();
-    const std::optional<EdidImage> image = ReadEdidFile(path);
+    QString why;
+    const std::optional<EdidImage> image = ReadEdidFile(path, &why);
     if (!image) {
-        err(QStringLiteral("linkvex-cli %1: cannot open %2\n").arg(context.command, path));
+        err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, why));
         return false;
     }
     model.openImage(*image);

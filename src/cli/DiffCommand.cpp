@@ -120,10 +120,11 @@ int RunDiff(const CliContext& context) {
     }
     const QString a = context.arguments[0];
     const QString b = context.arguments[1];
-    const std::optional<EdidImage> ia = ReadEdidFile(a);
-    const std::optional<EdidImage> ib = ReadEdidFile(b);
+    QString why;
+    const std::optional<EdidImage> ia = ReadEdidFile(a, &why);
+    const std::optional<EdidImage> ib = ia ? ReadEdidFile(b, &why) : std::nullopt;
     if (!ia || !ib) {
-        err(QStringLiteral("linkvex-cli diff: cannot read %1\n").arg(!ia ? a : b));
+        err(QStringLiteral("linkvex-cli diff: %1\n").arg(why));
         return kExitUsage;
     }
     const EdidComparison c = CompareEdids(*ia, *ib);

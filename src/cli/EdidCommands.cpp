@@ -264,10 +264,10 @@ int RunWriteEdid(const CliContext& context) {
         return kExitFailure;
     }
     // A file that cannot be used is refused before any device is touched.
-    const std::optional<EdidImage> image = ReadEdidFile(context.arguments.first());
+    QString why;
+    const std::optional<EdidImage> image = ReadEdidFile(context.arguments.first(), &why);
     if (!image) {
-        err(QStringLiteral("linkvex-cli write-edid: cannot open %1\n")
-                .arg(context.arguments.first()));
+        err(QStringLiteral("linkvex-cli write-edid: %1\n").arg(why));
         return kExitFailure;
     }
     if (const std::uint16_t error = ValidationError(*image)) {
@@ -351,9 +351,10 @@ int RunValidate(const CliContext& context) {
     }
     int status = kExitOk;
     for (const QString& file : context.arguments) {
-        const std::optional<EdidImage> image = ReadEdidFile(file);
+        QString why;
+        const std::optional<EdidImage> image = ReadEdidFile(file, &why);
         if (!image) {
-            out(QStringLiteral("%1: cannot open\n").arg(file));
+            out(QStringLiteral("%1\n").arg(why));
             status = kExitFailure;
             continue;
         }

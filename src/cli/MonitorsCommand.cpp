@@ -90,17 +90,11 @@ int RunMonitors(const CliContext& context) {
             return kExitFailure;
         }
         const QString name = QString::fromStdString(BinSaveName(context.output.toStdString()));
-        EdidFileWriter writer;
-        if (!writer.open(name) || !writer.write(s.monitor.image)) {
-            err(QStringLiteral("linkvex-cli monitors: cannot write %1: %2\n")
-                    .arg(name, writer.error()));
+        // The EDID at its own length: 0xFF padding would read as a broken extension.
+        QString error;
+        if (!WriteFileAtomically(name, EdidFileBytes(s.monitor), &error)) {
+            err(QStringLiteral("linkvex-cli monitors: cannot write %1: %2\n").arg(name, error));
             return kExitFailure;
-        }
-        if (s.monitor.blocks > 2) {
-            err(QStringLiteral("linkvex-cli monitors: %1 has %2 blocks; the file holds the "
-                               "first two\n")
-                    .arg(context.connector)
-                    .arg(s.monitor.blocks));
         }
         out(QStringLiteral("%1\n").arg(name));
         return kExitOk;

@@ -77,10 +77,11 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
     const std::string chosen = prompt.openFileNameFor(FileKind::Edid, kFilter);
     if (!chosen.empty()) {
         const QString path = QString::fromStdString(chosen);
-        const std::optional<EdidImage> image = ReadEdidFile(path);
+        QString why;
+        const std::optional<EdidImage> image = ReadEdidFile(path, &why);
         if (!image) {
             connection_.log().setText("Edid Open Fail.\r\n");
-            lastError_ = QStringLiteral("cannot open %1").arg(path);
+            lastError_ = why;
             outcome = Outcome::Failed;
         } else {
             connection_.log().setText("Edid Open OK.\r\n");

@@ -10,8 +10,8 @@ namespace lvx {
 
 CompareTool::CompareTool(QObject* parent) : QObject(parent) {}
 
-bool CompareTool::loadFile(Side side, const QString& path) {
-    const std::optional<EdidImage> image = ReadEdidFile(path);
+bool CompareTool::loadFile(Side side, const QString& path, QString* error) {
+    const std::optional<EdidImage> image = ReadEdidFile(path, error);
     if (!image) {
         return false;
     }

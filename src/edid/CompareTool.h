@@ -22,8 +22,9 @@ public:
 
     explicit CompareTool(QObject* parent = nullptr);
 
-    // Reads a .bin file into one side; false (side unchanged) when it cannot be opened.
-    bool loadFile(Side side, const QString& path);
+    // Reads a .bin file into one side; false (side unchanged, the reason in `error`) when it
+    // cannot be read or is no regular file.
+    bool loadFile(Side side, const QString& path, QString* error = nullptr);
     void setImage(Side side, const EdidImage& image, const QString& name);
     // Both sides at once, compared once.
     void compare(const EdidImage& a, const QString& nameA, const EdidImage& b,

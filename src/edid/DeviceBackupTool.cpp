@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <memory>
 
 namespace lvx {
 
@@ -25,6 +26,31 @@ std::string Utf8(const std::string& latin1) {
 
 QString Text(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// Whether the folder holds a backup that is complete and intact: its manifest says so and
+// every file it lists is there with its recorded SHA-256.
+bool HoldsCompleteBackup(const QDir& folder) {
+    const std::optional<QByteArray> text = ReadFileHead(
+        folder.filePath(Text(std::string(kManifestName))), static_cast<qint64>(kManifestMaxBytes));
+    BackupManifest manifest;
+    std::string error;
+    if (!text ||
+        !ParseManifest(std::string_view(text->constData(), static_cast<std::size_t>(text->size())),
+                       manifest, error) ||
+        !manifest.complete()) {
+        return false;
+    }
+    for (const BackupEntry& entry : manifest.nodes) {
+        const std::optional<QByteArray> bytes = ReadFileHead(
+            folder.filePath(Text(NodeFileName(entry.node))), static_cast<qint64>(kEdidSize));
+        if (!bytes || bytes->size() != static_cast<qsizetype>(kEdidSize) ||
+            Sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes->constData()), kEdidSize) !=
+                entry.sha256) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -120,6 +146,11 @@ DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory
         return stopped;
     };
 
+    // Each node's file is written beside its final name as soon as it is read, and nothing in
+    // the folder is replaced before the end: then either every file and the manifest go in
+    // place, or (an incomplete backup where a complete one is) nothing does. Links in the
+    // folder are replaced themselves, never followed.
+    std::vector<std::unique_ptr<AtomicFileWriter>> staged;
     int done = 0;
     int silent = 0;
     for (const NodeRef node : nodes) {
@@ -133,13 +164,16 @@ DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory
         } else if (transfer_.readNode(node)) {
             silent = 0;
             const EdidImage& image = connection_.deviceEdidImage();
-            EdidFileWriter writer;
-            if (writer.open(folder.filePath(file)) && writer.write(image)) {
+            auto writer = std::make_unique<AtomicFileWriter>();
+            if (writer->open(folder.filePath(file), AtomicFileWriter::Links::Replace) &&
+                writer->prepare(reinterpret_cast<const char*>(image.data()),
+                                static_cast<qint64>(image.size()))) {
                 entry.ok = true;
                 entry.sha256 = Sha256Hex(image.data(), image.size());
+                staged.push_back(std::move(writer));
             } else {
                 entry.error =
-                    QStringLiteral("cannot write %1: %2").arg(file, writer.error()).toStdString();
+                    QStringLiteral("cannot write %1: %2").arg(file, writer->error()).toStdString();
             }
         } else {
             const auto& blocks = transfer_.blocks();
@@ -198,16 +232,44 @@ DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory
     endLink(serial);
 
     emit progress(done, total, QStringLiteral("Writing manifest.json"));
-    QString error;
-    const std::string json = ManifestToJson(m);
-    const bool written = WriteFileAtomically(folder.filePath(Text(std::string(kManifestName))),
-                                             QByteArray::fromStdString(json), &error);
-    finishStep(written ? QStringLiteral("manifest.json: saved")
-                       : QStringLiteral("manifest.json: failed (%1)").arg(error),
-               written);
-    if (!written && result.error.isEmpty()) {
-        result.error = QStringLiteral("cannot write manifest.json: %1").arg(error);
+    bool written = false;
+    if (!m.complete() && HoldsCompleteBackup(folder)) {
+        // A refresh that failed part way must not cost the user the backup they had.
+        result.keptEarlier = true;
+        finishStep(QStringLiteral("manifest.json: not replaced: this backup is incomplete, the "
+                                  "earlier complete backup in the folder is kept"),
+                   false);
+    } else {
+        // The manifest is on disk before the first file is put in place, so a full disk
+        // changes nothing in the folder.
+        AtomicFileWriter manifest;
+        QString error;
+        if (!manifest.open(folder.filePath(Text(std::string(kManifestName))),
+                           AtomicFileWriter::Links::Replace) ||
+            !manifest.prepare(QByteArray::fromStdString(ManifestToJson(m)))) {
+            error = manifest.error();
+        } else {
+            for (const std::unique_ptr<AtomicFileWriter>& file : staged) {
+                if (!file->commit()) {
+                    error = QStringLiteral("%1: %2").arg(file->targetPath(), file->error());
+                    break;
+                }
+            }
+            if (error.isEmpty() && !manifest.commit()) {
+                error = manifest.error();
+            }
+        }
+        written = error.isEmpty();
+        if (!written) {
+            finishStep(QStringLiteral("manifest.json: failed (%1)").arg(error), false);
+            if (result.error.isEmpty()) {
+                result.error = QStringLiteral("cannot write manifest.json: %1").arg(error);
+            }
+        } else {
+            finishStep(QStringLiteral("manifest.json: saved"), true);
+        }
     }
+    staged.clear(); // what was not put in place is removed
     emit progress(total, total, QString());
     result.ok = written && m.complete();
     running_ = false;

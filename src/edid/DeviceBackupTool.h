@@ -28,7 +28,10 @@ public:
     struct BackupResult {
         bool ok = false;      // every node and mode read, every file and the manifest written
         bool started = false; // false: nothing was sent (no device, another flow, no folder)
-        QString error;        // the first thing that went wrong
+        // The backup was incomplete and the folder already held a complete one: nothing in
+        // the folder was changed.
+        bool keptEarlier = false;
+        QString error; // the first thing that went wrong
         BackupManifest manifest;
     };
 

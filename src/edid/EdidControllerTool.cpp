@@ -128,7 +128,8 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     if (!chosen.empty()) {
         uploadPath_ = QString::fromStdString(chosen);
     }
-    const std::optional<EdidImage> image = ReadEdidFile(QString::fromStdString(chosen));
+    QString why;
+    const std::optional<EdidImage> image = ReadEdidFile(QString::fromStdString(chosen), &why);
     if (image) {
         log.setText("Edid Open OK.\r\n");
         setStatus(QString(), false);
@@ -136,8 +137,7 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     } else {
         log.setText("Edid Open Fail.\r\n");
         setStatus(QStringLiteral("Upload Edid Canceled."), true);
-        lastError_ = chosen.empty() ? QStringLiteral("Upload Edid Canceled.")
-                                    : QStringLiteral("cannot open %1").arg(uploadPath_);
+        lastError_ = chosen.empty() ? QStringLiteral("Upload Edid Canceled.") : why;
         outcome = chosen.empty() ? Outcome::Cancelled : Outcome::Failed;
         messageWait(1500);
         setStatus(QString(), false);

@@ -46,6 +46,11 @@ std::string ScannedMonitor::monitorName() const {
     return monitor.ok ? report.text("Label_Monitor_Name") : std::string();
 }
 
+QByteArray EdidFileBytes(const PcMonitor& monitor) {
+    return QByteArray(reinterpret_cast<const char*>(monitor.edid.data()),
+                      static_cast<qsizetype>(monitor.edid.size()));
+}
+
 std::vector<ScannedMonitor> ScanAndAnalyze(const QString& sysfsRoot) {
     std::vector<ScannedMonitor> out;
     for (PcMonitor& m : ScanPcMonitors(sysfsRoot)) {

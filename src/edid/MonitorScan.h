@@ -29,4 +29,7 @@ struct ScannedMonitor {
 };
 std::vector<ScannedMonitor> ScanAndAnalyze(const QString& sysfsRoot);
 
+// The bytes a saved .bin file of the monitor holds: its whole EDID, 128 x (1 + extensions).
+QByteArray EdidFileBytes(const PcMonitor& monitor);
+
 } // namespace lvx

@@ -107,9 +107,10 @@ EdidControllerTool::Outcome MonitorsTool::save(Prompt& prompt) {
         return EdidControllerTool::Outcome::Cancelled;
     }
     const QString name = QString::fromStdString(BinSaveName(chosen));
-    EdidFileWriter writer;
-    if (!writer.open(name) || !writer.write(current()->monitor.image)) {
-        lastError_ = QStringLiteral("cannot write %1: %2").arg(name, writer.error());
+    // The EDID at its own length: 0xFF padding would read as a broken extension.
+    QString error;
+    if (!WriteFileAtomically(name, EdidFileBytes(current()->monitor), &error)) {
+        lastError_ = QStringLiteral("cannot write %1: %2").arg(name, error);
         return EdidControllerTool::Outcome::Failed;
     }
     return EdidControllerTool::Outcome::Done;

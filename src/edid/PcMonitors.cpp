@@ -61,6 +61,8 @@ PcMonitor ClassifyConnector(std::string_view directory,
     m.ok = true;
     m.blocks = static_cast<int>(blocks);
     m.image = ImageFromFileBytes(bytes.data(), std::min(bytes.size(), kEdidSize));
+    m.edid.assign(bytes.begin(),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(blocks * kEdidBlockSize));
     return m;
 }
 

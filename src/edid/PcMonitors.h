@@ -35,6 +35,9 @@ struct PcMonitor {
     std::size_t size = 0; // bytes in the attribute
     int blocks = 0;       // 128-byte blocks the EDID has (base block and extensions)
     EdidImage image{};    // its first two blocks as the program holds an EDID
+    // The whole EDID as the display gave it, `blocks` x 128 bytes (what a saved file holds);
+    // empty when not ok.
+    std::vector<std::uint8_t> edid;
 
     // "ok" or "no EDID".
     const char* status() const { return ok ? "ok" : "no EDID"; }
@@ -43,7 +46,8 @@ struct PcMonitor {
 // What a connector's "edid" attribute holds: none when it could not be read. A whole EDID is
 // at least its base block and the extensions the base block announces; what is shorter is
 // truncated, what is longer than kMaxConnectorEdidBytes is no EDID. The image takes the first
-// 256 bytes (a base block alone gets 0xFF behind it, as a short .bin file does).
+// 256 bytes (a base block alone gets 0xFF behind it, as a short .bin file does); `edid` the
+// base block and the extensions it announces, without what the attribute holds beyond them.
 PcMonitor ClassifyConnector(std::string_view directory,
                             const std::optional<std::vector<std::uint8_t>>& edid);
 

@@ -70,6 +70,9 @@ void NetworkLink::handleDatagram(const std::uint8_t* data, std::size_t size,
     if (size == 0) {
         return;
     }
+    if (!endpoints_.config().acceptLocalSenders && IsThisMachine(sender)) {
+        return; // a device is never this PC; another local user's program could pose as one
+    }
     if (data[0] == kCommandType) {
         if (opened_ < 0 || opened_ >= devices_.count || opened_ != devices_.selected) {
             return;

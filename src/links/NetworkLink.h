@@ -56,7 +56,8 @@ public:
     // The receive handler. A command reply counts only while a network device is open and
     // only from the address that device's discovery reply came from: the replies carry no
     // check of their own, and anyone on the LAN could otherwise rewrite the device's record
-    // and the EDID a Save then writes.
+    // and the EDID a Save then writes. Outside loopback mode a datagram sent by this PC
+    // itself (IsThisMachine) is dropped, whatever it holds.
     void handleDatagram(const std::uint8_t* data, std::size_t size, const QHostAddress& sender);
 
     // MAC texts of valid discovery replies left out since the last probe because the device

@@ -5,6 +5,8 @@
 #include <QNetworkInterface>
 #include <QVariant>
 
+#include <algorithm>
+
 #include <sys/socket.h>
 
 namespace lvx {
@@ -33,7 +35,24 @@ EndpointConfig EndpointConfig::loopback() {
     EndpointConfig config;
     config.broadcastAddress = QHostAddress(QStringLiteral("127.255.255.255"));
     config.multicastInterface = QHostAddress(QHostAddress::LocalHost);
+    config.acceptLocalSenders = true;
     return config;
+}
+
+bool IsThisMachine(const QHostAddress& address) {
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    const QHostAddress plain = mapped ? QHostAddress(v4) : address;
+    if (plain.isNull() || plain.isLoopback() || plain == QHostAddress(QHostAddress::AnyIPv4) ||
+        plain == QHostAddress(QHostAddress::AnyIPv6)) {
+        return true;
+    }
+    // Asked each time: addresses come and go (DHCP, a VPN), and the answer costs little
+    // next to what a datagram's handling does.
+    const QList<QHostAddress> own = QNetworkInterface::allAddresses();
+    return std::any_of(own.begin(), own.end(), [&](const QHostAddress& mine) {
+        return mine.isEqual(plain, QHostAddress::ConvertV4MappedToIPv4);
+    });
 }
 
 UdpEndpoints::UdpEndpoints(const EndpointConfig& config, QObject* parent)

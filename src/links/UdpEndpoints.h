@@ -20,9 +20,17 @@ struct EndpointConfig {
     // Interface (by one of its IPv4 addresses) for sending to and joining the group;
     // null for the system's default.
     QHostAddress multicastInterface;
+    // Whether a datagram from this PC itself may come from a device. Only on loopback, where
+    // the simulated devices are: on a real network a device is never this PC, and anything a
+    // local program sends (any user may bind a UDP port) would otherwise pass for one.
+    bool acceptLocalSenders = false;
 
     static EndpointConfig loopback();
 };
+
+// Whether a datagram from this address was sent by this PC: a loopback address, an address
+// of one of its interfaces, or no address at all.
+bool IsThisMachine(const QHostAddress& address);
 
 // The four UDP endpoints: broadcast sender, multicast sender, multicast receiver and a spare
 // unicast receiver that shares the receive handler and stays closed. Received datagrams are

@@ -2,22 +2,21 @@
 
 #include "connection/ConnectionController.h"
 
-#include <QFile>
+#include "common/RegularFile.h"
 
 namespace lvx {
 
 bool ReadFirmwareFile(const QString& path, std::vector<std::uint8_t>& bytes, QString& why) {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        why = path.isEmpty() ? QStringLiteral("no firmware file chosen")
-                             : QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+    if (path.isEmpty()) {
+        why = QStringLiteral("no firmware file chosen");
         return false;
     }
-    const QByteArray data = file.read(static_cast<qint64>(kFirmwareMaxFileSize) + 1);
-    if (file.error() != QFileDevice::NoError) {
-        why = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    const std::optional<QByteArray> read =
+        ReadRegularFile(path, static_cast<qint64>(kFirmwareMaxFileSize) + 1, &why);
+    if (!read) {
         return false;
     }
+    const QByteArray& data = *read;
     if (static_cast<std::size_t>(data.size()) > kFirmwareMaxFileSize) {
         why = QStringLiteral("%1 is larger than %2 bytes: not a firmware image")
                   .arg(path)

@@ -15,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -329,6 +330,98 @@ TEST(SerialBackup, ALinkCutInTheMiddleLeavesNoPartialFile) {
     EXPECT_FALSE(Manifest(folder)["complete"].toBool());
     EXPECT_TRUE(c.lines.filter("the link to the device was lost").size() >= 1);
     EXPECT_FALSE(c.controller->busy());
+}
+
+// A second backup into the same folder that breaks off part way keeps the first one as it
+// was: its manifest and every file, byte for byte, and no temporary file. A second backup
+// that completes replaces it.
+TEST(SerialBackup, AFailedRefreshKeepsTheEarlierCompleteBackup) {
+    EnsureApplication();
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("backup");
+    {
+        Devsim sim({"--config", WriteJson(dir, "first.json", {{"serial", SerialDevice()}})});
+        Connected c;
+        ASSERT_TRUE(c.serial(sim.path()));
+        ASSERT_TRUE(c.tool->backup(folder).ok);
+    }
+    const QByteArray manifest = FileBytes(folder + "/manifest.json");
+    const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(entries.size(), 16);
+
+    // The unit now holds other EDIDs on its inputs.
+    QJsonObject changed = SerialDevice();
+    changed["edids"] = QJsonObject{{"input1", kOther}, {"input2", kSample}};
+    {
+        Devsim sim({"--config", WriteJson(dir, "second.json", {{"serial", changed}})});
+        Connected c;
+        ASSERT_TRUE(c.serial(sim.path()));
+        // The device vanishes once two nodes are read.
+        QObject::connect(c.tool.get(), &DeviceBackupTool::stepFinished, [&](const QString&, bool) {
+            if (c.lines.size() == 2) {
+                sim.kill();
+            }
+        });
+        const DeviceBackupTool::BackupResult result = c.tool->backup(folder);
+        EXPECT_TRUE(result.started);
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.keptEarlier);
+        ASSERT_FALSE(c.lines.isEmpty());
+        EXPECT_TRUE(c.lines.last().contains("earlier complete backup"))
+            << c.lines.last().toStdString();
+    }
+    EXPECT_EQ(FileBytes(folder + "/manifest.json"), manifest);
+    int ok = 0, failed = 0;
+    ExpectFolderMatchesManifest(folder, &ok, &failed);
+    EXPECT_EQ(ok, 15);
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(FileBytes(folder + "/input1.bin"), FileBytes(kSample));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), entries);
+
+    // Complete this time: the new backup takes the folder.
+    Devsim sim({"--config", WriteJson(dir, "third.json", {{"serial", changed}})});
+    Connected c;
+    ASSERT_TRUE(c.serial(sim.path()));
+    const DeviceBackupTool::BackupResult result = c.tool->backup(folder);
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_FALSE(result.keptEarlier);
+    ExpectFolderMatchesManifest(folder, &ok, &failed);
+    EXPECT_EQ(ok, 15);
+    EXPECT_EQ(FileBytes(folder + "/input1.bin"), FileBytes(kOther));
+    EXPECT_EQ(FileBytes(folder + "/input2.bin"), FileBytes(kSample));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), entries);
+}
+
+// Links found in the backup folder are replaced by the files themselves: the file a link
+// pointed to stays as it was, and a dangling link creates nothing outside the folder.
+TEST(SerialBackup, LinksInTheFolderAreReplacedNotFollowed) {
+    EnsureApplication();
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("backup");
+    const QString outside = dir.filePath("outside");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QDir().mkpath(outside));
+    {
+        QFile precious(outside + "/precious.json");
+        ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
+        precious.write("not a manifest");
+    }
+    ASSERT_TRUE(QFile::link(outside + "/precious.json", folder + "/manifest.json"));
+    ASSERT_TRUE(QFile::link(outside + "/made.bin", folder + "/input1.bin"));
+
+    Devsim sim({"--config", WriteJson(dir, "sim.json", {{"serial", SerialDevice()}})});
+    Connected c;
+    ASSERT_TRUE(c.serial(sim.path()));
+    const DeviceBackupTool::BackupResult result = c.tool->backup(folder);
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(FileBytes(outside + "/precious.json"), "not a manifest");
+    EXPECT_FALSE(QFileInfo::exists(outside + "/made.bin"));
+    EXPECT_FALSE(QFileInfo(folder + "/manifest.json").isSymLink());
+    EXPECT_FALSE(QFileInfo(folder + "/input1.bin").isSymLink());
+    EXPECT_EQ(FileBytes(folder + "/input1.bin"), FileBytes(kSample));
+    int ok = 0;
+    ExpectFolderMatchesManifest(folder, &ok);
+    EXPECT_EQ(ok, 15);
 }
 
 TEST(SerialBackup, ADeviceThatFallsSilentIsGivenUpAfterTwoNodes) {

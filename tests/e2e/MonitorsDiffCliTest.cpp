@@ -121,6 +121,46 @@ TEST_F(FakeSysfs, MonitorsSavesOneConnectorsEdid) {
     EXPECT_TRUE(QJsonDocument::fromJson(none.out).array().isEmpty());
 }
 
+// The checksum byte that makes a block's 128 bytes sum to 0.
+char BlockChecksum(const QByteArray& bytes, int block) {
+    int sum = 0;
+    for (int i = block * 128; i < block * 128 + 127; ++i) {
+        sum += static_cast<unsigned char>(bytes[i]);
+    }
+    return static_cast<char>((256 - sum % 256) % 256);
+}
+
+// A display's EDID is saved at its own length, 128 bytes per block: a base block alone gets
+// no 0xFF behind it (other tools would read that as a broken extension), three blocks stay
+// three, and what the attribute holds past the blocks the EDID announces is left out.
+TEST_F(FakeSysfs, MonitorsSavesTheEdidAtItsOwnLength) {
+    QByteArray base = FileBytes(kLg).left(128);
+    base[126] = 0;
+    base[127] = BlockChecksum(base, 0);
+    QByteArray three = FileBytes(kLg) + QByteArray(128, '\x70');
+    three[126] = 2;
+    three[127] = BlockChecksum(three, 0);
+    Write(drm + "/card2-DP-1/edid", base);
+    Write(drm + "/card2-DP-2/edid", base + QByteArray(128, '\0'));
+    Write(drm + "/card2-DP-3/edid", three);
+
+    QTemporaryDir out;
+    const struct {
+        const char* connector;
+        QByteArray expected;
+    } cases[] = {{"card2-DP-1", base}, {"card2-DP-2", base}, {"card2-DP-3", three}};
+    for (const auto& c : cases) {
+        const QString file = out.filePath(QString(c.connector) + ".bin");
+        const CliRun saved = RunCli({"monitors", "--connector", c.connector, "-o", file});
+        EXPECT_EQ(saved.exitCode, 0) << c.connector << ": " << saved.err.toStdString();
+        EXPECT_EQ(FileBytes(file).size(), c.expected.size()) << c.connector;
+        EXPECT_EQ(FileBytes(file), c.expected) << c.connector;
+    }
+    // The program's own reading still pads: the base block alone validates and analyses.
+    const CliRun validate = RunCli({"validate", out.filePath("card2-DP-1.bin")});
+    EXPECT_EQ(validate.exitCode, 0) << validate.out.toStdString();
+}
+
 TEST(DiffCli, ExitStatusAndWhatDiffers) {
     QTemporaryDir dir;
     EXPECT_EQ(RunCli({"diff", kLg, kLg}).exitCode, 0);

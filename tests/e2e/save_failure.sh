@@ -84,6 +84,30 @@ size=$(stat -c %s "$mnt/folder/tv.bin")
 [ "$size" = 256 ] || fail "the file saved in place holds $size bytes, not 256"
 header=$(head -c 8 "$mnt/folder/tv.bin" | od -An -tx1 | tr -d ' \n')
 [ "$header" = 00ffffffffffff00 ] || fail "the file saved in place does not start with an EDID header"
+
+echo "--- in place on a full disk"
+# The new file (a display's EDID of 33 blocks, 4224 bytes) needs more room than the old one
+# holds on disk: the save must find room for all of it before it overwrites a byte.
+umount "$mnt/folder/tv.bin" && umount "$mnt/folder" && umount "$mnt" || fail "cannot unmount"
+mount -t tmpfs -o size=16k tmpfs "$mnt" || fail "cannot mount the third tmpfs"
+mkdir "$mnt/folder" "$mnt/rw"
+printf 'the old file, kept as it was' > "$mnt/rw/tv.bin"
+touch "$mnt/folder/tv.bin"
+mount --bind "$mnt/folder" "$mnt/folder" && mount -o remount,bind,ro "$mnt/folder" ||
+    fail "cannot make the folder read-only"
+mount --bind "$mnt/rw/tv.bin" "$mnt/folder/tv.bin" || fail "cannot bind the writable file"
+dd if=/dev/zero of="$mnt/fill" bs=1k count=64 2>/dev/null
+sysfs=$work/sysfs
+mkdir -p "$sysfs/class/drm/card0-DP-9"
+{ head -c 126 /dev/zero; printf '\x20'; head -c $((33 * 128 - 127)) /dev/zero; } \
+    > "$sysfs/class/drm/card0-DP-9/edid"
+LINKVEX_SYSFS_ROOT=$sysfs "$cli" monitors --connector DP-9 -o "$mnt/folder/tv.bin" \
+    2>"$work/inplace-full.err"
+rc=$?
+cat "$work/inplace-full.err"
+[ $rc -eq 1 ] || fail "a save in place on a full disk exits $rc, not 1"
+grep -q "cannot write" "$work/inplace-full.err" || fail "the full-disk error is not reported"
+cmp -s "$mnt/folder/tv.bin" "$work/expected.bin" || fail "the old file changed on a full disk (in place)"
 echo "PASS"
 INNER
 exit $?

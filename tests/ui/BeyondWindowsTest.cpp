@@ -166,6 +166,10 @@ private slots:
         QCOMPARE(list->topLevelItem(2)->text(1), QString("ok"));
         QTest::mouseClick(in<QPushButton>(w, "Button_Monitor_Copy"), Qt::LeftButton);
         QCOMPARE(w->statusLabel()->text(), QString("Not copied: Edid Over Banks."));
+        // Saved whole, all three blocks and nothing more.
+        prompt_.saveAnswers = {out.filePath("three").toStdString()};
+        QTest::mouseClick(in<QPushButton>(w, "Button_Monitor_Save"), Qt::LeftButton);
+        QCOMPARE(FileBytes(out.filePath("three.bin")), three);
     }
 
     void aMonitorsEdidGoesToAUserSlot() {

@@ -9,6 +9,7 @@
 
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QUdpSocket>
 
@@ -360,4 +361,65 @@ TEST(NetworkLinkHandler, RepliesLeftOutOfAFullTableAreRemembered) {
     // A new Search starts afresh.
     link.sendProbe();
     EXPECT_TRUE(link.refusedForFullTable().empty());
+}
+
+// On a real network a device is never this PC: a discovery reply or a command reply from a
+// loopback address or from one of this PC's own addresses is dropped, so that another local
+// user cannot pose as a device (and pin the address a device's replies are trusted from).
+// Replies from elsewhere count as before. It binds the real reply port and adds an address,
+// which only its own network namespace allows.
+TEST(NetworkLinkRealNetwork, DatagramsFromThisPcAreNeverADevice) {
+    if (qEnvironmentVariable("LINKVEX_IN_NETNS") != QLatin1String("1")) {
+        GTEST_SKIP() << "needs a network namespace of its own";
+    }
+    EnsureApplication();
+    // An address of this PC besides loopback.
+    QProcess ip;
+    ip.start("ip", {"address", "add", "10.213.0.1/32", "dev", "lo"});
+    ASSERT_TRUE(ip.waitForFinished(5000));
+    ASSERT_EQ(ip.exitCode(), 0) << ip.readAllStandardError().toStdString();
+
+    DeviceTable devices;
+    EdidImage edid{};
+    NetworkLink link(devices, edid, EndpointConfig{});
+    ASSERT_TRUE(link.open()) << link.errorString().toStdString();
+    QSignalSpy added(&link, &NetworkLink::deviceAdded);
+    const Bytes reply = Framed(2, MacEntryBytes(0x01));
+
+    // A program of another user sends a discovery reply over loopback.
+    QUdpSocket local;
+    ASSERT_TRUE(local.bind(QHostAddress::LocalHost, 0));
+    ASSERT_EQ(local.writeDatagram(reinterpret_cast<const char*>(reply.data()),
+                                  static_cast<qint64>(reply.size()), QHostAddress::LocalHost,
+                                  31002),
+              static_cast<qint64>(reply.size()));
+    PumpDelay(300);
+    EXPECT_EQ(devices.count, 0);
+
+    for (const char* sender : {"127.0.0.1", "127.8.9.10", "::1", "::ffff:127.0.0.1", "10.213.0.1",
+                               "::ffff:10.213.0.1", "0.0.0.0"}) {
+        link.handleDatagram(reply.data(), reply.size(), QHostAddress(QString(sender)));
+        EXPECT_EQ(devices.count, 0) << sender;
+    }
+    link.handleDatagram(reply.data(), reply.size(), QHostAddress());
+    EXPECT_EQ(devices.count, 0);
+    EXPECT_EQ(added.count(), 0);
+
+    // A device elsewhere on the network is listed, and only its replies count.
+    const QHostAddress device(QStringLiteral("10.213.0.7"));
+    link.handleDatagram(reply.data(), reply.size(), device);
+    ASSERT_EQ(devices.count, 1);
+    link.openDevice();
+    const Bytes vid = CommandReplyBytes(12, 0, {'A', 'B', 'C', 'D'});
+    link.handleDatagram(vid.data(), vid.size(), QHostAddress(QStringLiteral("10.213.0.1")));
+    EXPECT_EQ(devices.records[0].vid, "");
+    link.handleDatagram(vid.data(), vid.size(), device);
+    EXPECT_EQ(devices.records[0].vid, "ABCD");
+
+    // Loopback mode is for simulated devices on this PC: there they count.
+    DeviceTable loopDevices;
+    EdidImage loopEdid{};
+    NetworkLink loop(loopDevices, loopEdid, EndpointConfig::loopback());
+    loop.handleDatagram(reply.data(), reply.size(), QHostAddress(QHostAddress::LocalHost));
+    EXPECT_EQ(loopDevices.count, 1);
 }

@@ -96,11 +96,15 @@ void SerialDeviceSim::onReadable() {
     for (;;) {
         const ssize_t n = ::read(master_, chunk, sizeof(chunk));
         if (n > 0) {
-            pending_.append(chunk, static_cast<int>(n));
+            receive(chunk, static_cast<qsizetype>(n));
             continue;
         }
         break;
     }
+}
+
+void SerialDeviceSim::receive(const char* data, qsizetype size) {
+    pending_.append(data, size);
     // Without a line feed a line never grows past what a request can hold.
     if (pending_.size() > 8192 && !pending_.contains('\n')) {
         pending_.clear();
@@ -467,6 +471,10 @@ void SerialDeviceSim::answerRaw(QByteArray bytes, bool countsAsAnswer) {
 
 void SerialDeviceSim::sendNow(const QByteArray& bytes) {
     log("TX", bytes);
+    if (output_) {
+        output_(bytes);
+        return;
+    }
     qint64 offset = 0;
     int stalls = 0;
     while (offset < bytes.size()) {

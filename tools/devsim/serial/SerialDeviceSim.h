@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace lvx::sim {
@@ -30,6 +31,12 @@ public:
     void setLogFile(const QString& file);
 
     int answersSent() const { return answerCount_; }
+
+    // Bytes as they arrive from the program: whole request lines are answered at once. The
+    // pseudo terminal feeds this; a test or a fuzz target may call it without one.
+    void receive(const char* data, qsizetype size);
+    // Where answers go instead of the pseudo terminal (each call one write of the device).
+    void setOutput(std::function<void(const QByteArray&)> output) { output_ = std::move(output); }
 
 private:
     void onReadable();
@@ -52,6 +59,7 @@ private:
     int master_ = -1;
     int slave_ = -1;
     QString path_;
+    std::function<void(const QByteArray&)> output_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QByteArray pending_;
     std::uint32_t selector_ = 0;
