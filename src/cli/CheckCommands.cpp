@@ -102,10 +102,12 @@ void PrintFindings(const QString& name, const EdidParse& p) {
                     .arg(static_cast<qulonglong>(f->offset))
                     .arg(Text(f->text));
     }
-    text += QStringLiteral("%1: %2 (%3 failures, %4 warnings)\n")
+    text += QStringLiteral("%1: %2 (%3 failure%4, %5 warning%6)\n")
                 .arg(name, failures > 0 ? QStringLiteral("fail") : QStringLiteral("pass"))
                 .arg(failures)
-                .arg(warnings);
+                .arg(failures == 1 ? "" : "s")
+                .arg(warnings)
+                .arg(warnings == 1 ? "" : "s");
     out(text);
 }
 
