@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -25,7 +26,19 @@ std::optional<QByteArray> ReadEdidBytes(const QString& name) {
         err(QStringLiteral("linkvex-cli: %1: cannot read: %2\n").arg(name, file.errorString()));
         return std::nullopt;
     }
-    QByteArray bytes = file.read(kReadLimit);
+    // Files that tell their size are read at once; others (pipes, kernel attributes) in pieces.
+    QByteArray bytes;
+    if (file.size() > 0) {
+        bytes = file.read(std::min<qint64>(file.size(), kReadLimit));
+    } else {
+        while (bytes.size() < kReadLimit) {
+            const QByteArray piece = file.read(std::min<qint64>(4096, kReadLimit - bytes.size()));
+            if (piece.isEmpty()) {
+                break;
+            }
+            bytes += piece;
+        }
+    }
     if (file.error() != QFileDevice::NoError) {
         err(QStringLiteral("linkvex-cli: %1: cannot read: %2\n").arg(name, file.errorString()));
         return std::nullopt;

@@ -3,6 +3,8 @@
 #include "edid/ParseContext.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -60,15 +62,54 @@ std::string Hex2(unsigned value) {
     return text;
 }
 
+namespace {
+
+// Appends an integer count of 10^-decimals as "123.45", without the cost of printf.
+void AppendFixed(std::string& text, long long scaled, int decimals) {
+    if (scaled < 0) {
+        text.push_back('-');
+        scaled = -scaled;
+    }
+    long long unit = 1;
+    for (int i = 0; i < decimals; ++i) {
+        unit *= 10;
+    }
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, scaled / unit).ptr;
+    text.append(digits, end);
+    if (decimals > 0) {
+        text.push_back('.');
+        end = std::to_chars(digits, digits + sizeof digits, scaled % unit + unit).ptr;
+        text.append(digits + 1, end); // the leading 1 keeps the zeros
+    }
+}
+
+void AppendNumber(std::string& text, long long value) {
+    char digits[24];
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+} // namespace
+
 std::string Fixed(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    static constexpr double kScale[7] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+    std::string text;
+    AppendFixed(text, std::llround(value * kScale[std::clamp(decimals, 0, 6)]),
+                std::clamp(decimals, 0, 6));
     return text;
 }
 
 std::string TimingText(const VideoTiming& t) {
-    std::string text = Num(t.hActive) + "x" + Num(t.vActive) + (t.interlaced ? "i " : "p ");
-    text += Fixed(t.fieldRateHz(), 2) + " Hz, " + Fixed(t.pixelClockKHz / 1000.0, 3) + " MHz";
+    std::string text;
+    text.reserve(40);
+    AppendNumber(text, t.hActive);
+    text.push_back('x');
+    AppendNumber(text, t.vActive);
+    text.append(t.interlaced ? "i " : "p ");
+    AppendFixed(text, std::llround(t.fieldRateHz() * 100), 2);
+    text.append(" Hz, ");
+    AppendFixed(text, t.pixelClockKHz, 3);
+    text.append(" MHz");
     return text;
 }
 

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 using namespace lvx;
 using namespace lvx::test;
 
@@ -429,4 +433,29 @@ TEST(edidParse, FindingsOrderFailuresFirst) {
     ASSERT_GE(ordered.size(), 2u);
     EXPECT_EQ(ordered.front()->severity, FindingSeverity::Failure);
     EXPECT_EQ(ordered.back()->severity, FindingSeverity::Warning);
+}
+
+// Every EDID of the corpus: parsed whole (under the sanitizers in the sanitizer build), and
+// nothing reported points outside the bytes kept.
+TEST(edidParse, EveryCorpusEdidParses) {
+    namespace fs = std::filesystem;
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(LVX_CORPUS_DIR)) {
+        if (entry.path().extension() != ".bin") {
+            continue;
+        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const EdidParse p = ParseEdid(bytes, kTestYear);
+        ++files;
+        EXPECT_EQ(p.blockCount, bytes.size() / 128) << entry.path();
+        EXPECT_FALSE(p.details.empty());
+        for (const EdidDetail& d : p.details) {
+            EXPECT_LE(d.offset + d.length, p.bytes.size()) << entry.path() << " " << d.label;
+        }
+        for (const EdidFinding& f : p.findings) {
+            EXPECT_LE(f.position() + f.length, p.bytes.size()) << entry.path() << " " << f.id;
+        }
+    }
+    EXPECT_GE(files, 1000);
 }
