@@ -1,6 +1,7 @@
 #include "cli/CheckCommands.h"
 
 #include "cli/CliContext.h"
+#include "edid/CtaCodes.h"
 #include "edid/EdidParse.h"
 
 #include <QByteArray>
@@ -136,7 +137,7 @@ void PrintJson(const QJsonArray& files) {
 QJsonObject DetailJson(const EdidParse& p) {
     QJsonArray vics;
     for (const ShortVideoDescriptor& s : p.svds) {
-        if (s.raw != 0 && s.raw != 128) {
+        if (!SvdReserved(s.raw)) {
             vics.append(s.vic);
         }
     }

@@ -1,5 +1,6 @@
 // Rules that look at more than one part of an EDID: sizes, range limits, required
 // descriptors, native formats, VIC lists and the video capability block.
+#include "edid/CtaCodes.h"
 #include "edid/ParseContext.h"
 #include "edid/VicTable.h"
 
@@ -221,7 +222,7 @@ void CheckNativeFormats(Context& c) {
 void CheckVicLists(Context& c) {
     std::bitset<256> seen;
     for (const ShortVideoDescriptor& s : c.out.svds) {
-        if (s.raw == 0 || s.raw == 128) {
+        if (SvdReserved(s.raw)) {
             continue;
         }
         if (seen[s.vic]) {

@@ -1,6 +1,7 @@
 // A CTA-861 extension: its header, the walk over its data blocks, the video, audio and
 // speaker blocks, its detailed timings and padding. Extended-tag blocks are in
 // ParseCtaExtended.cpp, vendor-specific ones in ParseCtaVendor.cpp.
+#include "edid/CtaCodes.h"
 #include "edid/ParseContext.h"
 #include "edid/VicTable.h"
 
@@ -19,12 +20,11 @@ std::string VicText(int vic) {
     return text;
 }
 
-// A short video descriptor's VIC: codes 129-192 carry the native flag in bit 7.
 ShortVideoDescriptor ReadSvd(std::uint8_t raw, int block, std::size_t at) {
     ShortVideoDescriptor s;
     s.raw = raw;
-    s.native = raw >= 129 && raw <= 192;
-    s.vic = s.native ? static_cast<std::uint8_t>(raw & 0x7F) : raw;
+    s.native = SvdNative(raw);
+    s.vic = SvdVic(raw);
     s.block = block;
     s.offset = static_cast<std::uint32_t>(at);
     return s;
@@ -35,7 +35,7 @@ void ParseVideoBlock(Context& c, int block, std::size_t first, std::size_t lengt
         const std::size_t at = first + i;
         const ShortVideoDescriptor s = ReadSvd(c.at(at), block, at);
         c.out.svds.push_back(s);
-        if (s.raw == 0 || s.raw == 128) {
+        if (SvdReserved(s.raw)) {
             c.field("Reserved code", Hex2(s.raw), at, 1);
             continue;
         }

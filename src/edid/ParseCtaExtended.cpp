@@ -1,5 +1,6 @@
 // The extended-tag data blocks of a CTA-861 extension (tag 7): video capability,
 // colorimetry, HDR metadata, YCbCr 4:2:0, room and speaker layout, InfoFrames and the rest.
+#include "edid/CtaCodes.h"
 #include "edid/ParseContext.h"
 #include "edid/VicTable.h"
 
@@ -174,8 +175,8 @@ void ParseY420Map(Context& c, int block, std::size_t first, std::size_t payload)
             continue;
         }
         const std::uint8_t raw = svds[i];
-        const std::uint8_t vic = raw >= 129 && raw <= 192 ? raw & 0x7F : raw;
-        if (raw != 0 && raw != 128) {
+        const std::uint8_t vic = SvdVic(raw);
+        if (!SvdReserved(raw)) {
             c.out.y420CapableVics.push_back(vic);
             if (payload > 0) {
                 c.field("VIC " + Num(vic), "also in YCbCr 4:2:0", first + i / 8, 1);

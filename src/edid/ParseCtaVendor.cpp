@@ -1,5 +1,6 @@
 // Vendor-specific data blocks of a CTA-861 extension: the HDMI 1.x block, the HDMI Forum
 // block (also in its sink capability form) and any other vendor's block by its OUI.
+#include "edid/CtaCodes.h"
 #include "edid/ParseContext.h"
 #include "edid/VicTable.h"
 
@@ -8,9 +9,6 @@
 namespace lvx::parse {
 
 namespace {
-
-constexpr std::uint32_t kOuiHdmi = 0x000C03;
-constexpr std::uint32_t kOuiHdmiForum = 0xC45DD8;
 
 struct VendorName {
     std::uint32_t oui;
@@ -23,7 +21,7 @@ constexpr VendorName kVendors[] = {
 };
 
 std::uint32_t Oui(const Context& c, std::size_t at) {
-    return c.at(at + 1) | (c.at(at + 2) << 8) | (static_cast<std::uint32_t>(c.at(at + 3)) << 16);
+    return OuiOf(c.at(at + 1), c.at(at + 2), c.at(at + 3));
 }
 
 std::string OuiText(std::uint32_t oui) {
