@@ -376,8 +376,7 @@ struct Side {
 // The lists of one side, from the parse of its blocks: both when byte 126 announces an
 // extension, the base block alone otherwise. They are read whatever the checksums say.
 void ReadLists(Side& s, const EdidImage& image) {
-    const std::size_t size = image[kEdidExtensionCountOffset] != 0 ? kEdidSize : kEdidBlockSize;
-    const EdidParse parse = ParseEdid(image.data(), size, 0);
+    const EdidParse parse = ParseImage(image, 0);
     for (const ShortVideoDescriptor& svd : parse.svds) {
         if (!SvdReserved(svd.raw)) {
             s.vics.set(svd.vic);

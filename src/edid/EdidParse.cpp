@@ -271,6 +271,12 @@ std::vector<const EdidFinding*> OrderedFindings(const EdidParse& parse) {
     return ordered;
 }
 
+EdidParse ParseImage(const EdidImage& image, int currentYear) {
+    return ParseEdid(image.data(),
+                     image[kEdidExtensionCountOffset] != 0 ? kEdidSize : kEdidBlockSize,
+                     currentYear);
+}
+
 int CurrentYear() {
     const std::time_t now = std::time(nullptr);
     std::tm parts{};

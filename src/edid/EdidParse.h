@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/EdidImage.h"
 #include "edid/EdidFindings.h"
 #include "edid/VideoTiming.h"
 
@@ -185,6 +186,9 @@ struct EdidParse {
 // the year the manufacture date is held against.
 EdidParse ParseEdid(const std::uint8_t* data, std::size_t size, int currentYear);
 EdidParse ParseEdid(const std::vector<std::uint8_t>& bytes, int currentYear);
+// The parse of an image as the device and the analyzer hold an EDID: both blocks when byte
+// 126 announces an extension, the base block alone otherwise.
+EdidParse ParseImage(const EdidImage& image, int currentYear);
 
 // The findings in the order a technician reads them: failures first, then by position.
 std::vector<const EdidFinding*> OrderedFindings(const EdidParse& parse);

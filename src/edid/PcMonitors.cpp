@@ -61,6 +61,7 @@ PcMonitor ClassifyConnector(std::string_view directory,
     m.ok = true;
     m.blocks = static_cast<int>(blocks);
     m.image = ImageFromFileBytes(bytes.data(), std::min(bytes.size(), kEdidSize));
+    m.bytes = bytes;
     return m;
 }
 

@@ -30,11 +30,12 @@ std::optional<ConnectorName> ParseConnectorDirectory(std::string_view directory)
 struct PcMonitor {
     std::string directory; // "card0-HDMI-A-1"
     ConnectorName name;
-    bool ok = false;      // a whole EDID is there
-    std::string problem;  // when not ok: "empty", "truncated, 100 bytes", ...
-    std::size_t size = 0; // bytes in the attribute
-    int blocks = 0;       // 128-byte blocks the EDID has (base block and extensions)
-    EdidImage image{};    // its first two blocks as the program holds an EDID
+    bool ok = false;                 // a whole EDID is there
+    std::string problem;             // when not ok: "empty", "truncated, 100 bytes", ...
+    std::size_t size = 0;            // bytes in the attribute
+    int blocks = 0;                  // 128-byte blocks the EDID has (base block and extensions)
+    EdidImage image{};               // its first two blocks as the program holds an EDID
+    std::vector<std::uint8_t> bytes; // the whole EDID, every block, when ok
 
     // "ok" or "no EDID".
     const char* status() const { return ok ? "ok" : "no EDID"; }
