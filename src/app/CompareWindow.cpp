@@ -1,6 +1,6 @@
 #include "app/CompareWindow.h"
 
-#include "app/EdidInspector.h"
+#include "app/EdidDetailView.h"
 
 #include "app/Widgets.h"
 #include "common/Prompt.h"
@@ -195,10 +195,10 @@ CompareWindow::CompareWindow(CompareTool& tool, Prompt& prompt, QWidget* parent)
     // The whole decode of each side, its findings and marked bytes.
     details_ = Named(new QTabWidget(this), QStringLiteral("TabWidget_Compare_Details"));
     for (int side = 0; side < 2; ++side) {
-        inspectors_[side] = new EdidInspector(details_);
-        inspectors_[side]->setObjectName(
-            QStringLiteral("EdidInspector_%1").arg(QLatin1String(sideNames[side])));
-        details_->addTab(inspectors_[side],
+        detailViews_[side] = new EdidDetailView(details_);
+        detailViews_[side]->setObjectName(
+            QStringLiteral("EdidDetailView_%1").arg(QLatin1String(sideNames[side])));
+        details_->addTab(detailViews_[side],
                          tr("Details of %1").arg(QLatin1String(sideNames[side])));
     }
     details_->setMinimumHeight(260);
@@ -238,9 +238,9 @@ void CompareWindow::showTool() {
         names_[side]->setText(tool_.image(s) ? tool_.name(s) : tr("(no EDID)"));
         items_[side]->refresh();
         if (tool_.image(s)) {
-            inspectors_[side]->showParse(ParseImage(*tool_.image(s), CurrentYear()));
+            detailViews_[side]->showParse(ParseImage(*tool_.image(s), CurrentYear()));
         } else {
-            inspectors_[side]->clear();
+            detailViews_[side]->clear();
         }
     }
     const std::optional<EdidComparison>& c = tool_.comparison();

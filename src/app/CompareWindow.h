@@ -18,7 +18,7 @@ class QTreeWidget;
 
 namespace lvx {
 
-class EdidInspector;
+class EdidDetailView;
 class Prompt;
 
 // One side's 256 bytes as a 16 x 16 table for a view: the byte texts, the cells that differ
@@ -66,7 +66,7 @@ public:
     QTableView* hexTable(CompareTool::Side side) const { return hex_[side]; }
     QLabel* summary() const { return summary_; }
     // The whole decode of a side, its findings and bytes.
-    EdidInspector* inspector(CompareTool::Side side) const { return inspectors_[side]; }
+    EdidDetailView* detailView(CompareTool::Side side) const { return detailViews_[side]; }
 
 private:
     void open(CompareTool::Side side);
@@ -85,7 +85,7 @@ private:
     CompareHexItems* items_[2];
     QTableView* hex_[2];
     QTabWidget* details_;
-    EdidInspector* inspectors_[2];
+    EdidDetailView* detailViews_[2];
 };
 
 } // namespace lvx

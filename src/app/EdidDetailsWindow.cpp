@@ -1,6 +1,6 @@
 #include "app/EdidDetailsWindow.h"
 
-#include "app/EdidInspector.h"
+#include "app/EdidDetailView.h"
 #include "app/Placement.h"
 #include "app/Widgets.h"
 #include "common/Prompt.h"
@@ -34,8 +34,8 @@ EdidDetailsWindow::EdidDetailsWindow(Prompt& prompt, QWidget* parent)
     top->addWidget(source_, 1);
     top->addWidget(open_);
     layout->addLayout(top);
-    inspector_ = new EdidInspector(this);
-    layout->addWidget(inspector_, 1);
+    detailView_ = new EdidDetailView(this);
+    layout->addWidget(detailView_, 1);
     resize(900, 560);
     connect(open_, &QPushButton::clicked, this, &EdidDetailsWindow::chooseFile);
 }
@@ -45,7 +45,7 @@ void EdidDetailsWindow::showParse(const EdidParse& parse, const QString& source)
                          .arg(source)
                          .arg(static_cast<qulonglong>(parse.bytes.size()))
                          .arg(static_cast<qulonglong>(parse.blockCount)));
-    inspector_->showParse(parse);
+    detailView_->showParse(parse);
 }
 
 bool EdidDetailsWindow::openFile(const QString& path) {

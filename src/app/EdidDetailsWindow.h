@@ -7,7 +7,7 @@ class QPushButton;
 
 namespace lvx {
 
-class EdidInspector;
+class EdidDetailView;
 class Prompt;
 struct EdidParse;
 
@@ -26,7 +26,7 @@ public:
     // Shows the window right of `other` (the analyzer window), kept in view, and raises it.
     void showBeside(const QWidget* other);
 
-    EdidInspector* inspector() const { return inspector_; }
+    EdidDetailView* detailView() const { return detailView_; }
     QLabel* source() const { return source_; }
 
 private:
@@ -35,7 +35,7 @@ private:
     Prompt& prompt_;
     QLabel* source_;
     QPushButton* open_;
-    EdidInspector* inspector_;
+    EdidDetailView* detailView_;
 };
 
 } // namespace lvx

@@ -180,32 +180,45 @@ QJsonObject DetailJson(const EdidParse& p) {
     };
 }
 
+namespace {
+
+// Reads and parses each file named in turn; false when one could not be read (the reason is
+// on standard error).
+template <typename Each>
+bool ForEachEdid(const CliContext& context, Each each) {
+    const int year = CurrentYear();
+    bool allRead = true;
+    for (const QString& name : context.arguments) {
+        const std::optional<QByteArray> bytes = ReadEdidBytes(name);
+        if (!bytes) {
+            allRead = false;
+            continue;
+        }
+        each(name, Parse(*bytes, year));
+    }
+    return allRead;
+}
+
+} // namespace
+
 int RunAnalyzeFull(const CliContext& context) {
     if (context.arguments.isEmpty()) {
         err(QStringLiteral("linkvex-cli analyze: name at least one .bin file\n"));
         return kExitUsage;
     }
-    const int year = CurrentYear();
-    bool unreadable = false;
     QJsonArray files;
-    for (const QString& name : context.arguments) {
-        const std::optional<QByteArray> bytes = ReadEdidBytes(name);
-        if (!bytes) {
-            unreadable = true;
-            continue;
-        }
-        const EdidParse parse = Parse(*bytes, year);
+    const bool allRead = ForEachEdid(context, [&](const QString& name, const EdidParse& parse) {
         if (context.json) {
             files.append(QJsonObject{{QStringLiteral("file"), name},
                                      {QStringLiteral("detail"), DetailJson(parse)}});
         } else {
             PrintTree(name, parse);
         }
-    }
+    });
     if (context.json) {
         PrintJson(files);
     }
-    return unreadable ? kExitFailure : kExitOk;
+    return allRead ? kExitOk : kExitFailure;
 }
 
 int RunCheck(const CliContext& context) {
@@ -213,32 +226,24 @@ int RunCheck(const CliContext& context) {
         err(QStringLiteral("linkvex-cli check: name at least one EDID file\n"));
         return kExitUsage;
     }
-    const int year = CurrentYear();
-    bool unreadable = false;
     bool failed = false;
     QJsonArray files;
-    for (const QString& name : context.arguments) {
-        const std::optional<QByteArray> bytes = ReadEdidBytes(name);
-        if (!bytes) {
-            unreadable = true;
-            continue;
-        }
-        const EdidParse parse = Parse(*bytes, year);
+    const bool allRead = ForEachEdid(context, [&](const QString& name, const EdidParse& parse) {
         failed = failed || parse.hasFailure();
-        if (context.json) {
-            files.append(
-                QJsonObject{{QStringLiteral("file"), name},
-                            {QStringLiteral("verdict"),
-                             parse.hasFailure() ? QStringLiteral("fail") : QStringLiteral("pass")},
-                            {QStringLiteral("findings"), FindingsJson(parse)}});
-        } else {
+        if (!context.json) {
             PrintFindings(name, parse);
+            return;
         }
-    }
+        files.append(
+            QJsonObject{{QStringLiteral("file"), name},
+                        {QStringLiteral("verdict"),
+                         parse.hasFailure() ? QStringLiteral("fail") : QStringLiteral("pass")},
+                        {QStringLiteral("findings"), FindingsJson(parse)}});
+    });
     if (context.json) {
         PrintJson(files);
     }
-    return unreadable ? kExitUsage : (failed ? kExitFailure : kExitOk);
+    return !allRead ? kExitUsage : (failed ? kExitFailure : kExitOk);
 }
 
 } // namespace lvx::cli

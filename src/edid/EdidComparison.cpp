@@ -253,61 +253,6 @@ std::string DescribeVic(int vic) {
     return text;
 }
 
-std::string DescribeShortAudioDescriptor(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) {
-    static constexpr const char* kFormats[16] = {"Reserved format",
-                                                 "L-PCM",
-                                                 "AC-3",
-                                                 "MPEG-1",
-                                                 "MP3",
-                                                 "MPEG-2",
-                                                 "AAC LC",
-                                                 "DTS",
-                                                 "ATRAC",
-                                                 "One Bit Audio",
-                                                 "Enhanced AC-3",
-                                                 "DTS-HD",
-                                                 "MAT (Dolby TrueHD)",
-                                                 "DST",
-                                                 "WMA Pro",
-                                                 "Extended format"};
-    static constexpr const char* kRates[7] = {"32", "44.1", "48", "88.2", "96", "176.4", "192"};
-    const int code = (b0 >> 3) & 0x0F;
-    std::string text = kFormats[code];
-    if (code == 15) {
-        text += " " + std::to_string(b2 >> 3);
-    }
-    text += " " + std::to_string((b0 & 0x07) + 1) + " ch, ";
-    bool first = true;
-    for (int bit = 0; bit < 7; ++bit) {
-        if (b1 & (1 << bit)) {
-            text += first ? "" : "/";
-            text += kRates[bit];
-            first = false;
-        }
-    }
-    text += first ? "no rate kHz" : " kHz";
-    if (code == 1) {
-        static constexpr const char* kDepths[3] = {"16", "20", "24"};
-        text += ", ";
-        first = true;
-        for (int bit = 0; bit < 3; ++bit) {
-            if (b2 & (1 << bit)) {
-                text += first ? "" : "/";
-                text += kDepths[bit];
-                first = false;
-            }
-        }
-        text += first ? "no depth" : " bit";
-    } else if (code >= 2 && code <= 8) {
-        text += ", up to " + std::to_string(b2 * 8) + " kbit/s";
-    } else {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%02X", b2);
-        text += std::string(", byte 3 ") + hex;
-    }
-    return text;
-}
-
 std::string DescribeDetailedTiming(const std::uint8_t* d) {
     const unsigned long clock = d[0] | (static_cast<unsigned long>(d[1]) << 8); // 10 kHz
     const unsigned long hActive = d[2] | (static_cast<unsigned long>(d[4] & 0xF0) << 4);

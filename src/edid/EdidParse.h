@@ -193,6 +193,10 @@ EdidParse ParseImage(const EdidImage& image, int currentYear);
 // The findings in the order a technician reads them: failures first, then by position.
 std::vector<const EdidFinding*> OrderedFindings(const EdidParse& parse);
 
+// A short audio descriptor as a technician reads it: "L-PCM 2 ch, 32/44.1/48 kHz, 16/20/24
+// bit", "AC-3 6 ch, 48 kHz, up to 640 kbit/s".
+std::string DescribeShortAudioDescriptor(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2);
+
 // The year of today's date (UTC), for the parse's date check.
 int CurrentYear();
 

@@ -6,6 +6,7 @@
 #include "edid/VicTable.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace lvx::parse {
 
@@ -50,46 +51,6 @@ void ParseVideoBlock(Context& c, int block, std::size_t first, std::size_t lengt
     }
 }
 
-const char* AudioFormatName(int code) {
-    static const char* const kNames[16] = {"Reserved",
-                                           "L-PCM",
-                                           "AC-3",
-                                           "MPEG-1",
-                                           "MP3",
-                                           "MPEG-2",
-                                           "AAC LC",
-                                           "DTS",
-                                           "ATRAC",
-                                           "One Bit Audio",
-                                           "Enhanced AC-3",
-                                           "DTS-HD",
-                                           "MAT (Dolby TrueHD)",
-                                           "DST",
-                                           "WMA Pro",
-                                           "Extended"};
-    return kNames[code & 0x0F];
-}
-
-std::string SadText(const ShortAudioDescriptor& s) {
-    static const char* const kRates[7] = {"32", "44.1", "48", "88.2", "96", "176.4", "192"};
-    std::string text = Num(s.maxChannels) + " ch, ";
-    bool any = false;
-    for (int bit = 0; bit < 7; ++bit) {
-        if (s.bytes[1] & (1 << bit)) {
-            text += std::string(any ? "/" : "") + kRates[bit];
-            any = true;
-        }
-    }
-    text += any ? " kHz" : "no rate";
-    if (s.formatCode == 1) {
-        text += std::string(", ") + ((s.bytes[2] & 1) ? "16 " : "") +
-                ((s.bytes[2] & 2) ? "20 " : "") + ((s.bytes[2] & 4) ? "24 " : "") + "bit";
-    } else if (s.formatCode >= 2 && s.formatCode <= 8) {
-        text += ", up to " + Num(s.bytes[2] * 8) + " kbit/s";
-    }
-    return text;
-}
-
 void ParseAudioBlock(Context& c, int block, std::size_t first, std::size_t length) {
     for (std::size_t i = 0; i + 3 <= length; i += 3) {
         const std::size_t at = first + i;
@@ -100,11 +61,8 @@ void ParseAudioBlock(Context& c, int block, std::size_t first, std::size_t lengt
         s.extendedCode = s.formatCode == 15 ? static_cast<std::uint8_t>(s.bytes[2] >> 3) : 0;
         s.block = block;
         s.offset = static_cast<std::uint32_t>(at);
-        std::string name = AudioFormatName(s.formatCode);
-        if (s.formatCode == 15) {
-            name += " " + Num(s.extendedCode);
-        }
-        c.field(name, SadText(s), at, 3);
+        c.field("Short audio descriptor",
+                DescribeShortAudioDescriptor(s.bytes[0], s.bytes[1], s.bytes[2]), at, 3);
         c.out.sads.push_back(s);
     }
 }
@@ -275,3 +233,62 @@ void ParseCtaBlock(Context& c, int block) {
 }
 
 } // namespace lvx::parse
+
+namespace lvx {
+
+std::string DescribeShortAudioDescriptor(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) {
+    static constexpr const char* kFormats[16] = {"Reserved format",
+                                                 "L-PCM",
+                                                 "AC-3",
+                                                 "MPEG-1",
+                                                 "MP3",
+                                                 "MPEG-2",
+                                                 "AAC LC",
+                                                 "DTS",
+                                                 "ATRAC",
+                                                 "One Bit Audio",
+                                                 "Enhanced AC-3",
+                                                 "DTS-HD",
+                                                 "MAT (Dolby TrueHD)",
+                                                 "DST",
+                                                 "WMA Pro",
+                                                 "Extended format"};
+    static constexpr const char* kRates[7] = {"32", "44.1", "48", "88.2", "96", "176.4", "192"};
+    const int code = (b0 >> 3) & 0x0F;
+    std::string text = kFormats[code];
+    if (code == 15) {
+        text += " " + std::to_string(b2 >> 3);
+    }
+    text += " " + std::to_string((b0 & 0x07) + 1) + " ch, ";
+    bool first = true;
+    for (int bit = 0; bit < 7; ++bit) {
+        if (b1 & (1 << bit)) {
+            text += first ? "" : "/";
+            text += kRates[bit];
+            first = false;
+        }
+    }
+    text += first ? "no rate kHz" : " kHz";
+    if (code == 1) {
+        static constexpr const char* kDepths[3] = {"16", "20", "24"};
+        text += ", ";
+        first = true;
+        for (int bit = 0; bit < 3; ++bit) {
+            if (b2 & (1 << bit)) {
+                text += first ? "" : "/";
+                text += kDepths[bit];
+                first = false;
+            }
+        }
+        text += first ? "no depth" : " bit";
+    } else if (code >= 2 && code <= 8) {
+        text += ", up to " + std::to_string(b2 * 8) + " kbit/s";
+    } else {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%02X", b2);
+        text += std::string(", byte 3 ") + hex;
+    }
+    return text;
+}
+
+} // namespace lvx

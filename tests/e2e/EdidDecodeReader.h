@@ -45,7 +45,7 @@ inline const std::vector<std::pair<QString, QRegularExpression>>& FaultMessages(
              R"(sRGB is signaled, but the chromaticities|chromaticities match sRGB, but sRGB)"},
             {"colorimetry-reserved-bits", R"(Colorimetry Data Block: Reserved bits)"},
             {"cta-native-mixed", R"(Native progressive timings are a mix of several)"},
-            {"hdmi-needs-edid-1-3", R"(The HDMI Specification requires EDID 1\.3)"},
+            {"hdmi-needs-edid-1-3", R"(requires EDID 1\.3 instead of)"},
             {"hdmi-tmds-above-340", R"(HDMI VSDB Max TMDS rate is > 340)"},
             {"hf-tmds-invalid", R"(HDMI Forum.*Max TMDS rate is > 0 and <= 340 or > 600)"},
             {"hdmi-vic-without-cta-vic", R"(HDMI VIC Codes must have their CTA-861 VIC)"},

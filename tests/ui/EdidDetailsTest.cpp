@@ -3,8 +3,8 @@
 // come from walking the bytes here, not from the parse.
 #include "app/AnalyzerWindow.h"
 #include "app/CompareWindow.h"
+#include "app/EdidDetailView.h"
 #include "app/EdidDetailsWindow.h"
-#include "app/EdidInspector.h"
 #include "app/MainWindow.h"
 #include "app/MonitorsWindow.h"
 #include "edid/EdidParse.h"
@@ -86,8 +86,8 @@ private slots:
         EdidDetailsWindow window(prompt);
         QVERIFY(window.openFile(kHdmi21));
         window.show();
-        EdidInspector* inspector = window.findChild<EdidInspector*>("EdidInspector");
-        QVERIFY(inspector != nullptr);
+        EdidDetailView* view = window.findChild<EdidDetailView*>("EdidDetailView");
+        QVERIFY(view != nullptr);
         QVERIFY(window.source()->text().startsWith(kHdmi21 + ": 256 bytes, 2 blocks"));
         QTreeWidget* tree = window.findChild<QTreeWidget*>("Tree_EdidDetails");
         QCOMPARE(tree->topLevelItemCount(), 2);
@@ -99,7 +99,7 @@ private slots:
         QTreeWidgetItem* videoItem = Child(tree->topLevelItem(1), "Video data block");
         QVERIFY(videoItem != nullptr);
         tree->setCurrentItem(videoItem);
-        QCOMPARE(inspector->marked(), std::make_pair(video->first, video->second + 1));
+        QCOMPARE(view->marked(), std::make_pair(video->first, video->second + 1));
         auto* hex = window.findChild<QPlainTextEdit*>("Text_EdidHex");
         QCOMPARE(hex->document()->blockCount(), 16);
         QVERIFY(!hex->extraSelections().isEmpty());
@@ -107,10 +107,10 @@ private slots:
         Shoot(&window, "edid-details-tree");
         // The first VIC of the block is its next byte.
         tree->setCurrentItem(videoItem->child(0));
-        QCOMPARE(inspector->marked(), std::make_pair(video->first + 1, 1));
+        QCOMPARE(view->marked(), std::make_pair(video->first + 1, 1));
 
         // Failures first; the colorimetry finding marks the block's metadata byte.
-        auto* tabs = window.findChild<QTabWidget*>("TabWidget_EdidInspector");
+        auto* tabs = window.findChild<QTabWidget*>("TabWidget_EdidDetails");
         tabs->setCurrentIndex(1);
         QVERIFY(tabs->tabText(1).startsWith("Findings ("));
         QTreeWidget* findings = window.findChild<QTreeWidget*>("List_EdidFindings");
@@ -130,10 +130,9 @@ private slots:
         const auto cdb = DataBlock(bytes, 7, 5);
         QVERIFY(cdb.has_value());
         findings->setCurrentItem(colorimetry);
-        QCOMPARE(inspector->marked(), std::make_pair(cdb->first + 3, 1));
+        QCOMPARE(view->marked(), std::make_pair(cdb->first + 3, 1));
         // Its whole sentence is readable below the list.
-        QVERIFY(inspector->chosen()->text().startsWith(
-            "colorimetry-reserved-bits (failure, colour): "));
+        QVERIFY(view->chosen()->text().startsWith("colorimetry-reserved-bits (failure, colour): "));
         Shoot(&window, "edid-details-findings");
     }
 
@@ -148,9 +147,9 @@ private slots:
         QCOMPARE(window.findChild<QTreeWidget*>("Tree_EdidDetails")->topLevelItemCount(), 256);
         QVERIFY(window.source()->text().contains("32768 bytes, 256 blocks"));
         // The last byte of the last block can be marked; nothing past it.
-        EdidInspector* inspector = window.inspector();
-        inspector->mark(32767, 10);
-        QCOMPARE(inspector->marked(), std::make_pair(32767, 1));
+        EdidDetailView* view = window.detailView();
+        view->mark(32767, 10);
+        QCOMPARE(view->marked(), std::make_pair(32767, 1));
 
         const std::size_t messages = prompt.messages.size();
         QVERIFY(!window.openFile(dir.filePath("none.bin")));
@@ -204,8 +203,8 @@ private slots:
         window.findChild<QAction*>("Compare1")->trigger();
         CompareWindow* w = window.compareWindow();
         QVERIFY(w->findChild<QTabWidget*>("TabWidget_Compare_Details") != nullptr);
-        EdidInspector* a = w->findChild<EdidInspector*>("EdidInspector_A");
-        EdidInspector* b = w->findChild<EdidInspector*>("EdidInspector_B");
+        EdidDetailView* a = w->findChild<EdidDetailView*>("EdidDetailView_A");
+        EdidDetailView* b = w->findChild<EdidDetailView*>("EdidDetailView_B");
         QVERIFY(a != nullptr && b != nullptr);
         QCOMPARE(a->details()->topLevelItemCount(), 0);
         prompt.openAnswers = {kHdmi21.toStdString()};

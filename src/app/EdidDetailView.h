@@ -20,10 +20,10 @@ struct EdidParse;
 // list (failures first, each with its impact) and the EDID's bytes in hex beside them.
 // Choosing a node of the tree or a finding marks the bytes it is about. It keeps only what
 // it shows: the bytes and the texts of the last parse it was given.
-class EdidInspector : public QWidget {
+class EdidDetailView : public QWidget {
     Q_OBJECT
 public:
-    explicit EdidInspector(QWidget* parent = nullptr);
+    explicit EdidDetailView(QWidget* parent = nullptr);
 
     void showParse(const EdidParse& parse);
     void clear();

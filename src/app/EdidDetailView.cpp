@@ -1,4 +1,4 @@
-#include "app/EdidInspector.h"
+#include "app/EdidDetailView.h"
 
 #include "app/Widgets.h"
 #include "edid/EdidParse.h"
@@ -44,11 +44,11 @@ QString Where(const EdidFinding& f) {
 
 } // namespace
 
-EdidInspector::EdidInspector(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("EdidInspector"));
+EdidDetailView::EdidDetailView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("EdidDetailView"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    tabs_ = Named(new QTabWidget(this), QStringLiteral("TabWidget_EdidInspector"));
+    tabs_ = Named(new QTabWidget(this), QStringLiteral("TabWidget_EdidDetails"));
     details_ = Named(new QTreeWidget(tabs_), QStringLiteral("Tree_EdidDetails"));
     details_->setHeaderLabels({tr("Field"), tr("Value")});
     details_->setColumnWidth(0, 230);
@@ -97,7 +97,7 @@ EdidInspector::EdidInspector(QWidget* parent) : QWidget(parent) {
     });
 }
 
-void EdidInspector::clear() {
+void EdidDetailView::clear() {
     details_->clear();
     findings_->clear();
     bytes_.clear();
@@ -107,7 +107,7 @@ void EdidInspector::clear() {
     chosen_->clear();
 }
 
-void EdidInspector::showParse(const EdidParse& parse) {
+void EdidDetailView::showParse(const EdidParse& parse) {
     clear();
     bytes_ = parse.bytes;
     fillHex();
@@ -115,7 +115,7 @@ void EdidInspector::showParse(const EdidParse& parse) {
     fillFindings(parse);
 }
 
-void EdidInspector::fillDetails(const EdidParse& parse) {
+void EdidDetailView::fillDetails(const EdidParse& parse) {
     // Each node's parent is the last node one level up.
     std::vector<QTreeWidgetItem*> parents;
     QList<QTreeWidgetItem*> top;
@@ -138,7 +138,7 @@ void EdidInspector::fillDetails(const EdidParse& parse) {
     details_->resizeColumnToContents(0);
 }
 
-void EdidInspector::fillFindings(const EdidParse& parse) {
+void EdidDetailView::fillFindings(const EdidParse& parse) {
     int failures = 0;
     for (const EdidFinding* f : OrderedFindings(parse)) {
         auto* item = new QTreeWidgetItem(findings_);
@@ -160,7 +160,7 @@ void EdidInspector::fillFindings(const EdidParse& parse) {
                              .arg(static_cast<int>(parse.findings.size()) - failures));
 }
 
-void EdidInspector::fillHex() {
+void EdidDetailView::fillHex() {
     QString text;
     text.reserve(static_cast<qsizetype>(bytes_.size() * 3 + bytes_.size() / kBytesPerLine * 8));
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -179,12 +179,12 @@ void EdidInspector::fillHex() {
     hex_->setPlainText(text);
 }
 
-int EdidInspector::characterOf(int byte) const {
+int EdidDetailView::characterOf(int byte) const {
     const QTextBlock line = hex_->document()->findBlockByNumber(byte / kBytesPerLine);
     return line.position() + kAddressWidth + 3 * (byte % kBytesPerLine);
 }
 
-void EdidInspector::markItem(QTreeWidgetItem* item) {
+void EdidDetailView::markItem(QTreeWidgetItem* item) {
     if (item == nullptr) {
         mark(0, 0);
         return;
@@ -192,7 +192,7 @@ void EdidInspector::markItem(QTreeWidgetItem* item) {
     mark(item->data(0, kFirstRole).toInt(), item->data(0, kCountRole).toInt());
 }
 
-void EdidInspector::mark(int first, int count) {
+void EdidDetailView::mark(int first, int count) {
     const int size = static_cast<int>(bytes_.size());
     first = std::clamp(first, 0, size);
     count = std::clamp(count, 0, size - first);
