@@ -195,10 +195,20 @@ void ParseEstablished(Context& c) {
 
 } // namespace
 
+// Whether the range limits descriptor of the base block asks for CVT timings.
+bool RangeLimitsAskForCvt(const Context& c) {
+    for (std::size_t p = 54; p < 126; p += 18) {
+        if (c.at(p) == 0 && c.at(p + 1) == 0 && c.at(p + 3) == 0xFD) {
+            return c.at(p + 10) == 0x04;
+        }
+    }
+    return false;
+}
+
 // A standard timing's two bytes: the DMT they name, else the timing CVT (when the range
 // limits ask for it) or GTF gives. Nothing for an unused entry.
 std::optional<VideoTiming> StandardTiming(const BaseBlock& base, std::uint8_t b1, std::uint8_t b2,
-                                          std::string& name) {
+                                          bool cvt, std::string& name) {
     if (b1 <= 0x01) {
         return std::nullopt;
     }
@@ -223,18 +233,18 @@ std::optional<VideoTiming> StandardTiming(const BaseBlock& base, std::uint8_t b1
         break;
     }
     const int hz = (b2 & 0x3F) + 60;
-    const bool cvt = base.rangeLimits && base.rangeLimits->kind == 0x04;
     name = cvt ? "CVT" : "GTF";
     return cvt ? CvtTiming(h, v, hz, false, false) : GtfTiming(h, v, hz, false);
 }
 
 void ParseStandardTimings(Context& c, std::size_t first, int count) {
+    const bool cvt = RangeLimitsAskForCvt(c);
     for (int i = 0; i < count; ++i) {
         const std::size_t at = first + 2 * static_cast<std::size_t>(i);
         const std::uint8_t b1 = c.at(at);
         const std::uint8_t b2 = c.at(at + 1);
         std::string name;
-        const std::optional<VideoTiming> t = StandardTiming(c.out.base, b1, b2, name);
+        const std::optional<VideoTiming> t = StandardTiming(c.out.base, b1, b2, cvt, name);
         if (t) {
             c.field(name, TimingText(*t), at, 2);
             c.out.timings.push_back(
@@ -255,19 +265,10 @@ void ParseBaseBlock(Context& c) {
     ParseBasicParameters(c);
     ParseChromaticity(c);
     CheckSrgb(c);
-    // The range limits decide how standard timings are computed: read them first.
-    for (std::size_t p = 54; p < 126; p += 18) {
-        if (b[p] == 0 && b[p + 1] == 0 && b[p + 3] == 0xFD && !c.out.base.rangeLimits) {
-            RangeLimits r;
-            r.kind = b[p + 10];
-            c.out.base.rangeLimits = r;
-        }
-    }
     ParseEstablished(c);
     c.group("Standard timings", "", 38, 16);
     ParseStandardTimings(c, 38, 8);
     c.end();
-    c.out.base.rangeLimits.reset();
     for (int k = 0; k < 4; ++k) {
         ParseDescriptor(c, 0, 54 + 18 * static_cast<std::size_t>(k), k + 1);
     }

@@ -51,8 +51,9 @@ std::string Bytes(const std::uint8_t* data, std::size_t count); // "01 02 ff"
 
 // The parts of the parse, one source file each.
 void ParseBaseBlock(Context& c); // ParseBase.cpp
+bool RangeLimitsAskForCvt(const Context& c);
 std::optional<VideoTiming> StandardTiming(const BaseBlock& base, std::uint8_t b1, std::uint8_t b2,
-                                          std::string& name);
+                                          bool cvt, std::string& name);
 void ParseStandardTimings(Context& c, std::size_t first, int count);
 void ParseDescriptor(Context& c, int block, std::size_t offset, int number); // ParseDescriptors.cpp
 void ParseDetailedTiming(Context& c, int block, std::size_t offset, int number);
