@@ -49,6 +49,26 @@ void CheckVideoCapability(Context& c) {
     }
 }
 
+// Audio described while the CTA header does not declare basic audio: many sources then send
+// no sound at all.
+void CheckBasicAudio(Context& c) {
+    for (const CtaExtension& x : c.out.cta) {
+        if (x.revision < 2 || (x.flags & 0x40) != 0) {
+            continue;
+        }
+        for (const CtaDataBlock& d : c.out.dataBlocks) {
+            if (d.block == x.block && (d.tag == 1 || d.tag == 4)) {
+                c.finding(FindingId::CtaBasicAudioMissing,
+                          static_cast<std::size_t>(x.block) * kBlock + 3, 1,
+                          "Block " + Num(x.block) +
+                              " describes audio but does not declare basic audio support: many "
+                              "sources then send no sound.");
+                return;
+            }
+        }
+    }
+}
+
 void CheckImageSizes(Context& c) {
     const BaseBlock& base = c.out.base;
     const int dw = base.hSizeCm * 10;
@@ -253,6 +273,7 @@ void CheckVicLists(Context& c) {
 
 void RunChecks(Context& c) {
     CheckVideoCapability(c);
+    CheckBasicAudio(c);
     CheckImageSizes(c);
     CheckRequiredDescriptors(c);
     CheckRangeLimits(c);

@@ -50,6 +50,8 @@ constexpr FindingKind kKinds[kFindingKindCount] = {
     {"dtd-invalid", F, kPicture},
     {"missing-preferred-timing", F, kPicture},
     {"descriptor-unknown-type", F, kInterop},
+    {"cta-basic-audio-missing", F, FindingImpact::Audio},
+    {"audio-format-reserved", F, FindingImpact::Audio},
 };
 
 } // namespace

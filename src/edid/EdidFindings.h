@@ -53,8 +53,10 @@ enum class FindingId : std::uint8_t {
     DtdInvalid,
     MissingPreferredTiming,
     DescriptorUnknownType,
+    CtaBasicAudioMissing,
+    AudioFormatReserved,
 };
-constexpr std::size_t kFindingKindCount = 39;
+constexpr std::size_t kFindingKindCount = 41;
 
 // A kind's stable id ("cta-missing-vcdb"), its usual severity and its impact.
 struct FindingKind {

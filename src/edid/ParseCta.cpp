@@ -63,6 +63,11 @@ void ParseAudioBlock(Context& c, int block, std::size_t first, std::size_t lengt
         s.offset = static_cast<std::uint32_t>(at);
         c.field("Short audio descriptor",
                 DescribeShortAudioDescriptor(s.bytes[0], s.bytes[1], s.bytes[2]), at, 3);
+        if (s.formatCode == 0) {
+            c.finding(FindingId::AudioFormatReserved, at, 3,
+                      "A short audio descriptor has the reserved format code 0; a source "
+                      "cannot tell what audio it means.");
+        }
         c.out.sads.push_back(s);
     }
 }

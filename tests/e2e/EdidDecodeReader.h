@@ -70,6 +70,8 @@ inline const std::vector<std::pair<QString, QRegularExpression>>& FaultMessages(
              R"(Missing preferred timing|requires that the first detailed timing is the preferred)"},
             {"dtd-invalid", R"(Pixelclock < \d+ MHz, assuming invalid data)"},
             {"descriptor-unknown-type", R"(Display Descriptor #\d+: Unknown Type)"},
+            {"cta-basic-audio-missing", R"(Audio information is present, but bit 6 of Byte 3)"},
+            {"audio-format-reserved", R"(Audio Data Block: Audio Format Code 0x00 is reserved)"},
         };
         std::vector<std::pair<QString, QRegularExpression>> out;
         for (const auto& [id, pattern] : rows) {

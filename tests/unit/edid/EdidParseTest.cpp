@@ -298,6 +298,17 @@ TEST(edidParse, VideoCapabilityAndColorimetry) {
     EXPECT_FALSE(Has(WithCta({{0xE3, 0x05, 0xC0, 0x80}}).parse(), "colorimetry-reserved-bits"));
 }
 
+TEST(edidParse, AudioWithoutBasicAudio) {
+    // L-PCM 2 ch and a speaker allocation: the header must declare basic audio (bit 6).
+    const std::vector<Bytes> audio{{0x23, 0x09, 0x07, 0x07}, {0x83, 0x01, 0x00, 0x00}};
+    EXPECT_TRUE(Has(WithCta(audio, 0x00).parse(), "cta-basic-audio-missing"));
+    EXPECT_FALSE(Has(WithCta(audio, 0x40).parse(), "cta-basic-audio-missing"));
+    EXPECT_FALSE(Has(WithCta({}, 0x00).parse(), "cta-basic-audio-missing"));
+    const EdidParse p = WithCta({{0x26, 0x09, 0x07, 0x07, 0x00, 0x07, 0x00}}, 0x40).parse();
+    ASSERT_EQ(Findings(p, "audio-format-reserved").size(), 1u);
+    EXPECT_EQ(Findings(p, "audio-format-reserved")[0]->impact, FindingImpact::Audio);
+}
+
 TEST(edidParse, HdmiBlocks) {
     const Bytes hdmi340{0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 68};
     TestEdid e14 = WithCta({hdmi340});
