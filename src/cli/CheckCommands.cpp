@@ -125,12 +125,36 @@ void PrintFindings(const QString& name, const EdidParse& p) {
     out(text);
 }
 
-void PrintJson(const QJsonArray& files) {
-    std::fflush(stdout);
-    const QByteArray json = QJsonDocument(files).toJson(QJsonDocument::Indented);
-    std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
-    std::fflush(stdout);
-}
+// Writes a JSON array one element at a time, each made by QJsonDocument: the output starts
+// with the first file, and memory holds one file's object at a time.
+class JsonArrayOut {
+public:
+    // Opens the array when `enabled` (--json); otherwise nothing is written.
+    explicit JsonArrayOut(bool enabled) : enabled_(enabled) {
+        if (enabled_) {
+            std::fputs("[", stdout);
+        }
+    }
+    bool enabled() const { return enabled_; }
+
+    void add(const QJsonObject& object) {
+        std::fputs(count_ == 0 ? "\n" : ",\n", stdout);
+        ++count_;
+        const QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+        std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
+    }
+
+    void close() {
+        if (enabled_) {
+            std::fputs(count_ == 0 ? "]\n" : "\n]\n", stdout);
+            std::fflush(stdout);
+        }
+    }
+
+private:
+    bool enabled_;
+    int count_ = 0;
+};
 
 } // namespace
 
@@ -206,18 +230,16 @@ int RunAnalyzeFull(const CliContext& context) {
         err(QStringLiteral("linkvex-cli analyze: name at least one .bin file\n"));
         return kExitUsage;
     }
-    QJsonArray files;
+    JsonArrayOut json(context.json);
     const bool allRead = ForEachEdid(context, [&](const QString& name, const EdidParse& parse) {
-        if (context.json) {
-            files.append(QJsonObject{{QStringLiteral("file"), name},
-                                     {QStringLiteral("detail"), DetailJson(parse)}});
+        if (json.enabled()) {
+            json.add(QJsonObject{{QStringLiteral("file"), name},
+                                 {QStringLiteral("detail"), DetailJson(parse)}});
         } else {
             PrintTree(name, parse);
         }
     });
-    if (context.json) {
-        PrintJson(files);
-    }
+    json.close();
     return allRead ? kExitOk : kExitFailure;
 }
 
@@ -227,22 +249,19 @@ int RunCheck(const CliContext& context) {
         return kExitUsage;
     }
     bool failed = false;
-    QJsonArray files;
+    JsonArrayOut json(context.json);
     const bool allRead = ForEachEdid(context, [&](const QString& name, const EdidParse& parse) {
         failed = failed || parse.hasFailure();
-        if (!context.json) {
+        if (!json.enabled()) {
             PrintFindings(name, parse);
             return;
         }
-        files.append(
-            QJsonObject{{QStringLiteral("file"), name},
-                        {QStringLiteral("verdict"),
-                         parse.hasFailure() ? QStringLiteral("fail") : QStringLiteral("pass")},
-                        {QStringLiteral("findings"), FindingsJson(parse)}});
+        json.add(QJsonObject{{QStringLiteral("file"), name},
+                             {QStringLiteral("verdict"),
+                              parse.hasFailure() ? QStringLiteral("fail") : QStringLiteral("pass")},
+                             {QStringLiteral("findings"), FindingsJson(parse)}});
     });
-    if (context.json) {
-        PrintJson(files);
-    }
+    json.close();
     return !allRead ? kExitUsage : (failed ? kExitFailure : kExitOk);
 }
 
