@@ -1,8 +1,11 @@
 #include "app/CompareWindow.h"
 
+#include "app/EdidDetailView.h"
+
 #include "app/Widgets.h"
 #include "common/Prompt.h"
 #include "edid/EdidControllerTool.h"
+#include "edid/EdidParse.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,6 +14,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -188,6 +192,18 @@ CompareWindow::CompareWindow(CompareTool& tool, Prompt& prompt, QWidget* parent)
     }
     layout->addLayout(tables);
 
+    // The whole decode of each side, its findings and marked bytes.
+    details_ = Named(new QTabWidget(this), QStringLiteral("TabWidget_Compare_Details"));
+    for (int side = 0; side < 2; ++side) {
+        detailViews_[side] = new EdidDetailView(details_);
+        detailViews_[side]->setObjectName(
+            QStringLiteral("EdidDetailView_%1").arg(QLatin1String(sideNames[side])));
+        details_->addTab(detailViews_[side],
+                         tr("Details of %1").arg(QLatin1String(sideNames[side])));
+    }
+    details_->setMinimumHeight(260);
+    layout->addWidget(details_, 1);
+
     for (int side = 0; side < 2; ++side) {
         connect(openButtons_[side], &QPushButton::clicked, this,
                 [this, side] { open(static_cast<CompareTool::Side>(side)); });
@@ -222,6 +238,11 @@ void CompareWindow::showTool() {
         const auto s = static_cast<CompareTool::Side>(side);
         names_[side]->setText(tool_.image(s) ? tool_.name(s) : tr("(no EDID)"));
         items_[side]->refresh();
+        if (tool_.image(s)) {
+            detailViews_[side]->showParse(ParseImage(*tool_.image(s), CurrentYear()));
+        } else {
+            detailViews_[side]->clear();
+        }
     }
     const std::optional<EdidComparison>& c = tool_.comparison();
     if (!c) {

@@ -11,12 +11,14 @@
 
 class QLabel;
 class QPushButton;
+class QTabWidget;
 class QTableView;
 class QTableWidget;
 class QTreeWidget;
 
 namespace lvx {
 
+class EdidDetailView;
 class Prompt;
 
 // One side's 256 bytes as a 16 x 16 table for a view: the byte texts, the cells that differ
@@ -63,6 +65,8 @@ public:
     QTreeWidget* ranges() const { return ranges_; }
     QTableView* hexTable(CompareTool::Side side) const { return hex_[side]; }
     QLabel* summary() const { return summary_; }
+    // The whole decode of a side, its findings and bytes.
+    EdidDetailView* detailView(CompareTool::Side side) const { return detailViews_[side]; }
 
 private:
     void open(CompareTool::Side side);
@@ -80,6 +84,8 @@ private:
     QTreeWidget* ranges_;
     CompareHexItems* items_[2];
     QTableView* hex_[2];
+    QTabWidget* details_;
+    EdidDetailView* detailViews_[2];
 };
 
 } // namespace lvx

@@ -8,6 +8,7 @@
 #include "app/DeviceGrid.h"
 #include "app/EdidControllerTab.h"
 #include "app/EdidCreatorTab.h"
+#include "app/EdidDetailsWindow.h"
 #include "app/HexTableWindow.h"
 #include "app/IpConfigTab.h"
 #include "app/MonitorsWindow.h"
@@ -25,6 +26,7 @@
 #include "edid/CompareTool.h"
 #include "edid/DeviceBackupTool.h"
 #include "edid/EdidControllerTool.h"
+#include "edid/EdidParse.h"
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
 #include "edid/MonitorsTool.h"
@@ -93,6 +95,7 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
 
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
+    details_ = std::make_unique<EdidDetailsWindow>(*prompt_);
     commander_ = std::make_unique<CommanderWindow>();
     hexModel_ = new HexTableModel(this);
     hexTable_ = std::make_unique<HexTableWindow>(*hexModel_);
@@ -158,7 +161,10 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     edid->transferGroup()->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
     edid->bind(edidTool_.get(), modeTool_.get(), prompt_);
     commander_->multiComTab()->bind(multiComTool_.get(), prompt_);
-    connect(edid, &EdidControllerTab::analysisReady, this, &MainWindow::showAnalysis);
+    connect(edid, &EdidControllerTab::analysisReady, this, [this] {
+        showAnalysis();
+        showNodeDetails();
+    });
     commander_->systemTab()->bind(firmwareTool_.get(), configTool_.get(), prompt_,
                                   commander_.get());
     commander_->ipTab()->bind(ipTool_.get());
@@ -277,6 +283,9 @@ void MainWindow::buildBeyondMenuItems(QMenu* toolMenu) {
     restoreItem_ = Named(toolMenu->addAction(tr("Restore Device...")), QStringLiteral("Restore1"));
     QAction* compare =
         Named(toolMenu->addAction(tr("Compare EDIDs...")), QStringLiteral("Compare1"));
+    QAction* details =
+        Named(toolMenu->addAction(tr("EDID Details...")), QStringLiteral("EdidDetails1"));
+    connect(details, &QAction::triggered, this, [this] { details_->showBeside(this); });
     connect(monitors, &QAction::triggered, this, &MainWindow::showMonitors);
     connect(backupItem_, &QAction::triggered, this, &MainWindow::backupDevice);
     connect(restoreItem_, &QAction::triggered, this, &MainWindow::restoreDevice);
@@ -290,7 +299,10 @@ void MainWindow::buildBeyondMenuItems(QMenu* toolMenu) {
     updateDeviceToolItems();
 
     // The monitors' EDIDs go where the device's analysed EDID goes.
-    connect(monitorsTool_.get(), &MonitorsTool::analysisRequested, this, &MainWindow::showAnalysis);
+    connect(monitorsTool_.get(), &MonitorsTool::analysisRequested, this, [this] {
+        showAnalysis();
+        showMonitorDetails();
+    });
     connect(monitorsTool_.get(), &MonitorsTool::copyRequested, this, [this] {
         copyToCreator();
         commander_->showNear(this);
@@ -503,6 +515,23 @@ void MainWindow::applySelection() {
 void MainWindow::showAnalysis() {
     analyzer_->showAnalysis(commander_->analyzerView(),
                             BuildAnalyzerReport(edidTool_->deviceRecord()), commander_.get());
+}
+
+void MainWindow::showNodeDetails() {
+    const EdidRecord& record = edidTool_->deviceRecord();
+    details_->showParse(ParseImage(record.image, CurrentYear()),
+                        commander_->edidTab()->nodeList()->currentText());
+    details_->showBeside(analyzer_.get());
+}
+
+void MainWindow::showMonitorDetails() {
+    const ScannedMonitor* monitor = monitorsTool_->current();
+    if (monitor == nullptr || !monitor->monitor.ok) {
+        return;
+    }
+    details_->showParse(ParseEdid(monitor->monitor.edid, CurrentYear()),
+                        QString::fromStdString(monitor->monitor.directory));
+    details_->showBeside(analyzer_.get());
 }
 
 void MainWindow::copyToCreator() {

@@ -39,6 +39,7 @@ class MultiComTool;
 class DeviceGrid;
 class HexTableModel;
 class HexTableWindow;
+class EdidDetailsWindow;
 class Prompt;
 
 // The small panel whose double click shows or hides the debug memo.
@@ -71,6 +72,8 @@ public:
 
     ConnectionController& controller() { return *controller_; }
     AnalyzerWindow* analyzerWindow() const { return analyzer_.get(); }
+    // The whole decode, findings and bytes of the EDID last analysed, or of a file.
+    EdidDetailsWindow* detailsWindow() const { return details_.get(); }
     CommanderWindow* commanderWindow() const { return commander_.get(); }
     HexTableWindow* hexTableWindow() const { return hexTable_.get(); }
     // The creator's working image, which the hex table window shows.
@@ -117,6 +120,9 @@ private:
     void updateDeviceToolItems();
     void applyState();
     void showAnalysis();
+    // The details window beside the analyzer, for the device node's EDID or a monitor's.
+    void showNodeDetails();
+    void showMonitorDetails();
     void copyToCreator();
     void applySelection();
     void onDisconnected();
@@ -144,6 +150,7 @@ private:
     HexTableModel* hexModel_ = nullptr; // children, so they outlive the windows
     CreatorModel* creatorModel_ = nullptr;
     std::unique_ptr<AnalyzerWindow> analyzer_;
+    std::unique_ptr<EdidDetailsWindow> details_;
     std::unique_ptr<CommanderWindow> commander_;
     std::unique_ptr<HexTableWindow> hexTable_;
     std::unique_ptr<MonitorsWindow> monitorsWindow_;

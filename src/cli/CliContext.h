@@ -31,6 +31,7 @@ struct CliContext {
     bool loopback = false;
     bool trace = false;
     bool json = false;
+    bool full = false; // analyze --full: the whole decode
     // The serial channels (multicom, multicom-config).
     QStringList channels; // --channel, letters in the order given
     QString seconds;      // --seconds

@@ -1,6 +1,7 @@
 // linkvex-cli: the program's flows from the command line, without windows.
 #include "cli/AnalyzeCommand.h"
 #include "cli/BackupCommands.h"
+#include "cli/CheckCommands.h"
 #include "cli/CliContext.h"
 #include "cli/CreatorCommands.h"
 #include "cli/DiffCommand.h"
@@ -27,6 +28,9 @@ Commands:
   search                      find the devices on the COM ports and the network
   info --mac MAC              find a network device, open it and print its record
   analyze FILE... [--json]    decode .bin files and print what the analyzer shows
+  analyze FILE... --full [--json]  the whole decode of EDID files of any length
+  check FILE... [--json]      what is wrong with EDID files: findings and a verdict (exit 0
+                              pass, 1 a failure, 2 a file cannot be read)
   read-edid --node NODE -o FILE   read a node's EDID into a .bin file
   write-edid --node NODE FILE     upload a .bin file to an input or a user slot
   get-mode [--input N]            the EDID source of an input (COM port)
@@ -79,6 +83,7 @@ Options:
   --set NAME=VALUE            creator: a control's new value, applied through its rule (check
                               boxes 1 or 0, edits their text, preset lists an item index)
   --json                      print JSON
+  --full                      analyze: the whole decode instead of the analyzer's facts
   --yes                       do not ask before fw-update or factory-default
   --mode static|dhcp, --ip A.B.C.D, --mask A.B.C.D, --gateway A.B.C.D, --dns A.B.C.D,
   --web-port N, --telnet-port N
@@ -106,6 +111,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption noSerial(QStringLiteral("no-serial"), QString());
     const QCommandLineOption loopback(QStringLiteral("loopback"), QString());
     const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption full(QStringLiteral("full"), QString());
     const QCommandLineOption trace(QStringLiteral("trace"), QString());
     const QCommandLineOption mac(QStringLiteral("mac"), QString(), QStringLiteral("mac"));
     const QCommandLineOption node(QStringLiteral("node"), QString(), QStringLiteral("node"));
@@ -137,7 +143,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("n"));
     const QCommandLineOption dataBits(QStringLiteral("data"), QString(), QStringLiteral("n"));
     const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("p"));
-    parser.addOptions({channel, seconds, logFile, baud, dataBits, parity});
+    parser.addOptions({channel, seconds, logFile, baud, dataBits, parity, full});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -164,6 +170,7 @@ int main(int argc, char** argv) {
     context.noSerial = parser.isSet(noSerial);
     context.loopback = parser.isSet(loopback);
     context.json = parser.isSet(json);
+    context.full = parser.isSet(full);
     context.trace = parser.isSet(trace);
     context.mac = parser.value(mac);
     context.node = parser.value(node);
@@ -198,7 +205,9 @@ int main(int argc, char** argv) {
         {QStringLiteral("get-mode"), RunGetMode},
         {QStringLiteral("set-mode"), RunSetMode},
         {QStringLiteral("validate"), RunValidate},
-        {QStringLiteral("analyze"), RunAnalyze},
+        {QStringLiteral("analyze"),
+         [](const CliContext& c) { return c.full ? RunAnalyzeFull(c) : RunAnalyze(c); }},
+        {QStringLiteral("check"), RunCheck},
         {QStringLiteral("creator-load"), RunCreatorLoad},
         {QStringLiteral("creator-build"), RunCreatorBuild},
         {QStringLiteral("creator-write"), RunCreatorWrite},

@@ -1,5 +1,7 @@
 #include "creator/CreatorBuild.h"
 
+#include "edid/CtaCodes.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -292,9 +294,9 @@ Loaded WalkLoaded(const EdidImage& image) {
             const std::uint8_t a = At(image, c + 1);
             const std::uint8_t b = At(image, c + 2);
             const std::uint8_t d = At(image, c + 3);
-            if (a == 0x03 && b == 0x0C && d == 0x00 && !loaded.hdmi) {
+            if (OuiOf(a, b, d) == kOuiHdmi && !loaded.hdmi) {
                 loaded.hdmi = Span{c, length};
-            } else if (a == 0xD8 && b == 0x5D && d == 0xC4 && !loaded.forum) {
+            } else if (OuiOf(a, b, d) == kOuiHdmiForum && !loaded.forum) {
                 loaded.forum = Span{c, length};
             } else {
                 std::snprintf(text, sizeof text, "vendor-specific data block, OUI %02X-%02X-%02X",

@@ -3,6 +3,7 @@
 #include "creator/BrandNewTemplate.h"
 #include "creator/CreatorPresets.h"
 #include "creator/HexTableModel.h"
+#include "edid/CtaCodes.h"
 #include "edid/EdidDecoder.h"
 #include "edid/EdidValidation.h"
 #include "edid/TimingPresets.h"
@@ -902,8 +903,7 @@ void CreatorModel::vicPreview(int id) {
     int found = -1;
     for (int j = 0; j < length && h + 1 + j < 255; ++j) {
         const std::uint8_t v = hex_.byteAt(h + 1 + j);
-        const bool native = v <= 64 || (v >= 129 && v <= 192);
-        if ((native ? (v & 0x7F) : v) == vic) {
+        if (SvdVic(v) == vic) {
             found = j;
         }
     }

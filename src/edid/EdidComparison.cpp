@@ -1,11 +1,15 @@
 #include "edid/EdidComparison.h"
 
 #include "edid/AnalyzerReport.h"
+#include "edid/CtaCodes.h"
 #include "edid/EdidDecoder.h"
+#include "edid/EdidParse.h"
 #include "edid/EdidRecord.h"
+#include "edid/VicTable.h"
 
 #include <algorithm>
 #include <bitset>
+#include <cmath>
 #include <cstdio>
 #include <string_view>
 
@@ -66,8 +70,8 @@ std::string_view DescriptorKind(const EdidImage& image, std::size_t p) {
     }
 }
 
-bool HasOui(const EdidImage& image, std::size_t c, std::uint8_t a, std::uint8_t b, std::uint8_t d) {
-    return c + 3 < kEdidSize && image[c + 1] == a && image[c + 2] == b && image[c + 3] == d;
+bool HasOui(const EdidImage& image, std::size_t c, std::uint32_t oui) {
+    return c + 3 < kEdidSize && OuiOf(image[c + 1], image[c + 2], image[c + 3]) == oui;
 }
 
 EdidFieldMap::Label DataBlockName(const EdidImage& image, std::size_t c) {
@@ -77,10 +81,10 @@ EdidFieldMap::Label DataBlockName(const EdidImage& image, std::size_t c) {
     case kTagVideo:
         return {"Video Data Block", -1, {}};
     case kTagVendor:
-        if (HasOui(image, c, 0x03, 0x0C, 0x00)) {
+        if (HasOui(image, c, kOuiHdmi)) {
             return {"HDMI Vendor-Specific Data Block", -1, {}};
         }
-        if (HasOui(image, c, 0xD8, 0x5D, 0xC4)) {
+        if (HasOui(image, c, kOuiHdmiForum)) {
             return {"HDMI Forum Vendor-Specific Data Block", -1, {}};
         }
         return {"Vendor-Specific Data Block", -1, {}};
@@ -218,112 +222,6 @@ EdidFieldMap MapEdidFields(const EdidImage& image) {
 
 namespace {
 
-struct VicFormat {
-    std::uint8_t vic;
-    std::uint16_t width;
-    std::uint16_t height;
-    char scan; // 'p' or 'i'
-    std::uint8_t hz;
-    const char* aspect;
-};
-
-constexpr const char* k43 = "4:3";
-constexpr const char* k169 = "16:9";
-constexpr const char* k6427 = "64:27";
-constexpr const char* k256 = "256:135";
-
-// The CTA-861 video formats by VIC: active pixels, scan, field or frame rate (the 59.94 Hz
-// variants are written as 60) and picture aspect ratio.
-constexpr VicFormat kVicFormats[] = {
-    {1, 640, 480, 'p', 60, k43},         {2, 720, 480, 'p', 60, k43},
-    {3, 720, 480, 'p', 60, k169},        {4, 1280, 720, 'p', 60, k169},
-    {5, 1920, 1080, 'i', 60, k169},      {6, 1440, 480, 'i', 60, k43},
-    {7, 1440, 480, 'i', 60, k169},       {8, 1440, 240, 'p', 60, k43},
-    {9, 1440, 240, 'p', 60, k169},       {10, 2880, 480, 'i', 60, k43},
-    {11, 2880, 480, 'i', 60, k169},      {12, 2880, 240, 'p', 60, k43},
-    {13, 2880, 240, 'p', 60, k169},      {14, 1440, 480, 'p', 60, k43},
-    {15, 1440, 480, 'p', 60, k169},      {16, 1920, 1080, 'p', 60, k169},
-    {17, 720, 576, 'p', 50, k43},        {18, 720, 576, 'p', 50, k169},
-    {19, 1280, 720, 'p', 50, k169},      {20, 1920, 1080, 'i', 50, k169},
-    {21, 1440, 576, 'i', 50, k43},       {22, 1440, 576, 'i', 50, k169},
-    {23, 1440, 288, 'p', 50, k43},       {24, 1440, 288, 'p', 50, k169},
-    {25, 2880, 576, 'i', 50, k43},       {26, 2880, 576, 'i', 50, k169},
-    {27, 2880, 288, 'p', 50, k43},       {28, 2880, 288, 'p', 50, k169},
-    {29, 1440, 576, 'p', 50, k43},       {30, 1440, 576, 'p', 50, k169},
-    {31, 1920, 1080, 'p', 50, k169},     {32, 1920, 1080, 'p', 24, k169},
-    {33, 1920, 1080, 'p', 25, k169},     {34, 1920, 1080, 'p', 30, k169},
-    {35, 2880, 480, 'p', 60, k43},       {36, 2880, 480, 'p', 60, k169},
-    {37, 2880, 576, 'p', 50, k43},       {38, 2880, 576, 'p', 50, k169},
-    {39, 1920, 1080, 'i', 50, k169},     {40, 1920, 1080, 'i', 100, k169},
-    {41, 1280, 720, 'p', 100, k169},     {42, 720, 576, 'p', 100, k43},
-    {43, 720, 576, 'p', 100, k169},      {44, 1440, 576, 'i', 100, k43},
-    {45, 1440, 576, 'i', 100, k169},     {46, 1920, 1080, 'i', 120, k169},
-    {47, 1280, 720, 'p', 120, k169},     {48, 720, 480, 'p', 120, k43},
-    {49, 720, 480, 'p', 120, k169},      {50, 1440, 480, 'i', 120, k43},
-    {51, 1440, 480, 'i', 120, k169},     {52, 720, 576, 'p', 200, k43},
-    {53, 720, 576, 'p', 200, k169},      {54, 1440, 576, 'i', 200, k43},
-    {55, 1440, 576, 'i', 200, k169},     {56, 720, 480, 'p', 240, k43},
-    {57, 720, 480, 'p', 240, k169},      {58, 1440, 480, 'i', 240, k43},
-    {59, 1440, 480, 'i', 240, k169},     {60, 1280, 720, 'p', 24, k169},
-    {61, 1280, 720, 'p', 25, k169},      {62, 1280, 720, 'p', 30, k169},
-    {63, 1920, 1080, 'p', 120, k169},    {64, 1920, 1080, 'p', 100, k169},
-    {65, 1280, 720, 'p', 24, k6427},     {66, 1280, 720, 'p', 25, k6427},
-    {67, 1280, 720, 'p', 30, k6427},     {68, 1280, 720, 'p', 50, k6427},
-    {69, 1280, 720, 'p', 60, k6427},     {70, 1280, 720, 'p', 100, k6427},
-    {71, 1280, 720, 'p', 120, k6427},    {72, 1920, 1080, 'p', 24, k6427},
-    {73, 1920, 1080, 'p', 25, k6427},    {74, 1920, 1080, 'p', 30, k6427},
-    {75, 1920, 1080, 'p', 50, k6427},    {76, 1920, 1080, 'p', 60, k6427},
-    {77, 1920, 1080, 'p', 100, k6427},   {78, 1920, 1080, 'p', 120, k6427},
-    {79, 1680, 720, 'p', 24, k6427},     {80, 1680, 720, 'p', 25, k6427},
-    {81, 1680, 720, 'p', 30, k6427},     {82, 1680, 720, 'p', 50, k6427},
-    {83, 1680, 720, 'p', 60, k6427},     {84, 1680, 720, 'p', 100, k6427},
-    {85, 1680, 720, 'p', 120, k6427},    {86, 2560, 1080, 'p', 24, k6427},
-    {87, 2560, 1080, 'p', 25, k6427},    {88, 2560, 1080, 'p', 30, k6427},
-    {89, 2560, 1080, 'p', 50, k6427},    {90, 2560, 1080, 'p', 60, k6427},
-    {91, 2560, 1080, 'p', 100, k6427},   {92, 2560, 1080, 'p', 120, k6427},
-    {93, 3840, 2160, 'p', 24, k169},     {94, 3840, 2160, 'p', 25, k169},
-    {95, 3840, 2160, 'p', 30, k169},     {96, 3840, 2160, 'p', 50, k169},
-    {97, 3840, 2160, 'p', 60, k169},     {98, 4096, 2160, 'p', 24, k256},
-    {99, 4096, 2160, 'p', 25, k256},     {100, 4096, 2160, 'p', 30, k256},
-    {101, 4096, 2160, 'p', 50, k256},    {102, 4096, 2160, 'p', 60, k256},
-    {103, 3840, 2160, 'p', 24, k6427},   {104, 3840, 2160, 'p', 25, k6427},
-    {105, 3840, 2160, 'p', 30, k6427},   {106, 3840, 2160, 'p', 50, k6427},
-    {107, 3840, 2160, 'p', 60, k6427},   {108, 1280, 720, 'p', 48, k169},
-    {109, 1280, 720, 'p', 48, k6427},    {110, 1680, 720, 'p', 48, k6427},
-    {111, 1920, 1080, 'p', 48, k169},    {112, 1920, 1080, 'p', 48, k6427},
-    {113, 2560, 1080, 'p', 48, k6427},   {114, 3840, 2160, 'p', 48, k169},
-    {115, 4096, 2160, 'p', 48, k256},    {116, 3840, 2160, 'p', 48, k6427},
-    {117, 3840, 2160, 'p', 100, k169},   {118, 3840, 2160, 'p', 120, k169},
-    {119, 3840, 2160, 'p', 100, k6427},  {120, 3840, 2160, 'p', 120, k6427},
-    {121, 5120, 2160, 'p', 24, k6427},   {122, 5120, 2160, 'p', 25, k6427},
-    {123, 5120, 2160, 'p', 30, k6427},   {124, 5120, 2160, 'p', 48, k6427},
-    {125, 5120, 2160, 'p', 50, k6427},   {126, 5120, 2160, 'p', 60, k6427},
-    {127, 5120, 2160, 'p', 100, k6427},  {193, 5120, 2160, 'p', 120, k6427},
-    {194, 7680, 4320, 'p', 24, k169},    {195, 7680, 4320, 'p', 25, k169},
-    {196, 7680, 4320, 'p', 30, k169},    {197, 7680, 4320, 'p', 48, k169},
-    {198, 7680, 4320, 'p', 50, k169},    {199, 7680, 4320, 'p', 60, k169},
-    {200, 7680, 4320, 'p', 100, k169},   {201, 7680, 4320, 'p', 120, k169},
-    {202, 7680, 4320, 'p', 24, k6427},   {203, 7680, 4320, 'p', 25, k6427},
-    {204, 7680, 4320, 'p', 30, k6427},   {205, 7680, 4320, 'p', 48, k6427},
-    {206, 7680, 4320, 'p', 50, k6427},   {207, 7680, 4320, 'p', 60, k6427},
-    {208, 7680, 4320, 'p', 100, k6427},  {209, 7680, 4320, 'p', 120, k6427},
-    {210, 10240, 4320, 'p', 24, k6427},  {211, 10240, 4320, 'p', 25, k6427},
-    {212, 10240, 4320, 'p', 30, k6427},  {213, 10240, 4320, 'p', 48, k6427},
-    {214, 10240, 4320, 'p', 50, k6427},  {215, 10240, 4320, 'p', 60, k6427},
-    {216, 10240, 4320, 'p', 100, k6427}, {217, 10240, 4320, 'p', 120, k6427},
-    {218, 4096, 2160, 'p', 100, k256},   {219, 4096, 2160, 'p', 120, k256},
-};
-
-// A VIC byte carries the native flag in bit 7 in the ranges 1-64 and 129-192, as the decoder
-// reads it.
-int VicOf(std::uint8_t v) {
-    return (v <= 64 || (v >= 129 && v <= 192)) ? (v & 0x7F) : v;
-}
-
-bool SkippedVic(std::uint8_t v) {
-    return v == 0 || v == 128 || v == 254 || v == 255;
-}
-
 // Hundredths as "12.34".
 std::string Hundredths(unsigned long value) {
     std::string text = std::to_string(value / 100) + ".";
@@ -339,74 +237,18 @@ std::string DescribeVic(int vic) {
     std::string text;
     text.reserve(40);
     text.append("VIC ").append(std::to_string(vic));
-    for (const VicFormat& f : kVicFormats) {
-        if (f.vic == vic) {
-            text.append(": ")
-                .append(std::to_string(f.width))
-                .append("x")
-                .append(std::to_string(f.height))
-                .append(1, f.scan)
-                .append(" ")
-                .append(std::to_string(f.hz))
-                .append(" Hz ")
-                .append(f.aspect);
-            break;
-        }
-    }
-    return text;
-}
-
-std::string DescribeShortAudioDescriptor(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) {
-    static constexpr const char* kFormats[16] = {"Reserved format",
-                                                 "L-PCM",
-                                                 "AC-3",
-                                                 "MPEG-1",
-                                                 "MP3",
-                                                 "MPEG-2",
-                                                 "AAC LC",
-                                                 "DTS",
-                                                 "ATRAC",
-                                                 "One Bit Audio",
-                                                 "Enhanced AC-3",
-                                                 "DTS-HD",
-                                                 "MAT (Dolby TrueHD)",
-                                                 "DST",
-                                                 "WMA Pro",
-                                                 "Extended format"};
-    static constexpr const char* kRates[7] = {"32", "44.1", "48", "88.2", "96", "176.4", "192"};
-    const int code = (b0 >> 3) & 0x0F;
-    std::string text = kFormats[code];
-    if (code == 15) {
-        text += " " + std::to_string(b2 >> 3);
-    }
-    text += " " + std::to_string((b0 & 0x07) + 1) + " ch, ";
-    bool first = true;
-    for (int bit = 0; bit < 7; ++bit) {
-        if (b1 & (1 << bit)) {
-            text += first ? "" : "/";
-            text += kRates[bit];
-            first = false;
-        }
-    }
-    text += first ? "no rate kHz" : " kHz";
-    if (code == 1) {
-        static constexpr const char* kDepths[3] = {"16", "20", "24"};
-        text += ", ";
-        first = true;
-        for (int bit = 0; bit < 3; ++bit) {
-            if (b2 & (1 << bit)) {
-                text += first ? "" : "/";
-                text += kDepths[bit];
-                first = false;
-            }
-        }
-        text += first ? "no depth" : " bit";
-    } else if (code >= 2 && code <= 8) {
-        text += ", up to " + std::to_string(b2 * 8) + " kbit/s";
-    } else {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%02X", b2);
-        text += std::string(", byte 3 ") + hex;
+    if (const VideoTiming* t = FindVic(vic)) {
+        text.append(": ")
+            .append(std::to_string(t->hActive))
+            .append("x")
+            .append(std::to_string(t->vActive))
+            .append(1, t->interlaced ? 'i' : 'p')
+            .append(" ")
+            .append(std::to_string(std::lround(t->fieldRateHz())))
+            .append(" Hz ")
+            .append(std::to_string(t->aspectW))
+            .append(":")
+            .append(std::to_string(t->aspectH));
     }
     return text;
 }
@@ -476,52 +318,31 @@ struct Side {
     std::uint32_t speakers = 0;
 };
 
+// The lists of one side, from the parse of its blocks: both when byte 126 announces an
+// extension, the base block alone otherwise. They are read whatever the checksums say.
 void ReadLists(Side& s, const EdidImage& image) {
-    std::size_t pos = kFirstDataBlock;
-    while (FindDataBlock(image, kTagVideo, pos)) {
-        const std::size_t len = image[pos] & 0x1Fu;
-        for (std::size_t i = 1; i <= len && pos + i < kEdidSize; ++i) {
-            const std::uint8_t v = image[pos + i];
-            if (!SkippedVic(v)) {
-                s.vics.set(static_cast<std::size_t>(VicOf(v)));
-            }
+    const EdidParse parse = ParseImage(image, 0);
+    for (const ShortVideoDescriptor& svd : parse.svds) {
+        if (!SvdReserved(svd.raw)) {
+            s.vics.set(svd.vic);
         }
-        pos += len + 1;
     }
-    pos = kFirstDataBlock;
-    while (FindDataBlock(image, kTagAudio, pos)) {
-        const std::size_t len = image[pos] & 0x1Fu;
-        for (std::size_t i = 1; i + 2 <= len && pos + i + 2 < kEdidSize; i += 3) {
-            s.sads.push_back({image[pos + i], image[pos + i + 1], image[pos + i + 2]});
-        }
-        pos += len + 1;
+    for (const ShortAudioDescriptor& sad : parse.sads) {
+        s.sads.push_back(sad.bytes);
     }
     std::sort(s.sads.begin(), s.sads.end());
-    // Only the first speaker allocation block counts, as in the decoder; its payload bytes
-    // 1 to 3, as far as its length reaches.
-    pos = kFirstDataBlock;
-    if (FindDataBlock(image, kTagSpeaker, pos)) {
-        const std::size_t len = std::min<std::size_t>(image[pos] & 0x1Fu, 3);
-        for (std::size_t i = 1; i <= len && pos + i < kEdidSize; ++i) {
-            s.speakers |= static_cast<std::uint32_t>(image[pos + i]) << (8 * (3 - i));
-        }
+    if (parse.speakers) {
+        const auto& p = *parse.speakers;
+        s.speakers = (static_cast<std::uint32_t>(p[0]) << 16) |
+                     (static_cast<std::uint32_t>(p[1]) << 8) | p[2];
     }
-
-    auto timing = [&](std::size_t p) {
-        if (image[p] != 0 || image[p + 1] != 0) {
-            std::array<std::uint8_t, 18> t{};
-            std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(p), 18, t.begin());
-            s.timings.push_back(t);
-            return true;
+    for (const DetailedTimingEntry& e : parse.detailedTimings) {
+        if (e.displayId) {
+            continue;
         }
-        return false;
-    };
-    for (std::size_t k = 0; k < 4; ++k) {
-        timing(54 + 18 * k);
-    }
-    if (image[kEdidExtensionCountOffset] != 0 && image[130] >= 4) {
-        for (std::size_t p = 128 + image[130]; p + 18 <= 255 && timing(p); p += 18) {
-        }
+        std::array<std::uint8_t, 18> t{};
+        std::copy_n(parse.bytes.begin() + e.offset, t.size(), t.begin());
+        s.timings.push_back(t);
     }
     std::sort(s.timings.begin(), s.timings.end());
 }

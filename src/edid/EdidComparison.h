@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/EdidImage.h"
+#include "edid/EdidParse.h" // DescribeShortAudioDescriptor
 
 #include <array>
 #include <cstdint>
@@ -79,7 +80,6 @@ const char* ListName(ListChange::List list);
 
 // Texts of single entries, as the comparison writes them.
 std::string DescribeVic(int vic);
-std::string DescribeShortAudioDescriptor(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2);
 std::string DescribeDetailedTiming(const std::uint8_t* descriptor); // 18 bytes
 // The speaker (pair) of a bit of the speaker allocation (bits 23-16 payload byte 1, ...).
 std::string SpeakerName(int bit);

@@ -1,5 +1,6 @@
 #include "edid/EdidDecoder.h"
 
+#include "edid/CtaCodes.h"
 #include "edid/EdidValidation.h"
 #include "edid/TimingPresets.h"
 
@@ -51,17 +52,12 @@ std::optional<std::size_t> FindDescriptorTag(const EdidImage& image, std::uint8_
     return std::nullopt;
 }
 
-// A VIC byte carries the native flag in bit 7 in the ranges 1-64 and 129-192.
-bool HasNativeFlag(std::uint8_t v) {
-    return v <= 64 || (v >= 129 && v <= 192);
-}
-
 bool SkippedVic(std::uint8_t v) {
     return v == 0 || v == 128 || v == 254 || v == 255;
 }
 
 bool MatchesVic(std::uint8_t v, std::uint8_t vic) {
-    return HasNativeFlag(v) ? (v & 0x7F) == vic : v == vic;
+    return SvdVic(v) == vic;
 }
 
 std::size_t BlockLength(const EdidImage& image, std::size_t c) {
@@ -206,8 +202,11 @@ void DecodeHfVsdb(EdidRecord& r, const EdidImage& image, std::size_t c, std::siz
     }
 }
 
-bool HasOui(const EdidImage& image, std::size_t c, std::uint8_t a, std::uint8_t b, std::uint8_t d) {
-    return ByteAt(image, c + 1) == a && ByteAt(image, c + 2) == b && ByteAt(image, c + 3) == d;
+bool HasOui(const EdidImage& image, std::size_t c, std::uint32_t oui) {
+    const auto a = ByteAt(image, c + 1);
+    const auto b = ByteAt(image, c + 2);
+    const auto d = ByteAt(image, c + 3);
+    return a && b && d && OuiOf(*a, *b, *d) == oui;
 }
 
 void DecodeVendorBlocks(EdidRecord& r, const EdidImage& image) {
@@ -215,9 +214,9 @@ void DecodeVendorBlocks(EdidRecord& r, const EdidImage& image) {
     while (FindDataBlock(image, kTagVendor, pos)) {
         const std::size_t c = pos;
         const std::size_t len = BlockLength(image, c);
-        if (HasOui(image, c, 0x03, 0x0C, 0x00)) {
+        if (HasOui(image, c, kOuiHdmi)) {
             DecodeHdmiVsdb(r, image, c, len);
-        } else if (HasOui(image, c, 0xD8, 0x5D, 0xC4)) {
+        } else if (HasOui(image, c, kOuiHdmiForum)) {
             DecodeHfVsdb(r, image, c, len);
         }
         pos = c + len + 1;
@@ -239,7 +238,7 @@ void DecodeVideoBlocks(EdidRecord& r, const EdidImage& image) {
                 continue;
             }
             if (i < kSvdCapacity) {
-                r.svd[i] = HasNativeFlag(v) ? static_cast<std::uint8_t>(v & 0x7F) : v;
+                r.svd[i] = SvdVic(v);
             }
             if (v >= 93 && v <= 107) {
                 r.format |= kFormatUhdVic;
@@ -425,10 +424,12 @@ bool FindDataBlock(const EdidImage& image, std::uint8_t tag, std::size_t& positi
 }
 
 void Decode(EdidRecord& record, const EdidImage& image) {
-    ResetDecodedFields(record);
-    record.status = static_cast<std::uint16_t>(record.status & kStatusKeptByDecode);
-    record.format = 0;
-    record.image = image;
+    // A fresh record: nothing of an earlier decode into the same record survives.
+    const EdidImage source = image;
+    const std::uint16_t status = record.status & kStatusKeptByDecode;
+    record = EdidRecord();
+    record.status = status;
+    record.image = source;
     if (!Validate(record)) {
         return;
     }

@@ -35,10 +35,9 @@ const std::array<VicName, kVicNameRows>& VicNameTable();
 // block's tag byte; to find the next one, continue from one past its last byte.
 bool FindDataBlock(const EdidImage& image, std::uint8_t tag, std::size_t& position);
 
-// Resets the record's decoded fields, keeps only the brand-new and content-present status
-// bits, clears the format word, copies the image in and validates it; a valid image is then
-// decoded into the record. No read ever leaves the 256 bytes of the image, whatever a length
-// field says.
+// Starts the record afresh (only the brand-new and content-present status bits stay),
+// copies the image in and validates it; a valid image is then decoded into the record. No read ever
+// leaves the 256 bytes of the image, whatever a length field says.
 void Decode(EdidRecord& record, const EdidImage& image);
 
 } // namespace lvx

@@ -55,9 +55,9 @@ using DetailedTiming = std::array<std::uint8_t, kDetailedTimingSize>;
 
 // One EDID with its validation status and everything the decoder takes from it.
 //
-// Fields marked "kept" are not reset by a decode: when the new image lacks their source, or
-// the image is invalid, they hold what the previous decode into the same record put there.
-// A fresh record starts with every decoded field at its reset value and the kept ones at 0.
+// A decode starts from a fresh record (keeping only the brand-new and content-present status
+// bits): fields marked "kept" hold 0 when the image lacks their source or is invalid, never
+// what an earlier decode into the same record put there.
 struct EdidRecord {
     std::uint16_t status = 0;
     std::uint16_t format = 0;

@@ -2,6 +2,7 @@
 // facts, and "Copy to EDID Creator" hands it to the creator's hex table.
 #include "app/AnalyzerWindow.h"
 #include "app/CommanderWindow.h"
+#include "app/EdidDetailsWindow.h"
 #include "app/MainWindow.h"
 #include "app/Pictures.h"
 #include "creator/CreatorModel.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -80,6 +82,11 @@ private slots:
         QCOMPARE(PictureOf(copy), QString("ModifyColor"));
         // The analyzer moved beside the Commander window.
         QCOMPARE(analyzer->pos(), c->pos() + QPoint(465, 0));
+        // The node's whole decode shows beside the analyzer.
+        EdidDetailsWindow* details = window_->detailsWindow();
+        QVERIFY(details->isVisible());
+        QVERIFY(details->source()->text().startsWith("Input 1: 256 bytes, 2 blocks"));
+        QCOMPARE(details->findChild<QTreeWidget*>("Tree_EdidDetails")->topLevelItemCount(), 2);
 
         QTest::mouseClick(copy, Qt::LeftButton);
         QVERIFY(!analyzer->isVisible());

@@ -278,7 +278,7 @@ TEST(edidDecoder, ExtensionTimingsAndWalkLimit) {
     }
 }
 
-TEST(edidDecoder, ResetAndKeptFieldsAcrossDecodes) {
+TEST(edidDecoder, EveryDecodeStartsFresh) {
     const EdidImage first = Cta({Hdmi({0x10, 0x00, 0x30}),
                                  {0xE2, 0x00, 0x4B},
                                  {0xE3, 0x05, 0xC1, 0x01},
@@ -293,8 +293,10 @@ TEST(edidDecoder, ResetAndKeptFieldsAcrossDecodes) {
         kStatusFieldError | kStatusCreatorLoaded | kStatusBrandNew | kStatusContentPresent;
     Decode(record, withTiming);
     EXPECT_EQ(record.status, kStatusBrandNew | kStatusContentPresent);
+    EXPECT_EQ(record.videoCapability, 0x4B);
+    EXPECT_EQ(record.basePresetIndex, 4);
 
-    // An invalid image: the reset fields go back, the kept ones stay.
+    // An invalid image: nothing of the decode before stays.
     EdidImage broken = withTiming;
     Put(broken, 8, {0x10, 0x42});
     Decode(record, broken);
@@ -304,15 +306,17 @@ TEST(edidDecoder, ResetAndKeptFieldsAcrossDecodes) {
     EXPECT_EQ(FieldText(record.maxResolutionName), "UNDEFINE.");
     EXPECT_EQ(record.maxColorDepth, 8);
     EXPECT_EQ(record.cecAddress[0] + record.svd[0] + record.colorimetry[0], 0);
-    EXPECT_EQ(FieldText(record.manufacturer), "AAA");
-    EXPECT_EQ(record.videoCapability, 0x4B);
-    EXPECT_EQ(record.colorimetry[1], 0x01);
-    EXPECT_EQ(record.videoBlockLength, 2);
-    EXPECT_EQ(record.basePresetIndex, 4);
-    // So does a valid image that lacks their sources.
+    EXPECT_EQ(FieldText(record.manufacturer), "");
+    EXPECT_EQ(record.videoCapability, 0);
+    EXPECT_EQ(record.colorimetry[1], 0);
+    EXPECT_EQ(record.videoBlockLength, 0);
+    EXPECT_EQ(record.basePresetIndex, 0);
+    // Nor does a valid image that lacks their sources show them.
+    Decode(record, withTiming);
     Decode(record, Image(0));
-    EXPECT_EQ(record.videoCapability, 0x4B);
-    EXPECT_EQ(record.basePresetIndex, 4);
+    EXPECT_EQ(record.videoCapability, 0);
+    EXPECT_EQ(record.basePresetIndex, 0);
+    EXPECT_EQ(FieldText(record.manufacturer), "AAA");
     // Decoding the record's own image works in place.
     record.image = first;
     Decode(record, record.image);
