@@ -242,7 +242,6 @@ int main(int argc, char** argv) {
         controller.givenPorts = {pty};
         EdidTransfer transfer(controller);
         EdidControllerTool tool(controller, transfer);
-        tool.messageWaits = false;
         InputModeTool modes(controller);
         runFlow(controller, "Search (one COM-port device)", true, 150, [&] {
             controller.search();
@@ -250,7 +249,7 @@ int main(int argc, char** argv) {
         });
         runFlow(controller, "select the COM-port device", true, 0, [&] {
             controller.select(1);
-            return controller.selection().serial;
+            return controller.selectedDevice().serial();
         });
         FilePrompt prompt;
         prompt.file = dir.filePath(QStringLiteral("read.bin")).toStdString();
@@ -291,14 +290,13 @@ int main(int argc, char** argv) {
         }
         EdidTransfer transfer(controller);
         EdidControllerTool tool(controller, transfer);
-        tool.messageWaits = false;
         runFlow(controller, "Search of the network", false, 100, [&] {
             controller.search();
             return controller.devices().count >= 1;
         });
         runFlow(controller, "select the network device", false, 100, [&] {
             controller.select(1);
-            return !controller.selection().serial;
+            return !controller.selectedDevice().serial();
         });
         FilePrompt prompt;
         prompt.file = dir.filePath(QStringLiteral("net.bin")).toStdString();

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if ((flags & 0x04) && !devices.full()) {
             DeviceRecord& serial = devices.records[static_cast<std::size_t>(devices.count++)];
             serial = DeviceRecord{};
-            serial.linkKind = static_cast<std::uint8_t>(LinkKind::Serial);
+            serial.linkKind = LinkKind::Serial;
         }
 
         const int before = devices.count;
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         LVX_FUZZ_CHECK(added.ipMode >= 0 && added.ipMode <= 255);
         LVX_FUZZ_CHECK(added.webPort >= 0 && added.webPort <= 0xFFFF);
         const DeviceRecord& device = devices.records[static_cast<std::size_t>(before)];
-        LVX_FUZZ_CHECK(device.linkKind == static_cast<std::uint8_t>(LinkKind::Network));
+        LVX_FUZZ_CHECK(device.linkKind == LinkKind::Network);
         LVX_FUZZ_CHECK(device.inputNodes[0].edidMode() == 255);
         const std::array<std::string, 6> row = NetworkDeviceRow(before, added);
         LVX_FUZZ_CHECK(row[0] == std::to_string(before + 1));

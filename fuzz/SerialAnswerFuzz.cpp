@@ -147,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Device device;
     device.devices.count = 1;
     DeviceRecord& record = device.devices.current();
-    record.linkKind = static_cast<std::uint8_t>(LinkKind::Serial);
+    record.linkKind = LinkKind::Serial;
     record.comChannelCount = in.byte() % 8;
     record.nodeSelector = in.u16();
 

@@ -1,5 +1,6 @@
 #include "app/AnalyzerView.h"
 
+#include "app/DevicePresenter.h"
 #include "app/Pictures.h"
 #include "app/Widgets.h"
 #include "edid/AnalyzerReport.h"
@@ -93,10 +94,10 @@ void AnalyzerView::show(const AnalyzerReport& report) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         values_[i]->setText(Latin1(report.text(rows[i].label)));
     }
-    if (report.audioRowHeight) {
-        audioPanel_->setFixedHeight(*report.audioRowHeight);
+    if (const std::optional<int> height = AudioRowHeight(report)) {
+        audioPanel_->setFixedHeight(*height);
     }
-    SetPicture(copyButton_, QString::fromStdString(report.copyButtonPicture));
+    SetPicture(copyButton_, CopyButtonPicture(report));
 }
 
 } // namespace lvx

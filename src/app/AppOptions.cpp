@@ -30,35 +30,9 @@ struct Parser {
     }
 };
 
-} // namespace
-
-QString AppOptions::HelpText() {
-    return QStringLiteral(
-        "Usage: linkvex [options]\n"
-        "\n"
-        "The desktop program for HDMI devices (EDID managers, audio decoders, inserters and\n"
-        "extractors, HDBaseT transmitters) on a COM port or the local network: Search lists\n"
-        "them; the selected device's EDIDs are saved, uploaded, analyzed and created.\n"
-        "\n"
-        "Options:\n"
-        "  --port PATH     search exactly this serial port (repeatable, in order)\n"
-        "  --loopback      keep the network endpoints on loopback (tests and demos)\n"
-        "  --search        search right after start-up\n"
-        "  -h, --help      print this text\n"
-        "  -v, --version   print the version\n"
-        "\n"
-        "Qt's own options (-platform, -display, -style, ...) are accepted too.\n"
-        "Serial ports need membership of the group that owns them (often \"dialout\");\n"
-        "the network devices answer on UDP port 31002. See linkvex(1) and linkvex-cli(1).\n");
-}
-
-QString AppOptions::VersionText() {
-    return QStringLiteral("linkvex %1\n").arg(QLatin1String(kVersion));
-}
-
-AppOptions::EarlyAnswer AppOptions::AnswerBeforeStart(const QStringList& arguments) {
-    // The options QApplication takes for itself (with one dash or two).
-    static const QStringList qtOptions = {
+// The options QApplication takes for itself (with one dash or two).
+const QStringList& QtOwnOptions() {
+    static const QStringList options = {
         QStringLiteral("platform"),
         QStringLiteral("platformpluginpath"),
         QStringLiteral("platformtheme"),
@@ -100,6 +74,37 @@ AppOptions::EarlyAnswer AppOptions::AnswerBeforeStart(const QStringList& argumen
         QStringLiteral("nocrashhandler"),
         QStringLiteral("psn"),
     };
+    return options;
+}
+
+} // namespace
+
+QString AppOptions::HelpText() {
+    return QStringLiteral(
+        "Usage: linkvex [options]\n"
+        "\n"
+        "The desktop program for HDMI devices (EDID managers, audio decoders, inserters and\n"
+        "extractors, HDBaseT transmitters) on a COM port or the local network: Search lists\n"
+        "them; the selected device's EDIDs are saved, uploaded, analyzed and created.\n"
+        "\n"
+        "Options:\n"
+        "  --port PATH     search exactly this serial port (repeatable, in order)\n"
+        "  --loopback      keep the network endpoints on loopback (tests and demos)\n"
+        "  --search        search right after start-up\n"
+        "  -h, --help      print this text\n"
+        "  -v, --version   print the version\n"
+        "\n"
+        "Qt's own options (-platform, -display, -style, ...) are accepted too.\n"
+        "Serial ports need membership of the group that owns them (often \"dialout\");\n"
+        "the network devices answer on UDP port 31002. See linkvex(1) and linkvex-cli(1).\n");
+}
+
+QString AppOptions::VersionText() {
+    return QStringLiteral("linkvex %1\n").arg(QLatin1String(kVersion));
+}
+
+AppOptions::EarlyAnswer AppOptions::AnswerBeforeStart(const QStringList& arguments) {
+    const QStringList& qtOptions = QtOwnOptions();
     Parser p;
     EarlyAnswer answer;
     const bool parsed = p.parser.parse(arguments);

@@ -100,23 +100,40 @@ QVariant CompareHexItems::headerData(int section, Qt::Orientation orientation, i
 
 // --- CompareWindow ----------------------------------------------------------------------------
 
+namespace {
+const char* const kSideNames[2] = {"A", "B"};
+} // namespace
+
 CompareWindow::CompareWindow(CompareTool& tool, Prompt& prompt, QWidget* parent)
     : QWidget(parent, Qt::Window), tool_(tool), prompt_(prompt) {
     setObjectName(QStringLiteral("CompareWindow"));
     setWindowTitle(tr("Compare EDIDs"));
     auto* layout = new QVBoxLayout(this);
+    buildSides(layout);
+    buildLists(layout);
+    buildHexTables(layout);
+    buildDetails(layout);
 
-    // The two sides.
+    for (int side = 0; side < 2; ++side) {
+        connect(openButtons_[side], &QPushButton::clicked, this,
+                [this, side] { open(static_cast<CompareTool::Side>(side)); });
+    }
+    connect(swap_, &QPushButton::clicked, &tool_, &CompareTool::swap);
+    connect(ranges_, &QTreeWidget::currentItemChanged, this, &CompareWindow::selectRange);
+    connect(&tool_, &CompareTool::changed, this, &CompareWindow::showTool);
+    showTool();
+}
+
+void CompareWindow::buildSides(QVBoxLayout* layout) {
     auto* sides = new QHBoxLayout;
-    const char* sideNames[2] = {"A", "B"};
     for (int side = 0; side < 2; ++side) {
         auto* row = new QHBoxLayout;
         openButtons_[side] =
-            Named(new QPushButton(tr("Open %1...").arg(QLatin1String(sideNames[side])), this),
-                  QStringLiteral("Button_Compare_Open%1").arg(QLatin1String(sideNames[side])));
+            Named(new QPushButton(tr("Open %1...").arg(QLatin1String(kSideNames[side])), this),
+                  QStringLiteral("Button_Compare_Open%1").arg(QLatin1String(kSideNames[side])));
         names_[side] =
             Named(new QLabel(tr("(no EDID)"), this),
-                  QStringLiteral("Label_Compare_Name%1").arg(QLatin1String(sideNames[side])));
+                  QStringLiteral("Label_Compare_Name%1").arg(QLatin1String(kSideNames[side])));
         names_[side]->setMinimumWidth(200);
         row->addWidget(openButtons_[side]);
         row->addWidget(names_[side], 1);
@@ -129,8 +146,10 @@ CompareWindow::CompareWindow(CompareTool& tool, Prompt& prompt, QWidget* parent)
     layout->addLayout(sides);
     summary_ = Named(new QLabel(this), QStringLiteral("Label_Compare_Summary"));
     layout->addWidget(summary_);
+}
 
-    // Facts on the left; list entries and byte runs on the right.
+// Facts on the left; list entries and byte runs on the right.
+void CompareWindow::buildLists(QVBoxLayout* layout) {
     auto* middle = new QHBoxLayout;
     facts_ = Named(new QTableWidget(15, 3, this), QStringLiteral("Table_Compare_Facts"));
     facts_->setHorizontalHeaderLabels({tr("Fact"), QStringLiteral("A"), QStringLiteral("B")});
@@ -160,14 +179,15 @@ CompareWindow::CompareWindow(CompareTool& tool, Prompt& prompt, QWidget* parent)
     right->addWidget(ranges_, 1);
     middle->addLayout(right, 1);
     layout->addLayout(middle);
+}
 
-    // The two hex tables.
+void CompareWindow::buildHexTables(QVBoxLayout* layout) {
     auto* tables = new QHBoxLayout;
     for (int side = 0; side < 2; ++side) {
         items_[side] = new CompareHexItems(tool_, static_cast<CompareTool::Side>(side), this);
         hex_[side] =
             Named(new QTableView(this),
-                  QStringLiteral("Grid_Compare_Hex%1").arg(QLatin1String(sideNames[side])));
+                  QStringLiteral("Grid_Compare_Hex%1").arg(QLatin1String(kSideNames[side])));
         hex_[side]->setModel(items_[side]);
         hex_[side]->horizontalHeader()->setMinimumSectionSize(kCellWidth);
         hex_[side]->horizontalHeader()->setDefaultSectionSize(kCellWidth);
@@ -191,27 +211,20 @@ CompareWindow::CompareWindow(CompareTool& tool, Prompt& prompt, QWidget* parent)
         }
     }
     layout->addLayout(tables);
+}
 
-    // The whole decode of each side, its findings and marked bytes.
+// The whole decode of each side, its findings and marked bytes.
+void CompareWindow::buildDetails(QVBoxLayout* layout) {
     details_ = Named(new QTabWidget(this), QStringLiteral("TabWidget_Compare_Details"));
     for (int side = 0; side < 2; ++side) {
         detailViews_[side] = new EdidDetailView(details_);
         detailViews_[side]->setObjectName(
-            QStringLiteral("EdidDetailView_%1").arg(QLatin1String(sideNames[side])));
+            QStringLiteral("EdidDetailView_%1").arg(QLatin1String(kSideNames[side])));
         details_->addTab(detailViews_[side],
-                         tr("Details of %1").arg(QLatin1String(sideNames[side])));
+                         tr("Details of %1").arg(QLatin1String(kSideNames[side])));
     }
     details_->setMinimumHeight(260);
     layout->addWidget(details_, 1);
-
-    for (int side = 0; side < 2; ++side) {
-        connect(openButtons_[side], &QPushButton::clicked, this,
-                [this, side] { open(static_cast<CompareTool::Side>(side)); });
-    }
-    connect(swap_, &QPushButton::clicked, &tool_, &CompareTool::swap);
-    connect(ranges_, &QTreeWidget::currentItemChanged, this, &CompareWindow::selectRange);
-    connect(&tool_, &CompareTool::changed, this, &CompareWindow::showTool);
-    showTool();
 }
 
 void CompareWindow::showComparison(const EdidImage& a, const QString& nameA, const EdidImage& b,
@@ -245,6 +258,12 @@ void CompareWindow::showTool() {
         }
     }
     const std::optional<EdidComparison>& c = tool_.comparison();
+    showSummary(c);
+    showFacts(c);
+    showChanges(c);
+}
+
+void CompareWindow::showSummary(const std::optional<EdidComparison>& c) {
     if (!c) {
         summary_->setText(tr("Open an EDID on each side."));
     } else if (c->equal) {
@@ -256,7 +275,9 @@ void CompareWindow::showTool() {
                               .arg(c->differingFacts())
                               .arg(c->changes.size()));
     }
+}
 
+void CompareWindow::showFacts(const std::optional<EdidComparison>& c) {
     for (int row = 0; row < facts_->rowCount(); ++row) {
         const FactComparison* f = c && row < static_cast<int>(c->facts.size())
                                       ? &c->facts[static_cast<std::size_t>(row)]
@@ -271,7 +292,9 @@ void CompareWindow::showTool() {
             facts_->setItem(row, column, item);
         }
     }
+}
 
+void CompareWindow::showChanges(const std::optional<EdidComparison>& c) {
     changes_->clear();
     ranges_->clear();
     if (!c) {

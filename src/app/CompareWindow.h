@@ -15,6 +15,7 @@ class QTabWidget;
 class QTableView;
 class QTableWidget;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace lvx {
 
@@ -70,7 +71,15 @@ public:
 
 private:
     void open(CompareTool::Side side);
+    void buildSides(QVBoxLayout* layout);
+    void buildLists(QVBoxLayout* layout);
+    void buildHexTables(QVBoxLayout* layout);
+    void buildDetails(QVBoxLayout* layout);
     void showTool();
+    void showSummary(const std::optional<EdidComparison>& c);
+    void showFacts(const std::optional<EdidComparison>& c);
+    // The list entries only one side has and the differing byte runs.
+    void showChanges(const std::optional<EdidComparison>& c);
     void selectRange();
 
     CompareTool& tool_;

@@ -1,6 +1,8 @@
 #include "app/EdidControllerTab.h"
 
+#include "app/DevicePresenter.h"
 #include "app/Pictures.h"
+#include "app/StatusDisplay.h"
 #include "app/Widgets.h"
 #include "edid/EdidControllerTool.h"
 #include "edid/InputModeTool.h"
@@ -104,7 +106,7 @@ void EdidControllerTab::applyModeLayout(const SelectionView& view) {
                 ->setVisible(k <= shown[column]);
         }
     }
-    columnCaption_->setVisible(view.label30);
+    columnCaption_->setVisible(view.columnCaption);
 }
 
 } // namespace lvx
@@ -119,11 +121,12 @@ void EdidControllerTab::bind(EdidControllerTool* tool, InputModeTool* modes, Pro
     connect(nodeList_, &QComboBox::currentIndexChanged, this, &EdidControllerTab::onNodeItem);
     connect(tool_, &EdidControllerTool::uploadPictureChanged, this,
             [this](const QString& picture) { SetPicture(openButton_, picture); });
-    connect(tool_, &EdidControllerTool::statusChanged, this, [this](const QString& text, bool red) {
-        statusLabel_->setText(text);
-        statusLabel_->setStyleSheet(red ? QStringLiteral("color: red")
-                                        : QStringLiteral("color: black"));
-    });
+    // A result stays a second after its flow, a failure one and a half.
+    StatusHolds holds;
+    holds.success = 1000;
+    holds.warning = 1500;
+    holds.failure = 1500;
+    ShowStatusIn(statusLabel_, *tool_, holds);
     auto currentNode = [this] {
         return NodeFromAllListIndex(tool_->counts(), nodeList_->currentIndex());
     };
@@ -187,16 +190,16 @@ void EdidControllerTab::showModeButtons() {
     group->setExclusive(true);
 }
 
-void EdidControllerTab::setModeButtonsEnabled(const ModeButtonRange& range) {
+void EdidControllerTab::setModeButtonsEnabled(const ModeSelectCounts& counts) {
     if (modes_ != nullptr) {
-        if (range.internal == 0 && range.external == 0 && range.user == 0) {
+        if (!counts.any()) {
             modes_->disableAll();
         } else {
-            modes_->enableForConnect(range);
+            modes_->enableForConnect(counts);
         }
         return;
     }
-    const int enabled[3] = {range.internal, range.external, range.user};
+    const int enabled[3] = {counts.internal, counts.external, counts.user};
     for (int column = 0; column < 3; ++column) {
         for (int k = 1; k <= 8; ++k) {
             modeButton(QString::fromLatin1(kModePrefixes[column]), k)

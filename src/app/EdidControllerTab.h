@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection/ConnectionController.h"
+#include "connection/SelectedDevice.h"
 #include "protocol/Descriptor.h"
 
 #include <QWidget>
@@ -14,6 +14,7 @@ class QToolButton;
 
 namespace lvx {
 
+struct SelectionView;
 class EdidControllerTool;
 class InputModeTool;
 class Prompt;
@@ -34,7 +35,7 @@ public:
     // Shows the Mode Select group laid out for the selected device, or hides it.
     void applyModeLayout(const SelectionView& view);
     // Enables the source buttons of each column up to the given numbers, disables the rest.
-    void setModeButtonsEnabled(const ModeButtonRange& range);
+    void setModeButtonsEnabled(const ModeSelectCounts& counts);
 
     QRadioButton* modeButton(const QString& prefix, int number) const;
 

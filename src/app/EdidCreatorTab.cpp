@@ -183,7 +183,25 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 4, 2, 2);
     layout->setSpacing(3);
+    layout->addWidget(buildSelectGroup());
+    layout->addWidget(buildPages(), 1);
 
+    QLabel* warning = MakeLabel(this, Qs(names::kWarningLabel), QString(), 0, 0);
+    warning->setFixedHeight(16);
+    layout->addWidget(warning);
+
+    // The hidden format box 2 exists for the family's numbering only.
+    auto* hidden = Named(new QCheckBox(this), QStringLiteral("CheckBox_AudioFormat_2"));
+    hidden->hide();
+
+    controls_.assign(CreatorControls().size(), nullptr);
+    for (std::size_t id = 0; id < controls_.size(); ++id) {
+        controls_[id] = findChild<QWidget*>(QString::fromStdString(CreatorControls()[id].name));
+    }
+}
+
+// Open, Brand New, Save, Write, the comparison, the upload target and the status label.
+QWidget* EdidCreatorTab::buildSelectGroup() {
     auto* select =
         MakeGroup(this, QStringLiteral("GroupBox_Creator_Select"), QStringLiteral("Select"));
     select->setFixedHeight(64);
@@ -204,8 +222,11 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
     SetPicture(compare_, QStringLiteral("ModifyColor"));
     uploadList_ = MakeList(select, QStringLiteral("ComboBox_EdidSel_Upload"), 192, 26, 100);
     MakeLabel(select, Qs(names::kStatusLabel), QString(), 298, 30, 140);
-    layout->addWidget(select);
+    return select;
+}
 
+// The seven pages of controls, each built by its own function.
+QWidget* EdidCreatorTab::buildPages() {
     pages_ = Named(new QTabWidget(this), QStringLiteral("PageControl2"));
     pages_->setUsesScrollButtons(false);
     auto* compact = new CompactTabStyle;
@@ -230,26 +251,13 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
         pages_->addTab(page, QString::fromLatin1(pages[i][1]));
     }
     pages_->setCurrentIndex(0);
-    layout->addWidget(pages_, 1);
     connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
         // Showing "Audio2" gives its scroll box the focus, so the wheel scrolls it at once.
         if (pages_->widget(index)->objectName() == QLatin1String("TabSheet_Audio2")) {
             scrollBox_->setFocus();
         }
     });
-
-    QLabel* warning = MakeLabel(this, Qs(names::kWarningLabel), QString(), 0, 0);
-    warning->setFixedHeight(16);
-    layout->addWidget(warning);
-
-    // The hidden format box 2 exists for the family's numbering only.
-    auto* hidden = Named(new QCheckBox(this), QStringLiteral("CheckBox_AudioFormat_2"));
-    hidden->hide();
-
-    controls_.assign(CreatorControls().size(), nullptr);
-    for (std::size_t id = 0; id < controls_.size(); ++id) {
-        controls_[id] = findChild<QWidget*>(QString::fromStdString(CreatorControls()[id].name));
-    }
+    return pages_;
 }
 
 QWidget* EdidCreatorTab::control(int id) const {
@@ -494,6 +502,14 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
     model_ = model;
     tool_ = tool;
     prompt_ = prompt;
+    bindControls(binding);
+    bindButtons(binding);
+    showAll();
+}
+
+// A user's change of a control goes to the model; the model's changes come back to the
+// controls (a refused change puts the control back).
+void EdidCreatorTab::bindControls(QObject* binding) {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         const int id = static_cast<int>(i);
         QWidget* widget = controls_[i];
@@ -540,6 +556,9 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
             prompt_->message("Error", text.toStdString());
         }
     });
+}
+
+void EdidCreatorTab::bindButtons(QObject* binding) {
     auto button = [this](const char* name) {
         return findChild<QToolButton*>(QString::fromLatin1(name));
     };
@@ -565,7 +584,6 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
             tool_->writeToDevice(*target);
         }
     });
-    showAll();
 }
 
 void EdidCreatorTab::showAll() {

@@ -1,6 +1,7 @@
 #include "app/IpConfigTab.h"
 
 #include "app/Pictures.h"
+#include "app/StatusDisplay.h"
 #include "app/Widgets.h"
 #include "system/IpConfigTool.h"
 
@@ -50,24 +51,13 @@ IpConfigTab::IpConfigTab(QWidget* parent) : QWidget(parent) {
     SetPicture(web_, QStringLiteral("WebColor"));
     SetPicture(write_, QStringLiteral("SaveColor"));
     layout->addWidget(select);
+    layout->addWidget(buildInformation(), 1);
 
-    auto* info = MakeGroup(this, QStringLiteral("GroupBox1"), QStringLiteral("Information"));
-    auto* grid = new QGridLayout(info);
-    grid->setContentsMargins(10, 16, 10, 10);
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(6);
-    grid->setColumnStretch(2, 1);
-    int row = 0;
-    // One row: its caption on the left, the control on the right; hidden rows stay hidden.
-    auto addRow = [&](const QString& caption, QWidget* control, bool shown) {
-        auto* label = new QLabel(caption, info);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(control, row, 1);
-        label->setVisible(shown);
-        control->setVisible(shown);
-        ++row;
-    };
+    connect(mode_, &QComboBox::currentIndexChanged, this, &IpConfigTab::applyModeRule);
+    applyModeRule(0);
+}
+
+void IpConfigTab::makeInformationControls(QGroupBox* info) {
     auto edit = [info](const char* name) {
         auto* e = Named(new QLineEdit(info), QString::fromLatin1(name));
         e->setFixedWidth(160);
@@ -95,7 +85,28 @@ IpConfigTab::IpConfigTab(QWidget* parent) : QWidget(parent) {
     link->setCursor(Qt::PointingHandCursor);
     link->onClick = [this] { openWebPage(); };
     webLink_ = link;
+}
 
+// The "Information" group: one row per field, its caption on the left, and the status line.
+QGroupBox* IpConfigTab::buildInformation() {
+    auto* info = MakeGroup(this, QStringLiteral("GroupBox1"), QStringLiteral("Information"));
+    makeInformationControls(info);
+    auto* grid = new QGridLayout(info);
+    grid->setContentsMargins(10, 16, 10, 10);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(6);
+    grid->setColumnStretch(2, 1);
+    int row = 0;
+    // One row: its caption on the left, the control on the right; hidden rows stay hidden.
+    auto addRow = [&](const QString& caption, QWidget* control, bool shown) {
+        auto* label = new QLabel(caption, info);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(control, row, 1);
+        label->setVisible(shown);
+        control->setVisible(shown);
+        ++row;
+    };
     addRow(QStringLiteral("     Product ID :"), productId_, false);
     addRow(QStringLiteral("     Product Name :"), productName_, true);
     addRow(QStringLiteral("     MAC Address :"), mac_, true);
@@ -114,19 +125,13 @@ IpConfigTab::IpConfigTab(QWidget* parent) : QWidget(parent) {
     status_->setStyleSheet(QStringLiteral("color: red"));
     grid->addWidget(status_, row++, 0, 1, 3);
     grid->setRowStretch(row, 1);
-    layout->addWidget(info, 1);
-
-    connect(mode_, &QComboBox::currentIndexChanged, this, &IpConfigTab::applyModeRule);
-    applyModeRule(0);
+    return info;
 }
 
 void IpConfigTab::bind(IpConfigTool* tool) {
     tool_ = tool;
     connect(tool, &IpConfigTool::filled, this, [this, tool] { show(tool); });
-    connect(tool, &IpConfigTool::statusChanged, this, [this](const QString& text, bool red) {
-        status_->setText(text);
-        status_->setStyleSheet(red ? QStringLiteral("color: red") : QStringLiteral("color: black"));
-    });
+    ShowStatusIn(status_, *tool);
     connect(write_, &QToolButton::clicked, this, [this] {
         if (tool_) {
             tool_->write(edits());

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -42,6 +43,8 @@ public:
     QToolButton* writeButton() const { return write_; }
 
 private:
+    QGroupBox* buildInformation();
+    void makeInformationControls(QGroupBox* info);
     void show(IpConfigTool* tool);
     void applyModeRule(int mode);
     void openWebPage();

@@ -6,6 +6,7 @@
 #include "app/CommanderWindow.h"
 #include "app/CompareWindow.h"
 #include "app/DeviceGrid.h"
+#include "app/DevicePresenter.h"
 #include "app/EdidControllerTab.h"
 #include "app/EdidCreatorTab.h"
 #include "app/EdidDetailsWindow.h"
@@ -78,7 +79,23 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     }
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Linkvex"));
+    makeTools(options);
+    const int gridWidth = buildCentral();
+    buildMenus();
+    fitToGrid(gridWidth);
+    connect(grid_, &DeviceGrid::widthNeeded, this, &MainWindow::fitToGrid);
+    bindTabs();
+    connectControls();
 
+    // Centred on the desktop.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+// The connection, the flows' tools and the companion windows, in their order.
+void MainWindow::makeTools(const AppOptions& options) {
     controller_ = new ConnectionController(this);
     controller_->setObjectName(QStringLiteral("Connection"));
     controller_->givenPorts = options.ports;
@@ -101,7 +118,10 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     hexTable_ = std::make_unique<HexTableWindow>(*hexModel_);
     creatorModel_ = new CreatorModel(*hexModel_, this);
     creatorTool_ = std::make_unique<CreatorTool>(*controller_, *transfer_, *creatorModel_);
+}
 
+// The picture, Search and Disconnect, the device list, the debug memo; returns the list's width.
+int MainWindow::buildCentral() {
     central_ = new QWidget(this);
     setCentralWidget(central_);
     image_ = MakeLabel(central_, QStringLiteral("Image1"), QString(), kMargin, 8, 200, 52);
@@ -145,12 +165,11 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
             memoRefresh_->start();
         }
     };
+    return gridWidth;
+}
 
-    buildMenus();
-    fitToGrid(gridWidth);
-    connect(grid_, &DeviceGrid::widthNeeded, this, &MainWindow::fitToGrid);
-
-    // Starting pictures and tabs.
+// The tabs' starting pictures, and each tab bound to its tool.
+void MainWindow::bindTabs() {
     EdidControllerTab* edid = commander_->edidTab();
     SetPicture(edid->openButton(), QStringLiteral("OpenGray"));
     SetPicture(edid->saveButton(), QStringLiteral("SaveGray"));
@@ -185,7 +204,10 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     commander_->creatorTab()->bind(creatorModel_, creatorTool_.get(), prompt_);
     connect(commander_->creatorTab(), &EdidCreatorTab::compareRequested, this,
             &MainWindow::compareCreatorBuild);
+}
 
+// The main window's own controls, and what the connection reports.
+void MainWindow::connectControls() {
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::search);
     connect(disconnectButton_, &QPushButton::clicked, this, &MainWindow::disconnectDevices);
     connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int) { selectRow(row); });
@@ -215,12 +237,6 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
                 commander_->edidTab()->setLists(lists, true);
                 commander_->creatorTab()->setUploadItems(lists.upload);
             });
-
-    // Centred on the desktop.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
 }
 
 EdidRecord& MainWindow::creatorRecord() {
@@ -450,7 +466,7 @@ void MainWindow::search() {
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     controller_->search();
-    commander_->edidTab()->setModeButtonsEnabled(controller_->modeButtonsEnabled());
+    commander_->edidTab()->setModeButtonsEnabled(controller_->modeSelectCounts());
     QApplication::restoreOverrideCursor();
 }
 
@@ -465,17 +481,20 @@ void MainWindow::selectRow(int row) {
 void MainWindow::applyState() {
     searchButton_->setEnabled(controller_->searchEnabled() && !controller_->busy());
     disconnectButton_->setEnabled(controller_->disconnectEnabled());
-    const ButtonPictures& pictures = controller_->pictures();
+    const ButtonPictures pictures = DevicePictures(controller_->listed());
     EdidControllerTab* edid = commander_->edidTab();
-    SetPicture(edid->openButton(), QString::fromStdString(pictures.open));
-    SetPicture(edid->saveButton(), QString::fromStdString(pictures.save));
-    SetPicture(edid->analysisButton(), QString::fromStdString(pictures.analysis));
-    SetPicture(commander_->creatorTab()->copyButton(), QString::fromStdString(pictures.copyUp));
-    commander_->systemTab()->firmwareGroup()->setFixedHeight(controller_->firmwareGroupHeight());
+    SetPicture(edid->openButton(), pictures.open);
+    SetPicture(edid->saveButton(), pictures.save);
+    SetPicture(edid->analysisButton(), pictures.analysis);
+    SetPicture(commander_->creatorTab()->copyButton(), pictures.copyUp);
+    if (const std::optional<int> height =
+            FirmwareGroupHeight(controller_->listed(), controller_->loaderFound())) {
+        commander_->systemTab()->firmwareGroup()->setFixedHeight(*height);
+    }
 }
 
 void MainWindow::applySelection() {
-    const SelectionView& view = controller_->selection();
+    const SelectionView view = PresentSelection(controller_->selectedDevice());
     CommanderWindow* c = commander_.get();
     SystemTab* system = c->systemTab();
     EdidControllerTab* edid = c->edidTab();
@@ -491,24 +510,22 @@ void MainWindow::applySelection() {
     system->serialNumberGroup()->setVisible(view.serialNumberGroup);
     system->configurationGroup()->setVisible(view.configurationGroup);
     system->defaultButton()->setVisible(view.sysDefaultButton);
-    system->versionLabel()->setText(QString::fromStdString(view.fwVersionLabel));
-    if (!view.serialNumLabel.empty()) {
-        system->serialNumberLabel()->setText(QString::fromStdString(view.serialNumLabel));
+    system->versionLabel()->setText(view.fwVersionLabel);
+    if (!view.serialNumLabel.isEmpty()) {
+        system->serialNumberLabel()->setText(view.serialNumLabel);
     }
-    if (!view.activeTab.empty()) {
-        c->activate(QString::fromStdString(view.activeTab));
+    if (!view.activeTab.isEmpty()) {
+        c->activate(view.activeTab);
     }
-    if (!view.isp) {
+    if (view.modeLayout) {
         edid->applyModeLayout(view);
     }
-    if (view.listsRefilled) {
-        edid->setLists(view.lists, false);
-        c->creatorTab()->setUploadItems(view.lists.upload);
+    if (view.lists) {
+        edid->setLists(*view.lists, false);
+        c->creatorTab()->setUploadItems(view.lists->upload);
     }
-    system->progressLabel()->setText(QStringLiteral("0%"));
-    system->progressLabel()->setStyleSheet(QStringLiteral("color: black"));
-    firmwareTool_->resetProgress();
-    system->productString()->setText(QString::fromStdString(view.productString));
+    firmwareTool_->resetProgress(); // "0%" in black
+    system->productString()->setText(view.productString);
     c->showNear(this);
 }
 

@@ -115,6 +115,10 @@ public:
     BackupDialog* backupDialog() const { return backupDialog_; }
 
 private:
+    void makeTools(const AppOptions& options);
+    int buildCentral();
+    void bindTabs();
+    void connectControls();
     void buildMenus();
     void buildBeyondMenuItems(QMenu* toolMenu);
     void updateDeviceToolItems();

@@ -28,7 +28,15 @@ MonitorsWindow::MonitorsWindow(MonitorsTool& tool, Prompt& prompt, QWidget* pare
     setWindowTitle(tr("Monitors of This PC"));
     resize(620, 380);
     auto* layout = new QVBoxLayout(this);
+    buildList(layout);
+    buildActions(layout);
+    status_ = Named(new QLabel(this), QStringLiteral("Label_Monitor_Status"));
+    layout->addWidget(status_);
+    connectActions();
+}
 
+// The source line with Refresh, and the connector list.
+void MonitorsWindow::buildList(QVBoxLayout* layout) {
     auto* top = new QHBoxLayout;
     source_ = Named(new QLabel(this), QStringLiteral("Label_Monitor_Source"));
     refresh_ =
@@ -46,7 +54,10 @@ MonitorsWindow::MonitorsWindow(MonitorsTool& tool, Prompt& prompt, QWidget* pare
     list_->setAllColumnsShowFocus(true);
     list_->header()->setStretchLastSection(true);
     layout->addWidget(list_, 1);
+}
 
+// Analyze, Copy and Save for the chosen monitor; Upload to a slot of the selected device.
+void MonitorsWindow::buildActions(QVBoxLayout* layout) {
     auto* actions = new QHBoxLayout;
     analyze_ =
         Named(new QPushButton(tr("Analyze"), this), QStringLiteral("Button_Monitor_Analyze"));
@@ -72,10 +83,9 @@ MonitorsWindow::MonitorsWindow(MonitorsTool& tool, Prompt& prompt, QWidget* pare
     uploadRow->addWidget(upload_);
     uploadRow->addStretch(1);
     layout->addWidget(uploadGroup);
+}
 
-    status_ = Named(new QLabel(this), QStringLiteral("Label_Monitor_Status"));
-    layout->addWidget(status_);
-
+void MonitorsWindow::connectActions() {
     connect(refresh_, &QPushButton::clicked, &tool_, &MonitorsTool::rescan);
     connect(list_, &QTreeWidget::currentItemChanged, this,
             [this] { tool_.select(list_->indexOfTopLevelItem(list_->currentItem())); });

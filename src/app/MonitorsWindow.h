@@ -6,6 +6,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace lvx {
 
@@ -27,6 +28,9 @@ public:
     QLabel* statusLabel() const { return status_; }
 
 private:
+    void buildList(QVBoxLayout* layout);
+    void buildActions(QVBoxLayout* layout);
+    void connectActions();
     void showMonitors();
     void showState();
     void setStatus(const QString& text, bool red);

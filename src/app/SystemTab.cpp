@@ -2,6 +2,7 @@
 
 #include "app/Pictures.h"
 #include "app/Placement.h"
+#include "app/StatusDisplay.h"
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
 #include "system/FirmwareTool.h"
@@ -15,10 +16,6 @@
 namespace lvx {
 
 namespace {
-
-QString Red(bool red) {
-    return red ? QStringLiteral("color: red") : QStringLiteral("color: black");
-}
 
 // The System tab's dialogs: the warnings stand at the Commander window's left edge + 115 and
 // top edge + 130. A prompt that is not the program's own (a test's) is asked as it is; file
@@ -127,10 +124,7 @@ void SystemTab::bind(FirmwareTool* firmware, SystemConfigTool* config, Prompt* p
     connect(update_, &QToolButton::clicked, this, [this, firmware] { firmware->update(*prompt_); });
     connect(firmware, &FirmwareTool::pathChanged, path_, &QLineEdit::setText);
     connect(firmware, &FirmwareTool::versionLabelChanged, version_, &QLabel::setText);
-    connect(firmware, &FirmwareTool::progressChanged, this, [this](const QString& text, bool red) {
-        progress_->setText(text);
-        progress_->setStyleSheet(Red(red));
-    });
+    ShowStatusIn(progress_, *firmware);
     connect(firmware, &FirmwareTool::percentChanged, bar_, &QProgressBar::setValue);
 
     connect(product_, &QLineEdit::textChanged, this,
@@ -140,10 +134,7 @@ void SystemTab::bind(FirmwareTool* firmware, SystemConfigTool* config, Prompt* p
     });
     connect(default_, &QToolButton::clicked, this,
             [this, config] { config->factoryDefault(*prompt_); });
-    connect(config, &SystemConfigTool::statusChanged, this, [this](const QString& text, bool red) {
-        status_->setText(text);
-        status_->setStyleSheet(Red(red));
-    });
+    ShowStatusIn(status_, *config);
     connect(config, &SystemConfigTool::productStringShown, product_, &QLineEdit::setText);
 }
 

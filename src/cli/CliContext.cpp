@@ -131,7 +131,7 @@ QJsonObject RecordJson(const DeviceRecord& r) {
     o[QStringLiteral("version")] = QString::fromStdString(r.version);
     o[QStringLiteral("descriptorFlag7")] = r.descriptorFlag7;
     o[QStringLiteral("fwFileReady")] = r.fwFileReady;
-    o[QStringLiteral("linkKind")] = r.linkKind;
+    o[QStringLiteral("linkKind")] = static_cast<int>(r.linkKind);
     o[QStringLiteral("inputCount")] = r.inputCount;
     o[QStringLiteral("outputCount")] = r.outputCount;
     o[QStringLiteral("userEdidCount")] = r.userEdidCount;
@@ -175,7 +175,7 @@ int RunSearch(const CliContext& context) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const int index = static_cast<int>(i);
             QJsonObject row = RowJson(rows[i], controller.devices().at(index), index);
-            if (controller.network() && controller.devices().at(index).linkKind == 0) {
+            if (controller.network() && !controller.devices().at(index).isSerial()) {
                 row[QStringLiteral("network")] =
                     NetworkJson(controller.network()->networkRecord(index));
             }
@@ -236,15 +236,16 @@ int RunInfo(const CliContext& context) {
     if (context.json) {
         out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     } else {
-        const SelectionView& view = controller.selection();
+        const SelectedDevice& device = controller.selectedDevice();
         out(QStringLiteral("Product:      %1\n").arg(Shown(net.productName)));
         out(QStringLiteral("Description:  %1\n").arg(Shown(record.productString)));
         out(QStringLiteral("MAC:          %1\n").arg(Shown(net.macText)));
         out(QStringLiteral("IP:           %1 / %2 via %3 (%4)\n")
                 .arg(Shown(net.ipAddress), Shown(net.subnetMask), Shown(net.gateway),
                      net.ipMode == 1 ? QStringLiteral("DHCP") : QStringLiteral("STATIC")));
-        out(Shown(view.fwVersionLabel) + QStringLiteral("\n"));
-        out(Shown(view.serialNumLabel) + QStringLiteral("\n"));
+        out(QStringLiteral("Firmware:     VID %1, PID %2, version %3\n")
+                .arg(Shown(device.vid), Shown(device.pid), Shown(device.version)));
+        out(QStringLiteral("Serial:       %1\n").arg(Shown(device.serialNumber)));
         out(QStringLiteral("Nodes:        %1 inputs, %2 outputs, %3 user slots, %4 internal\n")
                 .arg(record.inputCount)
                 .arg(record.outputCount)

@@ -215,7 +215,6 @@ int RunOnNode(
     }
     EdidTransfer transfer(controller);
     EdidControllerTool tool(controller, transfer);
-    tool.messageWaits = false;
     ArgumentPrompt prompt(file);
     const EdidControllerTool::Outcome outcome = flow(tool, *node, prompt);
     // Give the last datagram or frame time to leave before the program ends.

@@ -177,7 +177,7 @@ int RunFwUpdate(const CliContext& context) {
     QObject::connect(&tool, &FirmwareTool::percentChanged, &tool,
                      [](int percent) { err(QStringLiteral("fw-update: %1%\n").arg(percent)); });
     const FirmwareTool::Outcome outcome = tool.update(prompt);
-    const QString label = tool.progressText();
+    const QString label = tool.statusText();
     const QString why = tool.lastError();
     Finish(controller);
     switch (outcome) {

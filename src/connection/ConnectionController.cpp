@@ -1,18 +1,8 @@
 #include "connection/ConnectionController.h"
 
-#include <algorithm>
-
 namespace lvx {
 
 namespace {
-
-int atMost8(int n) {
-    return std::clamp(n, 0, 8);
-}
-
-std::string versionLabel(const DeviceRecord& r) {
-    return "Current :    VID- " + r.vid + "     PID- " + r.pid + "     Version- " + r.version;
-}
 
 // "its description (no answer to SYS_DSCPT)", or "... (its answer to ... failed its check)".
 std::string MissingAnswer(const std::string& what, const std::string& command, AnswerState state) {
@@ -22,18 +12,6 @@ std::string MissingAnswer(const std::string& what, const std::string& command, A
 }
 
 } // namespace
-
-SelectionView& ApplyModeGroupLayout(SelectionView& view, int internalCount, int outputCount,
-                                    int userCount) {
-    view.modeSelectGroup = true;
-    view.internalRadios = atMost8(internalCount);
-    view.externalRadios = atMost8(outputCount);
-    view.userRadios = atMost8(userCount);
-    const int rows = std::max(internalCount, userCount);
-    view.modeGroupHeight = 65 + (rows > 1 ? 15 * (rows - 1) : 0) + 6;
-    view.label30 = rows > 1;
-    return view;
-}
 
 ConnectionController::ConnectionController(QObject* parent)
     : QObject(parent), session_(devices_, log_) {
@@ -64,7 +42,7 @@ void ConnectionController::setBusy(bool on) {
 }
 
 bool ConnectionController::openNetwork(const EndpointConfig& config, QString* error) {
-    auto link = std::make_unique<NetworkLink>(devices_, deviceEdid_.image, config);
+    auto link = std::make_unique<NetworkLink>(devices_, deviceEdid_, config);
     if (!link->open()) {
         if (error) {
             *error = link->errorString();
@@ -180,10 +158,7 @@ void ConnectionController::search() {
             searchEnabled_ = false;
             disconnectEnabled_ = true;
             session_.setConnected(true);
-            pictures_ = {"OpenColor", "SaveColor", "CopyUpColor", "AnalysisColor"};
-            if (!session_.hasFlag(FlagIspMode)) {
-                firmwareGroupHeight_ = 48;
-            }
+            listed_ = true;
         }
     }
     emit stateChanged();
@@ -236,7 +211,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         devices_.selected = index;
         DeviceRecord& record = devices_.at(index);
         record = DeviceRecord{};
-        record.linkKind = 1;
+        record.linkKind = LinkKind::Serial;
         links_.back().row = row;
         setRow(index, {std::to_string(row), port.toStdString(), "", "", "NC", "NC", false, {}});
 
@@ -245,8 +220,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
             return true;
         }
         if (record.inputNodes[0].modeSelectFlag()) {
-            modeButtons_ = {atMost8(record.internalEdidCount), atMost8(record.outputCount),
-                            atMost8(record.userEdidCount)};
+            modeSelect_ = {record.internalEdidCount, record.outputCount, record.userEdidCount};
         }
         ApplyModelTable(record);
         if (record.comChannelCount > 0) {
@@ -255,7 +229,7 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
                 return true;
             }
         }
-        record.linkKind = 1;
+        record.linkKind = LinkKind::Serial;
         if (!link->isOpen()) {
             missing = "its description (the link to the device was lost while connecting)";
             log_.notice("\r\n" + port.toStdString() +
@@ -279,11 +253,10 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         session_.setFlag(FlagIspMode, true);
         searchEnabled_ = false;
         disconnectEnabled_ = true;
-        firmwareGroupHeight_ = 155;
         const int index = devices_.count;
         DeviceRecord& record = devices_.at(index);
         record = DeviceRecord{};
-        record.linkKind = 1;
+        record.linkKind = LinkKind::Serial;
         // The kind belongs to this row: another loader on the next port may be of the other.
         record.ispKind = isp091 ? 2 : 1;
         const std::string model = IspModelText(all, isp091 ? "$ISP091" : "$ISP029");
@@ -388,69 +361,43 @@ void ConnectionController::select(int row) {
     selectedRow_ = row;
     emit rowsChanged();
 
-    DeviceRecord& record = devices_.current();
-    SelectionView view;
     if (net_) {
         net_->closeDevice();
     }
-    if (record.isSerial()) {
-        if (ByteLink* link = linkForRow(row)) {
-            session_.setLink(link);
-        }
-        view.serial = true;
-        view.clearFwPath = true;
-        view.ipTab = false;
-        view.serialNumberGroup = false;
-        view.multiComTab = record.comChannelCount > 0;
-        if (record.ispKind != 0) {
-            view.isp = true;
-            view.edidTab = false;
-            view.creatorTab = false;
-            view.configurationGroup = false;
-            view.sysDefaultButton = false;
-            view.fwVersionLabel = "Target :";
-        } else {
-            view.edidTab = true;
-            view.creatorTab = true;
-            view.configurationGroup = true;
-            view.sysDefaultButton = true;
-            view.fwVersionLabel = versionLabel(record);
-            view.activeTab = "EDID Controller";
-            readNodeDescriptions(epoch);
-            if (epoch != epoch_) {
-                setBusy(false); // Disconnect came while the device was being opened
-                return;
-            }
-            ApplyModeGroupLayout(view, record.internalEdidCount, record.outputCount,
-                                 record.userEdidCount);
-        }
-    } else {
-        view.serial = false;
-        view.ipTab = true;
-        view.multiComTab = false;
-        view.sysDefaultButton = false;
-        view.modeSelectGroup = false;
-        view.serialNumberGroup = true;
-        view.activeTab = "IP Configure";
-        if (net_) {
-            net_->openDevice();
-        }
-        session_.wait(50);
-        if (epoch != epoch_) {
-            setBusy(false); // Disconnect came while the device was being opened
-            return;
-        }
-        view.fwVersionLabel = versionLabel(record);
-        view.serialNumLabel = "SN :    " + record.serialNumber;
-        record.internalEdidCount = record.pid == "2037" ? 8 : 6;
-        view.listsRefilled = true;
-        view.lists = BuildEdidSelectionLists(record.inputCount, record.outputCount,
-                                             record.userEdidCount, record.internalEdidCount);
+    const bool opened =
+        devices_.current().isSerial() ? openSerialDevice(row, epoch) : openNetworkDevice(epoch);
+    if (!opened) {
+        setBusy(false); // Disconnect came while the device was being opened
+        return;
     }
-    view.productString = record.productString;
-    selection_ = view;
+    selected_ = SelectedDeviceOf(devices_.current(), row);
     emit selectionChanged();
     setBusy(false);
+}
+
+bool ConnectionController::openSerialDevice(int row, std::uint64_t epoch) {
+    if (ByteLink* link = linkForRow(row)) {
+        session_.setLink(link);
+    }
+    if (devices_.current().ispKind != 0) {
+        return true; // a loader describes no nodes
+    }
+    readNodeDescriptions(epoch);
+    return epoch == epoch_;
+}
+
+bool ConnectionController::openNetworkDevice(std::uint64_t epoch) {
+    if (net_) {
+        net_->openDevice();
+    }
+    session_.wait(50);
+    if (epoch != epoch_) {
+        return false;
+    }
+    // The network description does not say how many internal EDIDs there are.
+    DeviceRecord& record = devices_.current();
+    record.internalEdidCount = record.pid == "2037" ? 8 : 6;
+    return true;
 }
 
 void ConnectionController::disconnectDevices() {
@@ -469,8 +416,8 @@ void ConnectionController::disconnectDevices() {
     searchEnabled_ = true;
     disconnectEnabled_ = false;
     session_.setConnected(false);
-    modeButtons_ = {};
-    pictures_ = ButtonPictures{};
+    listed_ = false;
+    modeSelect_ = {};
     rows_.clear();
     devices_.count = 0;
     selectedRow_ = 0;

@@ -3,7 +3,7 @@
 #include "common/DebugLog.h"
 #include "common/EdidImage.h"
 #include "connection/DeviceRows.h"
-#include "edid/EdidRecord.h"
+#include "connection/SelectedDevice.h"
 #include "links/NetworkLink.h"
 #include "links/SerialLink.h"
 #include "protocol/Descriptor.h"
@@ -19,49 +19,6 @@
 #include <vector>
 
 namespace lvx {
-
-// Names of the button pictures that need a connected device.
-struct ButtonPictures {
-    std::string open = "OpenGray";
-    std::string save = "SaveGray";
-    std::string copyUp = "CopyUpGray";
-    std::string analysis = "AnalysisGray";
-};
-
-// What selecting a device changes in the tab window, as data the windows show.
-struct SelectionView {
-    bool serial = false;
-    bool isp = false;
-    bool ipTab = false;
-    bool edidTab = true;
-    bool creatorTab = true;
-    bool multiComTab = false;
-    bool serialNumberGroup = false;
-    bool configurationGroup = true;
-    bool sysDefaultButton = true;
-    bool modeSelectGroup = false;
-    bool clearFwPath = false;
-    std::string activeTab; // caption of the tab to activate; empty keeps the current one
-    std::string fwVersionLabel;
-    std::string serialNumLabel;
-    std::string productString;
-    // Mode Select group: height, visible radio buttons per column, the column caption.
-    int modeGroupHeight = 65;
-    int internalRadios = 0;
-    int externalRadios = 0;
-    int userRadios = 0;
-    bool label30 = false;
-    // A network device refills the node lists itself (without the input chooser).
-    bool listsRefilled = false;
-    EdidSelectionLists lists;
-};
-
-// The radio buttons a connect enables and a disconnect disables, per column (at most 8).
-struct ModeButtonRange {
-    int internal = 0;
-    int external = 0;
-    int user = 0;
-};
 
 // Search, device selection and Disconnect, without any window: the device table, the
 // protocol session on the COM port, and the network side through the hooks below.
@@ -93,10 +50,9 @@ public:
     using PortOpener = std::function<std::unique_ptr<ByteLink>(const QString& port, DebugLog& log)>;
     void setPortOpener(PortOpener opener) { opener_ = std::move(opener); }
 
-    // The device EDID record: every EDID read from a device lands in its image, which the
-    // analyzer decodes, Save writes and "Copy to EDID Creator" copies. There is no other copy.
-    EdidRecord& deviceEdidRecord() { return deviceEdid_; }
-    EdidImage& deviceEdidImage() { return deviceEdid_.image; }
+    // The device EDID image: every EDID read from a device lands here (block answers and
+    // network replies alike); Save writes it, the EDID flows decode it. There is no other copy.
+    EdidImage& deviceEdidImage() { return deviceEdid_; }
 
     void search();
     void select(int row);
@@ -109,12 +65,15 @@ public:
     // or the network endpoints are (a network device).
     bool selectedLinkUp() const;
     bool busy() const { return busy_ > 0; }
-    const ButtonPictures& pictures() const { return pictures_; }
-    int firmwareGroupHeight() const { return firmwareGroupHeight_; }
-    const ModeButtonRange& modeButtonsEnabled() const { return modeButtons_; }
+    // A Search ended with devices listed, and no Disconnect came since.
+    bool listed() const { return listed_; }
+    // The Search found a device that answered as a loader (it stays so until Disconnect).
+    bool loaderFound() const { return session_.hasFlag(FlagIspMode); }
+    const ModeSelectCounts& modeSelectCounts() const { return modeSelect_; }
     const std::vector<DeviceRow>& rows() const { return rows_; }
     int selectedRow() const { return selectedRow_; }
-    const SelectionView& selection() const { return selection_; }
+    // The device the last selection opened (selectionChanged() says when it changes).
+    const SelectedDevice& selectedDevice() const { return selected_; }
     const QStringList& ports() const { return ports_; }
 
     // Marks a device flow as running (see FlowGuard), so that no second one starts meanwhile.
@@ -152,6 +111,9 @@ private:
     // ND_SEL and GET ND_DSCPT for input 1 and output 1 of the selected device; stops when
     // Disconnect came meanwhile.
     void readNodeDescriptions(std::uint64_t epoch);
+    // Opening the selected device over its link; false when Disconnect came meanwhile.
+    bool openSerialDevice(int row, std::uint64_t epoch);
+    bool openNetworkDevice(std::uint64_t epoch);
     ByteLink* linkForRow(int row);
     void dropLink(ByteLink* link);
     void closeLinks();
@@ -160,7 +122,7 @@ private:
     void networkDeviceAdded(int index, const QStringList& row);
 
     DeviceTable devices_;
-    EdidRecord deviceEdid_;
+    EdidImage deviceEdid_{};
     DebugLog log_;
     std::unique_ptr<NetworkLink> net_;
     ProtocolSession session_;
@@ -174,12 +136,11 @@ private:
     std::uint64_t epoch_ = 0;
     bool searchEnabled_ = true;
     bool disconnectEnabled_ = false;
-    ButtonPictures pictures_;
-    int firmwareGroupHeight_ = 48;
-    ModeButtonRange modeButtons_;
+    bool listed_ = false;
+    ModeSelectCounts modeSelect_;
     std::vector<DeviceRow> rows_;
     int selectedRow_ = 0;
-    SelectionView selection_;
+    SelectedDevice selected_;
     QStringList ports_;
     int busy_ = 0;
 };
@@ -197,10 +158,5 @@ public:
 private:
     ConnectionController& controller_;
 };
-
-// Mode Select group layout for a device's counts: visible buttons per column (at most 8),
-// the group height and whether the column caption shows.
-SelectionView& ApplyModeGroupLayout(SelectionView& view, int internalCount, int outputCount,
-                                    int userCount);
 
 } // namespace lvx

@@ -88,9 +88,9 @@ AudioFormatsText FormatAudioFlags(std::uint16_t audioFlags) {
         if ((audioFlags & name.flag) == 0) {
             continue;
         }
-        if (out.rowHeight < kAnalyzerWrappedRowHeight && out.text.size() > 30) {
+        if (!out.wrapped && out.text.size() > 30) {
             out.text += "\r\n";
-            out.rowHeight = kAnalyzerWrappedRowHeight;
+            out.wrapped = true;
         }
         out.text += name.text;
         out.flat += name.text;
@@ -108,7 +108,6 @@ AnalyzerReport BuildAnalyzerReport(const EdidRecord& r) {
         report.labels["Label_Edid_Header"] = "Illegal";
         report.audioFormats = "-";
         report.audioFormatsFlat = "-";
-        report.copyButtonPicture = "ModifyGray";
         return report;
     }
 
@@ -133,8 +132,7 @@ AnalyzerReport BuildAnalyzerReport(const EdidRecord& r) {
     l["Label_CEC_Address"] = CecText(r.cecAddress);
     report.audioFormats = audio.text;
     report.audioFormatsFlat = audio.flat;
-    report.audioRowHeight = audio.rowHeight;
-    report.copyButtonPicture = "ModifyColor";
+    report.audioWrapped = audio.wrapped;
     return report;
 }
 

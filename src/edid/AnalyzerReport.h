@@ -5,7 +5,6 @@
 
 #include <array>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,10 +19,6 @@ struct AnalyzerRow {
 constexpr std::size_t kAnalyzerRowCount = 15;
 const std::array<AnalyzerRow, kAnalyzerRowCount>& AnalyzerRows();
 
-// Heights of the audio formats row: one line, or two once the text has wrapped.
-constexpr int kAnalyzerRowHeight = 23;
-constexpr int kAnalyzerWrappedRowHeight = 38;
-
 // What the analyzer shows for one decoded record.
 struct AnalyzerReport {
     bool valid = false;
@@ -33,11 +28,8 @@ struct AnalyzerReport {
     // text without the break.
     std::string audioFormats;
     std::string audioFormatsFlat;
-    // The audio row's height after a valid analysis; none after an invalid one, which
-    // leaves the row as the previous analysis set it.
-    std::optional<int> audioRowHeight;
-    // Picture of the "Copy to EDID Creator" button: "ModifyColor" or "ModifyGray".
-    std::string copyButtonPicture;
+    // The audio formats text took its line break (a valid EDID only).
+    bool audioWrapped = false;
 
     // The text of a label, empty for an unknown name.
     std::string text(std::string_view label) const;
@@ -50,11 +42,11 @@ AnalyzerReport BuildAnalyzerReport(const EdidRecord& record);
 AnalyzerReport AnalyzeImage(EdidRecord& record, const EdidImage& image);
 
 // The audio formats text for a set of audio flags: with the single line break the label
-// gets, and the row height that goes with it.
+// gets, and whether it got it.
 struct AudioFormatsText {
     std::string text;
     std::string flat;
-    int rowHeight = kAnalyzerRowHeight;
+    bool wrapped = false;
 };
 AudioFormatsText FormatAudioFlags(std::uint16_t audioFlags);
 

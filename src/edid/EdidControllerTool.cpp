@@ -11,10 +11,11 @@ namespace lvx {
 
 EdidControllerTool::EdidControllerTool(ConnectionController& connection, EdidTransfer& transfer,
                                        QObject* parent)
-    : QObject(parent), connection_(connection), transfer_(transfer) {}
+    : FlowTool(connection, parent), connection_(connection), transfer_(transfer) {}
 
-EdidRecord& EdidControllerTool::deviceRecord() {
-    return connection_.deviceEdidRecord();
+const EdidRecord& EdidControllerTool::deviceRecord() {
+    record_.image = connection_.deviceEdidImage();
+    return record_;
 }
 
 bool EdidControllerTool::connected() const {
@@ -40,18 +41,6 @@ int EdidControllerTool::selectNodeItem(int index) {
 
 int EdidControllerTool::selectUploadItem(int index) {
     return UploadListSelectionFor(counts(), index);
-}
-
-void EdidControllerTool::setStatus(const QString& text, bool red) {
-    status_ = text;
-    statusRed_ = red;
-    emit statusChanged(text, red);
-}
-
-void EdidControllerTool::messageWait(int ms) {
-    if (messageWaits) {
-        connection_.session().wait(ms);
-    }
 }
 
 EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& prompt) {
@@ -85,20 +74,18 @@ EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& promp
                 // A file of mixed EDIDs is worse than none: keep what the user had.
                 writer.cancel();
                 log.setText("Edid Read Fail.\r\n");
-                setStatus(QStringLiteral("Edid Read Fail."), true);
+                report(QStringLiteral("Edid Read Fail."), Severity::Failure);
                 lastError_ = QString::fromStdString(transfer_.failure());
                 outcome = Outcome::Failed;
             } else if (!writer.write(connection_.deviceEdidImage())) {
                 log.setText("Edid Open Fail.\r\n");
-                setStatus(QStringLiteral("Edid Save Fail."), true);
+                report(QStringLiteral("Edid Save Fail."), Severity::Failure);
                 lastError_ = QStringLiteral("cannot write %1: %2").arg(name, writer.error());
                 outcome = Outcome::Failed;
             } else {
-                setStatus(QStringLiteral("Ok."), false);
+                report(QStringLiteral("Ok."), Severity::Success);
                 outcome = Outcome::Done;
             }
-            messageWait(900);
-            setStatus(QString(), false);
         }
     }
 
@@ -132,15 +119,13 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     const std::optional<EdidImage> image = ReadEdidFile(QString::fromStdString(chosen), &why);
     if (image) {
         log.setText("Edid Open OK.\r\n");
-        setStatus(QString(), false);
+        report(QString(), Severity::Info);
         outcome = validateAndWrite(node, *image);
     } else {
         log.setText("Edid Open Fail.\r\n");
-        setStatus(QStringLiteral("Upload Edid Canceled."), true);
+        report(QStringLiteral("Upload Edid Canceled."), Severity::Failure);
         lastError_ = chosen.empty() ? QStringLiteral("Upload Edid Canceled.") : why;
         outcome = chosen.empty() ? Outcome::Cancelled : Outcome::Failed;
-        messageWait(1500);
-        setStatus(QString(), false);
     }
 
     if (serial) {
@@ -152,27 +137,24 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
 EdidControllerTool::Outcome EdidControllerTool::validateAndWrite(NodeRef node,
                                                                  const EdidImage& image) {
     Outcome outcome = Outcome::Failed;
-    EdidRecord& record = deviceRecord();
-    record.image = image;
-    if (Validate(record)) {
-        setStatus(QStringLiteral("Ok."), false);
+    // The file's bytes become the device EDID image, as a read's would.
+    connection_.deviceEdidImage() = image;
+    record_.image = image;
+    if (Validate(record_)) {
+        report(QStringLiteral("Ok."), Severity::Success);
         if (transfer_.writeNode(node, image)) {
             outcome = Outcome::Done;
-            messageWait(1000);
         } else {
             connection_.log().setText("Edid Write Fail.\r\n");
-            setStatus(QStringLiteral("Edid Write Fail."), true);
+            report(QStringLiteral("Edid Write Fail."), Severity::Failure);
             lastError_ = QString::fromStdString(transfer_.failure());
-            messageWait(1500);
         }
     } else {
         const QString message =
-            QString::fromStdString(std::string(InvalidStatusMessage(record.status)));
-        setStatus(message, true);
+            QString::fromStdString(std::string(InvalidStatusMessage(record_.status)));
+        report(message, Severity::Failure);
         lastError_ = message;
-        messageWait(1500);
     }
-    setStatus(QString(), false);
     return outcome;
 }
 
@@ -180,8 +162,8 @@ bool EdidControllerTool::loadImage(const EdidImage& image) {
     if (connection_.busy()) {
         return false;
     }
-    // Decode copies the image into the record, whose image is the device EDID image.
-    Decode(deviceRecord(), image);
+    connection_.deviceEdidImage() = image;
+    Decode(record_, image);
     emit recordDecoded();
     return true;
 }
@@ -224,8 +206,7 @@ bool EdidControllerTool::analysisRead(NodeRef node) {
         transfer_.waitForRead(wait);
     }
     // The answers are in (or given up on): decode at once rather than after a fixed wait.
-    EdidRecord& record = deviceRecord();
-    Decode(record, record.image);
+    Decode(record_, connection_.deviceEdidImage());
     session.enablePolling();
     emit recordDecoded();
     return true;

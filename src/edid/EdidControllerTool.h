@@ -1,10 +1,10 @@
 #pragma once
 
 #include "common/Prompt.h"
+#include "connection/FlowTool.h"
 #include "edid/EdidRecord.h"
 #include "edid/NodeList.h"
 
-#include <QObject>
 #include <QString>
 
 #include <optional>
@@ -14,9 +14,10 @@ namespace lvx {
 class ConnectionController;
 class EdidTransfer;
 
-// The "Save  /  Upload  /  Analysis" group without its widgets: the node lists, the status
-// label, and the three flows, for the COM port and the network alike.
-class EdidControllerTool : public QObject {
+// The "Save  /  Upload  /  Analysis" group without its widgets: the node lists and the three
+// flows, for the COM port and the network alike. Each flow's result is its status ("Ok.",
+// "Edid Read Fail.", ...); an upload clears the status when its file opened.
+class EdidControllerTool : public FlowTool {
     Q_OBJECT
 public:
     enum class Outcome { Nothing, Cancelled, Done, Failed };
@@ -26,8 +27,11 @@ public:
     EdidControllerTool(ConnectionController& connection, EdidTransfer& transfer,
                        QObject* parent = nullptr);
 
-    // The device EDID record (the connection owns it).
-    EdidRecord& deviceRecord();
+    // The device EDID record: the connection's device EDID image with what the last
+    // analysis, upload or loaded image decoded and validated from it. Reads that landed in
+    // the image since show in the record's image at once (the connection owns the bytes;
+    // this tool owns what is decoded from them).
+    const EdidRecord& deviceRecord();
     NodeCounts counts() const;
 
     // Selection of the node list and the upload list: a separator gives way to the item
@@ -54,32 +58,23 @@ public:
     // does with a file's bytes: the same status texts, the transfer bracket over a COM port.
     Outcome uploadImage(NodeRef node, const EdidImage& image);
 
-    QString statusText() const { return status_; }
-    bool statusRed() const { return statusRed_; }
     // The path of the last file chosen for upload (the hidden Edit_Edid_Path).
     QString uploadPath() const { return uploadPath_; }
     // What went wrong in the last flow, for the command line.
     QString lastError() const { return lastError_; }
 
-    // Waits that only keep a message on the screen; the command line does without them.
-    bool messageWaits = true;
-
 signals:
-    void statusChanged(const QString& text, bool red);
     void uploadPictureChanged(const QString& picture);
     void recordDecoded();
 
 private:
-    void setStatus(const QString& text, bool red);
-    void messageWait(int ms);
     bool connected() const;
     // Validate and write, with the status texts of an upload.
     Outcome validateAndWrite(NodeRef node, const EdidImage& image);
 
     ConnectionController& connection_;
     EdidTransfer& transfer_;
-    QString status_;
-    bool statusRed_ = false;
+    EdidRecord record_;
     QString uploadPicture_ = QStringLiteral("OpenColor");
     QString uploadPath_;
     QString lastError_;

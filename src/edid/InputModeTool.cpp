@@ -7,7 +7,7 @@
 namespace lvx {
 
 InputModeTool::InputModeTool(ConnectionController& connection, QObject* parent)
-    : QObject(parent), connection_(connection) {
+    : FlowTool(connection, parent), connection_(connection) {
     connection_.session().setHandler(CmdRxEdMd,
                                      [this](std::string_view answer) { handleAnswer(answer); });
     // A new device list shows "Input 1" again: what a press sends follows what is shown.
@@ -83,6 +83,7 @@ bool InputModeTool::press(ModeButton which) {
                          ? QStringLiteral("the device did not answer SET %1").arg(unanswered)
                          : QStringLiteral("the link to the device was lost");
         connection_.log().addLine("\r\nMode Select failed: " + lastError_.toStdString());
+        report(QStringLiteral("Mode Select failed: %1").arg(lastError_), Severity::Failure);
         const int current = currentMode();
         for (auto& column : buttons_) {
             for (ButtonState& b : column) {
@@ -99,6 +100,8 @@ bool InputModeTool::press(ModeButton which) {
         // The next report is applied whatever it says.
         setCurrentMode(255);
     }
+    report(QStringLiteral("Input %1 set to EDID mode %2").arg(input_ + 1).arg(mode),
+           Severity::Success);
     return true;
 }
 
@@ -178,8 +181,8 @@ void InputModeTool::apply(int mode) {
     emit buttonsChanged();
 }
 
-void InputModeTool::enableForConnect(const ModeButtonRange& range) {
-    const int limits[3] = {range.internal, range.external, range.user};
+void InputModeTool::enableForConnect(const ModeSelectCounts& counts) {
+    const int limits[3] = {counts.internal, counts.external, counts.user};
     for (int column = 0; column < 3; ++column) {
         for (int k = 1; k <= kModeButtonsPerColumn; ++k) {
             if (k <= limits[column]) {

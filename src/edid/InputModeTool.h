@@ -1,8 +1,8 @@
 #pragma once
 
+#include "connection/FlowTool.h"
 #include "edid/InputModes.h"
 
-#include <QObject>
 #include <QString>
 
 #include <array>
@@ -11,12 +11,13 @@
 namespace lvx {
 
 class ConnectionController;
-struct ModeButtonRange;
+struct ModeSelectCounts;
 
 // The "Mode Select" group without its widgets: which source feeds the chosen input's EDID.
 // A press sets the mode on the device; the device's reports (the answer to GET RXEDMD, also
 // polled every 2.5 s) move the check mark, and with display-only buttons the enabled one.
-class InputModeTool : public QObject {
+// A press reports its result as the status.
+class InputModeTool : public FlowTool {
     Q_OBJECT
 public:
     struct ButtonState {
@@ -56,9 +57,9 @@ public:
     // input once a flow has selected others.
     void rereadChosenInput();
 
-    // Connect enables the buttons up to the device's counts when it lets them be pressed;
-    // Disconnect disables them again.
-    void enableForConnect(const ModeButtonRange& range);
+    // Connect enables the buttons up to the device's counts (at most the 8 of a column) when
+    // it lets them be pressed; Disconnect disables them again.
+    void enableForConnect(const ModeSelectCounts& counts);
     void disableAll();
 
 signals:

@@ -152,8 +152,7 @@ DiscoveryStatus AcceptDiscoveryReply(const std::uint8_t* data, std::size_t size,
     std::array<MacAddress, kDeviceTableSize> known{};
     std::size_t knownCount = 0;
     for (int i = 0; i < count && i < kDeviceTableSize; ++i) {
-        if (devices.records[static_cast<std::size_t>(i)].linkKind ==
-            static_cast<std::uint8_t>(LinkKind::Network)) {
+        if (devices.records[static_cast<std::size_t>(i)].linkKind == LinkKind::Network) {
             known[knownCount++] = records[static_cast<std::size_t>(i)].mac;
         }
     }
@@ -165,7 +164,7 @@ DiscoveryStatus AcceptDiscoveryReply(const std::uint8_t* data, std::size_t size,
     // Nothing of an earlier Search's device at this index survives into the new one.
     DeviceRecord& device = devices.records[static_cast<std::size_t>(count)];
     device = DeviceRecord{};
-    device.linkKind = static_cast<std::uint8_t>(LinkKind::Network);
+    device.linkKind = LinkKind::Network;
     device.inputNodes[0].edidMode() = 255;
     devices.count = count + 1;
     return DiscoveryStatus::Accepted;

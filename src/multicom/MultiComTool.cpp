@@ -22,7 +22,7 @@ bool TakeReported(ChannelSettings& shown, const ReportedSettings& r) {
 } // namespace
 
 MultiComTool::MultiComTool(ConnectionController& connection, QObject* parent, std::size_t textCap)
-    : QObject(parent), connection_(connection) {
+    : FlowTool(connection, parent), connection_(connection) {
     for (ChannelState& c : channels_) {
         c.text = ChannelText(textCap);
     }
@@ -122,6 +122,8 @@ bool MultiComTool::sendSettings(int n) {
                      ? QStringLiteral("the device did not answer SET COM_CONFIG")
                      : QStringLiteral("the link to the device was lost");
     connection_.log().addLine("\r\nChannel settings not changed: " + lastError_.toStdString());
+    report(QStringLiteral("Channel %1 settings not changed: %2").arg(n).arg(lastError_),
+           Severity::Failure);
     // The lists show what the device has, not the change it never took.
     if (settingsReports_ > 0 &&
         TakeReported(state(n).settings, lastReport_[static_cast<std::size_t>(n - 1)])) {
@@ -168,8 +170,10 @@ MultiComTool::SaveOutcome MultiComTool::saveLog(int n, Prompt& prompt) {
                            "that name is left as it was.")
                 .arg(path.isEmpty() ? QString::fromStdString(chosen) : path, writer.error());
         prompt.message("Save Log", lastError_.toStdString());
+        report(lastError_, Severity::Failure);
         return SaveOutcome::Failed;
     }
+    report(QStringLiteral("Saved the channel %1 log to %2").arg(n).arg(path), Severity::Success);
     return SaveOutcome::Saved;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "common/Prompt.h"
+#include "connection/FlowTool.h"
 #include "multicom/ChannelAnswers.h"
 #include "multicom/ChannelText.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 
 #include <array>
@@ -31,8 +31,10 @@ struct ChannelState {
 // The answers to GET COM_MSG (polled every 400 ms by the protocol session) append to a
 // channel's text; the answer to GET COM_CONFIG (sent by the Search) sets the channels'
 // settings without sending anything; a user's change of a setting sends SET COM_CONFIG.
-// The window and linkvex-cli both work through this tool.
-class MultiComTool : public QObject {
+// The window and linkvex-cli both work through this tool. A settings change the device did
+// not take and a log that could not be saved are failures of its status; a saved log is a
+// success.
+class MultiComTool : public FlowTool {
     Q_OBJECT
 public:
     enum class SaveOutcome { Saved, Cancelled, Failed };

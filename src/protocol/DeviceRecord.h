@@ -27,6 +27,8 @@ constexpr int kNodeCount = 10;
 constexpr int kDeviceTableSize = 20;
 constexpr std::size_t kProductStringMax = 63;
 
+// How a device is reached. The numbers are those the device table always used (the CLI's
+// JSON prints them).
 enum class LinkKind : std::uint8_t { Network = 0, Serial = 1 };
 
 struct DeviceRecord {
@@ -38,7 +40,7 @@ struct DeviceRecord {
     std::string version;
     std::uint8_t descriptorFlag7 = 0;
     std::uint8_t fwFileReady = 0;
-    std::uint8_t linkKind = 0; // 1 serial, 0 network
+    LinkKind linkKind = LinkKind::Network;
     std::uint8_t inputCount = 0;
     std::uint8_t outputCount = 0;
     std::uint8_t userEdidCount = 0;
@@ -52,7 +54,7 @@ struct DeviceRecord {
     // pacing of a firmware update follow the device being flashed.
     std::uint8_t ispKind = 0;
 
-    bool isSerial() const { return linkKind == 1; }
+    bool isSerial() const { return linkKind == LinkKind::Serial; }
     void setProductString(const std::string& text) {
         productString = text.size() > kProductStringMax ? text.substr(0, kProductStringMax) : text;
     }

@@ -542,8 +542,7 @@ void ProtocolSession::pollStatusTick() {
     multiComTimer_.stop();
     for (int i = 0; i < devices_.count && i < kDeviceTableSize; ++i) {
         const DeviceRecord& record = devices_.records[static_cast<std::size_t>(i)];
-        if (record.linkKind == 1 && record.inputNodes[0].modePollFlag() &&
-            hasFlag(FlagDescriptor)) {
+        if (record.isSerial() && record.inputNodes[0].modePollFlag() && hasFlag(FlagDescriptor)) {
             sendPoll(CmdRxEdMd);
         }
     }

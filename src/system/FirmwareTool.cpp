@@ -28,12 +28,8 @@ bool ReadFirmwareFile(const QString& path, std::vector<std::uint8_t>& bytes, QSt
 }
 
 FirmwareTool::FirmwareTool(ConnectionController& connection, QObject* parent)
-    : QObject(parent), connection_(connection) {}
-
-void FirmwareTool::setProgress(const QString& text, bool red) {
-    progressText_ = text;
-    progressRed_ = red;
-    emit progressChanged(text, red);
+    : FlowTool(connection, parent), connection_(connection) {
+    report(QStringLiteral("0%"), Severity::Info);
 }
 
 void FirmwareTool::setPercent(int percent) {
@@ -44,12 +40,12 @@ void FirmwareTool::setPercent(int percent) {
 }
 
 void FirmwareTool::resetProgress() {
-    setProgress(QStringLiteral("0%"), false);
+    report(QStringLiteral("0%"), Severity::Info);
     setPercent(0);
 }
 
 FirmwareTool::Outcome FirmwareTool::refuse(const QString& label, const QString& why) {
-    setProgress(label, true);
+    report(label, Severity::Failure);
     lastError_ = why.isEmpty() ? label : why;
     return Outcome::Refused;
 }
@@ -84,7 +80,7 @@ FirmwareTool::Outcome FirmwareTool::openFirmware(Prompt& prompt) {
         header_.reset();
         connection_.devices().current().fwFileReady = 0;
         log.setText("Fw Open Fail.\r\n");
-        setProgress(QStringLiteral("Update Fw Failed."), true);
+        report(QStringLiteral("Update Fw Failed."), Severity::Failure);
         lastError_ = why;
         return Outcome::Failed;
     }
@@ -101,7 +97,7 @@ FirmwareTool::Outcome FirmwareTool::openFirmware(Prompt& prompt) {
         lastError_ = QStringLiteral("Illegal FW.");
         return Outcome::Refused;
     }
-    setProgress(QStringLiteral("0%"), false);
+    report(QStringLiteral("0%"), Severity::Info);
     setPercent(0);
     emit versionLabelChanged(QString::fromLatin1(FirmwareTargetLabel(*header_).c_str()));
     record.fwFileReady = 1;
@@ -145,7 +141,7 @@ FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
     }
 
     const FlowGuard flow(connection_);
-    setProgress(progressText_, false);
+    report(statusText(), Severity::Info); // the label turns black as the transfer starts
     setPercent(0);
     FirmwareTransfer transfer(session, image_, kind);
     if (clock_) {
@@ -155,15 +151,16 @@ FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
         transfer.setPump(pump_);
     }
     transfer.onProgress = [this](int percent) {
-        setProgress(QString::number(percent) + QLatin1Char('%'), false);
+        report(QString::number(percent) + QLatin1Char('%'), Severity::Info);
         setPercent(percent);
     };
     const FirmwareTransfer::Result result = transfer.run();
     if (result == FirmwareTransfer::Result::Done) {
+        report(QStringLiteral("100%"), Severity::Success);
         return Outcome::Done;
     }
     failedPage_ = transfer.failedPage();
-    setProgress(QStringLiteral("Update Fw Failed."), true);
+    report(QStringLiteral("Update Fw Failed."), Severity::Failure);
     switch (result) {
     case FirmwareTransfer::Result::PageFailed:
         lastError_ = QStringLiteral("page 0x%1 failed its check after %2 resends")

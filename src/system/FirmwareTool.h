@@ -1,10 +1,10 @@
 #pragma once
 
 #include "common/Prompt.h"
+#include "connection/FlowTool.h"
 #include "system/FirmwareImage.h"
 #include "system/FirmwareTransfer.h"
 
-#include <QObject>
 #include <QString>
 
 #include <optional>
@@ -19,8 +19,9 @@ bool ReadFirmwareFile(const QString& path, std::vector<std::uint8_t>& bytes, QSt
 
 // The "Firmware" group without its widgets: Open Firmware reads a file once into memory and
 // shows the target its header names; Update Firmware sends it to the selected device in
-// loader mode. The window and the command line run the same two flows.
-class FirmwareTool : public QObject {
+// loader mode. The window and the command line run the same two flows. The status is the
+// progress ("0%" to "100%") or why the flow failed ("Update Fw Failed.", "Illegal FW.", ...).
+class FirmwareTool : public FlowTool {
     Q_OBJECT
 public:
     enum class Outcome { Nothing, Refused, Cancelled, Done, Failed };
@@ -41,11 +42,9 @@ public:
     QString path() const { return path_; }
     const FirmwareImage& image() const { return image_; }
     const std::optional<FirmwareHeader>& header() const { return header_; }
-    // Label1: its text and whether it is red; the bar beside it.
-    QString progressText() const { return progressText_; }
-    bool progressRed() const { return progressRed_; }
+    // The progress in percent (the status says it as text).
     int percent() const { return percent_; }
-    // Back to "0%" in black (a device was selected).
+    // Back to "0%" (a device was selected).
     void resetProgress();
     // Why the last flow did not end well, for the command line.
     QString lastError() const { return lastError_; }
@@ -58,12 +57,10 @@ public:
 
 signals:
     void pathChanged(const QString& path);
-    void progressChanged(const QString& text, bool red);
     void percentChanged(int percent);
     void versionLabelChanged(const QString& text);
 
 private:
-    void setProgress(const QString& text, bool red);
     void setPercent(int percent);
     Outcome refuse(const QString& label, const QString& why);
     bool selectedIsLoader() const;
@@ -72,8 +69,6 @@ private:
     QString path_;
     FirmwareImage image_;
     std::optional<FirmwareHeader> header_;
-    QString progressText_ = QStringLiteral("0%");
-    bool progressRed_ = false;
     int percent_ = 0;
     QString lastError_;
     std::uint32_t failedPage_ = 0;

@@ -6,7 +6,7 @@
 namespace lvx {
 
 IpConfigTool::IpConfigTool(ConnectionController& connection, QObject* parent)
-    : QObject(parent), connection_(connection) {
+    : FlowTool(connection, parent), connection_(connection) {
     watchNetwork(connection_.network());
     connect(&connection_, &ConnectionController::networkAttached, this,
             &IpConfigTool::watchNetwork);
@@ -32,19 +32,13 @@ const NetworkRecord* IpConfigTool::record() const {
     return &net->networkTable()[static_cast<std::size_t>(index)];
 }
 
-void IpConfigTool::setStatus(const QString& text, bool red) {
-    status_ = text;
-    statusRed_ = red;
-    emit statusChanged(text, red);
-}
-
 void IpConfigTool::fill(int index) {
     NetworkLink* net = connection_.network();
     if (net == nullptr || index < 0 || index >= kDeviceTableSize) {
         return;
     }
     shown_ = IpEditsOf(net->networkRecord(index));
-    setStatus(QString(), false);
+    report(QString(), Severity::Info);
     emit filled();
 }
 
@@ -58,12 +52,12 @@ IpConfigTool::Outcome IpConfigTool::write(const IpEdits& edits) {
     lastSkipped_.clear();
     const IpConfigPlan plan = PlanIpConfiguration(*stored, edits);
     if (plan.refused) {
-        setStatus(QString::fromStdString(plan.error), true);
+        report(QString::fromStdString(plan.error), Severity::Failure);
         return Outcome::Refused;
     }
     lastDatagram_ = BuildIpConfigDatagram(plan.entries);
     if (lastDatagram_.empty() || !net->sendIpConfiguration(plan.entries)) {
-        setStatus(tr("The IP configuration could not be sent."), true);
+        report(tr("The IP configuration could not be sent."), Severity::Failure);
         return Outcome::Failed;
     }
     // Only what went out is stored, so a second write without edits sends the MAC alone.
@@ -73,7 +67,8 @@ IpConfigTool::Outcome IpConfigTool::write(const IpEdits& edits) {
     for (const std::string& line : plan.skipped) {
         lines << QString::fromStdString(line);
     }
-    setStatus(lines.join(QLatin1Char('\n')), !lines.isEmpty());
+    // A write that left addresses out says which; one that sent everything has nothing to say.
+    report(lines.join(QLatin1Char('\n')), lines.isEmpty() ? Severity::Info : Severity::Warning);
     return Outcome::Sent;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "connection/FlowTool.h"
 #include "links/NetworkRecord.h"
 #include "system/IpConfig.h"
 
-#include <QObject>
 #include <QString>
 
 #include <cstdint>
@@ -16,8 +16,9 @@ class NetworkLink;
 
 // The "IP Configure" tab without its widgets: filled from the network record of the device
 // being opened, the mode rule, Write IP Configure (one type-3 datagram) and the address of
-// the device's web page.
-class IpConfigTool : public QObject {
+// the device's web page. Its status is the tab's status line: a refusal, the addresses a write
+// left out, or nothing.
+class IpConfigTool : public FlowTool {
     Q_OBJECT
 public:
     enum class Outcome { Nothing, Refused, Sent, Failed };
@@ -42,10 +43,6 @@ public:
     // "Http://address[:port]/", empty when the device has no web port.
     QString webAddress() const;
 
-    // The tab's status line: refusals and left-out addresses.
-    QString statusText() const { return status_; }
-    bool statusRed() const { return statusRed_; }
-
     // Fills from the device at this table index (the network link calls it through its
     // opening signal).
     void fill(int index);
@@ -53,18 +50,14 @@ public:
 signals:
     // The tab is to show `shown()` and the labels of `record()`.
     void filled();
-    void statusChanged(const QString& text, bool red);
 
 private:
     void watchNetwork(NetworkLink* net);
-    void setStatus(const QString& text, bool red);
 
     ConnectionController& connection_;
     IpEdits shown_;
     std::vector<std::uint8_t> lastDatagram_;
     std::vector<std::string> lastSkipped_;
-    QString status_;
-    bool statusRed_ = false;
 };
 
 } // namespace lvx

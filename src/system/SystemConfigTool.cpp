@@ -7,13 +7,7 @@
 namespace lvx {
 
 SystemConfigTool::SystemConfigTool(ConnectionController& connection, QObject* parent)
-    : QObject(parent), connection_(connection) {}
-
-void SystemConfigTool::setStatus(const QString& text, bool red) {
-    status_ = text;
-    statusRed_ = red;
-    emit statusChanged(text, red);
-}
+    : FlowTool(connection, parent), connection_(connection) {}
 
 bool SystemConfigTool::ready() const {
     return connection_.connected() && connection_.devices().count > 0 && !connection_.busy();
@@ -21,9 +15,9 @@ bool SystemConfigTool::ready() const {
 
 void SystemConfigTool::checkLength(const std::string& text) {
     if (ProductStringTooLong(text)) {
-        setStatus(QStringLiteral("63 Letters Limited!"), true);
+        report(QStringLiteral("63 Letters Limited!"), Severity::Warning);
     } else {
-        setStatus(QString(), false);
+        report(QString(), Severity::Info);
     }
 }
 
@@ -31,7 +25,7 @@ SystemConfigTool::Outcome SystemConfigTool::noAnswer(const QString& label, const
     lastError_ = connection_.connected() && connection_.devices().count > 0
                      ? why
                      : QStringLiteral("the link to the device was lost");
-    setStatus(label, true);
+    report(label, Severity::Failure);
     return Outcome::NoAnswer;
 }
 
@@ -44,7 +38,7 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
     const int index = devices.selected;
     DeviceRecord& record = devices.current();
     if (text == record.productString) {
-        setStatus(QStringLiteral("No Changed."), false);
+        report(QStringLiteral("No Changed."), Severity::Info);
         return Outcome::Unchanged;
     }
     const FlowGuard flow(connection_);
@@ -54,7 +48,7 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
     const bool serial = record.isSerial();
     session.setFlag(FlagTransfer, true);
     session.resetWatchdog();
-    setStatus(QStringLiteral("Ok."), false);
+    report(QStringLiteral("Ok."), Severity::Success);
 
     const std::vector<std::uint8_t> bytes = ProductStringBytes(text);
     AnswerState answer = AnswerState::Handled; // the datagram has no reply to wait for
@@ -80,7 +74,8 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
                             ? QStringLiteral("the device's answer to SET SYS_STR failed its check")
                             : QStringLiteral("the device did not answer SET SYS_STR"));
     }
-    setStatus(QString(), false);
+    // Written: the label's "Ok." goes as the list shows the new text.
+    report(QString(), Severity::Info);
     connection_.showProductString(index);
     return Outcome::Done;
 }

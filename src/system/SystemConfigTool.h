@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/Prompt.h"
+#include "connection/FlowTool.h"
 
-#include <QObject>
 #include <QString>
 
 #include <string>
@@ -12,8 +12,9 @@ namespace lvx {
 class ConnectionController;
 
 // The "Configuration" group without its widgets: the product string's length check, Write
-// Configuration over either link, and Factory Default over the COM port.
-class SystemConfigTool : public QObject {
+// Configuration over either link, and Factory Default over the COM port. Their statuses are
+// the texts of the group's label (Label9).
+class SystemConfigTool : public FlowTool {
     Q_OBJECT
 public:
     enum class Outcome { Nothing, Unchanged, Cancelled, Done, NoAnswer };
@@ -23,34 +24,30 @@ public:
 
     explicit SystemConfigTool(ConnectionController& connection, QObject* parent = nullptr);
 
-    // Label9 follows every change of the edit: "63 Letters Limited!" in red from the 64th
-    // character on, empty otherwise.
+    // Every change of the edit: "63 Letters Limited!" (a warning) from the 64th character
+    // on, an empty status otherwise.
     void checkLength(const std::string& text);
 
     // Write Configuration: stores the first 63 characters as the selected device's product
     // string, sends them (SYS_STR, or the network command), waits a second and shows the
-    // new text in the device list. "No Changed." when the text is the stored one. Over the
-    // COM port the device must answer SYS_STR: otherwise (or when the link is lost) the
-    // record keeps its text, "Write Fail." shows in red and the outcome is NoAnswer.
+    // new text in the device list; "Ok." is its status while it runs. "No Changed." when the
+    // text is the stored one. Over the COM port the device must answer SYS_STR: otherwise
+    // (or when the link is lost) the record keeps its text, the status is "Write Fail." and
+    // the outcome is NoAnswer.
     Outcome writeConfiguration(const std::string& text);
     // Factory Default (COM port): after the user's OK, SYS_DEF, then the description read
-    // again; the product string is shown once its answer came. NoAnswer (with "Default
-    // Fail." in red) when SYS_DEF or the description was not answered, or the link was lost.
+    // again; the product string is shown once its answer came. NoAnswer (status "Default
+    // Fail.") when SYS_DEF or the description was not answered, or the link was lost.
     Outcome factoryDefault(Prompt& prompt);
 
-    // Label9.
-    QString statusText() const { return status_; }
-    bool statusRed() const { return statusRed_; }
     // Why the last flow ended with NoAnswer, for the command line.
     QString lastError() const { return lastError_; }
 
 signals:
-    void statusChanged(const QString& text, bool red);
     // Edit_Product_String is to show this text (after Factory Default).
     void productStringShown(const QString& text);
 
 private:
-    void setStatus(const QString& text, bool red);
     bool ready() const;
 
     // Ends a flow whose device did not answer: the reason, and the text in red.
@@ -58,8 +55,6 @@ private:
 
     ConnectionController& connection_;
     QString lastError_;
-    QString status_;
-    bool statusRed_ = false;
 };
 
 } // namespace lvx

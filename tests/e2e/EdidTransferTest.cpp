@@ -72,9 +72,10 @@ protected:
         controller->select(1);
         transfer = std::make_unique<EdidTransfer>(*controller);
         tool = std::make_unique<EdidControllerTool>(*controller, *transfer);
-        tool->messageWaits = false;
-        QObject::connect(tool.get(), &EdidControllerTool::statusChanged,
-                         [this](const QString& text, bool red) {
+        QObject::connect(tool.get(), &EdidControllerTool::status,
+                         [this](const QString& text, Severity severity) {
+                             const bool red =
+                                 severity == Severity::Warning || severity == Severity::Failure;
                              if (!text.isEmpty()) {
                                  statuses << (red ? "red:" : "black:") + text;
                              }
@@ -280,7 +281,6 @@ TEST(NetworkTransfer, ReadAndWriteNodesByDatagram) {
     controller.select(1);
     EdidTransfer transfer(controller);
     EdidControllerTool tool(controller, transfer);
-    tool.messageWaits = false;
     RecordingPrompt prompt;
 
     prompt.saveAnswers = {dir.filePath("output1.bin").toStdString()};

@@ -36,7 +36,7 @@ TEST(Discovery, ProbeIsTypeOneWithTheCrcOfNothing) {
 
 TEST(Discovery, ReplyListsMacAndAddress) {
     Tables t;
-    t.devices.records[0].linkKind = 1;
+    t.devices.records[0].linkKind = LinkKind::Serial;
     t.devices.records[0].vid = "OLD";
     t.devices.records[0].inputCount = 4;
     ASSERT_EQ(t.accept(kReply), DiscoveryStatus::Accepted);
@@ -49,7 +49,7 @@ TEST(Discovery, ReplyListsMacAndAddress) {
     EXPECT_EQ(r.webPort, 0);
     // The device record at that index starts afresh as a network device.
     const DeviceRecord& d = t.devices.records[0];
-    EXPECT_EQ(d.linkKind, 0);
+    EXPECT_EQ(d.linkKind, LinkKind::Network);
     EXPECT_EQ(d.vid, "");
     EXPECT_EQ(d.inputCount, 0);
     EXPECT_EQ(d.inputNodes[0].edidMode(), 255);

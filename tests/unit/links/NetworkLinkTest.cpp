@@ -123,7 +123,7 @@ TEST_F(NetworkLinkLoopback, EachDeviceIsListedOnceThoughItAnswersRepeatedly) {
     macs.sort();
     EXPECT_EQ(macs, (QStringList{"02:4C:56:58:00:01", "02:4C:56:58:00:02"}));
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(devices.records[i].linkKind, 0);
+        EXPECT_EQ(devices.records[i].linkKind, LinkKind::Network);
     }
 }
 

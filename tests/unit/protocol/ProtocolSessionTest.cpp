@@ -445,9 +445,9 @@ TEST_F(SessionTest, LostLinkEndsTheConnection) {
 
 TEST_F(SessionTest, StatusPollAsksSerialDevicesThatWantIt) {
     devices.count = 2;
-    devices.records[0].linkKind = 1;
+    devices.records[0].linkKind = LinkKind::Serial;
     devices.records[0].inputNodes[0].bytes[7] = 1;
-    devices.records[1].linkKind = 0;
+    devices.records[1].linkKind = LinkKind::Network;
     devices.records[1].inputNodes[0].bytes[7] = 1;
     session.pollStatusTick();
     EXPECT_TRUE(link.writes.empty()); // not before a descriptor was read

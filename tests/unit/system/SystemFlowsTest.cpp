@@ -21,6 +21,11 @@ using namespace lvx::test;
 
 namespace {
 
+// The firmware label is red for a warning or a failure.
+bool Red(const FirmwareTool& tool) {
+    return tool.statusSeverity() == Severity::Warning || tool.statusSeverity() == Severity::Failure;
+}
+
 using Bytes = std::vector<std::uint8_t>;
 
 // A firmware file: counting bytes with the header at 512.
@@ -126,8 +131,8 @@ TEST_F(SystemFlows, OpenShowsTheTargetAndUpdateFlashesTheFile) {
     EXPECT_EQ(firmware.update(prompt), FirmwareTool::Outcome::Done);
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text, "Warning!\r\nUpdate system firmware.");
-    EXPECT_EQ(firmware.progressText(), "100%");
-    EXPECT_FALSE(firmware.progressRed());
+    EXPECT_EQ(firmware.statusText(), "100%");
+    EXPECT_FALSE(Red(firmware));
     EXPECT_EQ(percents.back(), 100);
     Bytes flashed = file;
     flashed.resize(2176, 0xFF);
@@ -140,8 +145,8 @@ TEST_F(SystemFlows, UpdateRefusesBeforeAnythingIsSent) {
     searchAndSelect({"loader2"});
     // No file at all.
     EXPECT_EQ(firmware.update(prompt), FirmwareTool::Outcome::Refused);
-    EXPECT_EQ(firmware.progressText(), "Illegal FW.");
-    EXPECT_TRUE(firmware.progressRed());
+    EXPECT_EQ(firmware.statusText(), "Illegal FW.");
+    EXPECT_TRUE(Red(firmware));
 
     // Too short for a header: "Target :" and refused.
     QString version;
@@ -152,7 +157,7 @@ TEST_F(SystemFlows, UpdateRefusesBeforeAnythingIsSent) {
     EXPECT_EQ(version, "Target :");
     EXPECT_EQ(controller.devices().current().fwFileReady, 0);
     EXPECT_EQ(firmware.update(prompt), FirmwareTool::Outcome::Refused);
-    EXPECT_EQ(firmware.progressText(), "Illegal FW.");
+    EXPECT_EQ(firmware.statusText(), "Illegal FW.");
 
     // A good file, then one that cannot be read: the good one is not sent in its place.
     prompt.openAnswers = {writeFile("good.bin", FirmwareFile(4096)).toStdString()};
@@ -160,12 +165,12 @@ TEST_F(SystemFlows, UpdateRefusesBeforeAnythingIsSent) {
     prompt.openAnswers = {dir.filePath("missing.bin").toStdString()};
     EXPECT_EQ(firmware.openFirmware(prompt), FirmwareTool::Outcome::Failed);
     EXPECT_EQ(controller.log().text(), "Fw Open Fail.\r\n");
-    EXPECT_EQ(firmware.progressText(), "Update Fw Failed.");
-    EXPECT_TRUE(firmware.progressRed());
+    EXPECT_EQ(firmware.statusText(), "Update Fw Failed.");
+    EXPECT_TRUE(Red(firmware));
     EXPECT_EQ(firmware.path(), dir.filePath("missing.bin"));
     prompt.confirmAnswers = {true};
     EXPECT_EQ(firmware.update(prompt), FirmwareTool::Outcome::Refused);
-    EXPECT_EQ(firmware.progressText(), "Illegal FW.");
+    EXPECT_EQ(firmware.statusText(), "Illegal FW.");
 
     // A cancelled dialog keeps the file chosen before; a cancelled warning sends nothing.
     prompt.openAnswers = {writeFile("good.bin", FirmwareFile(4096)).toStdString()};
@@ -184,8 +189,8 @@ TEST_F(SystemFlows, LoaderOneRefusesAnImagePastSixtyFourKiB) {
     ASSERT_EQ(firmware.openFirmware(prompt), FirmwareTool::Outcome::Done);
     prompt.confirmAnswers = {true};
     EXPECT_EQ(firmware.update(prompt), FirmwareTool::Outcome::Refused);
-    EXPECT_EQ(firmware.progressText(), "Fw Too Large.");
-    EXPECT_TRUE(firmware.progressRed());
+    EXPECT_EQ(firmware.statusText(), "Fw Too Large.");
+    EXPECT_TRUE(Red(firmware));
     EXPECT_TRUE(prompt.messages.empty()); // not even asked
     EXPECT_EQ(firmwareFrames("loader1"), 0);
     EXPECT_NE(controller.log().text().find("65537"), std::string::npos);
@@ -205,7 +210,7 @@ TEST_F(SystemFlows, NormalDeviceIsNotFlashed) {
     firmware.openFirmware(prompt);
     prompt.confirmAnswers = {true};
     EXPECT_EQ(firmware.update(prompt), FirmwareTool::Outcome::Refused);
-    EXPECT_EQ(firmware.progressText(), "Not ISP Mode.");
+    EXPECT_EQ(firmware.statusText(), "Not ISP Mode.");
     EXPECT_EQ(serial.at("normal")->count("FW_ADDR"), 0);
 }
 
@@ -213,8 +218,8 @@ TEST_F(SystemFlows, WriteConfigurationOverTheComPort) {
     searchAndSelect({"normal"});
     FakeSerialDevice& device = *serial.at("normal");
     std::vector<QString> labels;
-    QObject::connect(&config, &SystemConfigTool::statusChanged,
-                     [&labels](const QString& text, bool) { labels.push_back(text); });
+    QObject::connect(&config, &SystemConfigTool::status,
+                     [&labels](const QString& text, Severity) { labels.push_back(text); });
 
     EXPECT_EQ(config.writeConfiguration("Old Name"), SystemConfigTool::Outcome::Unchanged);
     EXPECT_EQ(config.statusText(), "No Changed.");

@@ -1,0 +1,4 @@
+#include "cli/CliContext.h"
+#include "edid/Tool.h"
+
+#include <QLabel>

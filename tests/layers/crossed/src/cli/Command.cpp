@@ -1,0 +1,2 @@
+#include "app/MainWindow.h"
+#include <QtWidgets/QApplication>

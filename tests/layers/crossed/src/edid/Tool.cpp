@@ -1,0 +1,5 @@
+#include "edid/Tool.h"
+#include "common/Prompt.h"
+
+#include <QLabel>
+#include <QString>
