@@ -57,30 +57,7 @@ bool HoldsCompleteBackup(const QDir& folder) {
 
 DeviceBackupTool::DeviceBackupTool(ConnectionController& connection, EdidTransfer& transfer,
                                    InputModeTool& modes, QObject* parent)
-    : FlowTool(connection, parent), connection_(connection), transfer_(transfer), modes_(modes) {}
-
-DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory) {
-    BackupResult result = runBackup(directory);
-    if (result.ok) {
-        report(QStringLiteral("Backed up the device to %1").arg(directory), Severity::Success);
-    } else {
-        report(QStringLiteral("Backup to %1 failed: %2").arg(directory, result.error),
-               Severity::Failure);
-    }
-    return result;
-}
-
-DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparation& preparation,
-                                                          bool force) {
-    RestoreResult result = runRestore(preparation, force);
-    if (result.ok) {
-        report(QStringLiteral("Restored the device: %1 steps").arg(result.stepsDone),
-               Severity::Success);
-    } else {
-        report(QStringLiteral("Restore failed: %1").arg(result.error), Severity::Failure);
-    }
-    return result;
-}
+    : QObject(parent), connection_(connection), transfer_(transfer), modes_(modes) {}
 
 void DeviceBackupTool::endLink(bool serial) {
     // The transfer bracket closed, the chooser input's mode shown again, the polls back on.
@@ -120,7 +97,7 @@ BackupDevice DeviceBackupTool::currentDevice() const {
     return d;
 }
 
-DeviceBackupTool::BackupResult DeviceBackupTool::runBackup(const QString& directory) {
+DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory) {
     BackupResult result;
     if (!linkUp()) {
         result.error = QStringLiteral("no device is connected");
@@ -335,8 +312,8 @@ DeviceBackupTool::prepareRestore(const QString& directory) const {
     return p;
 }
 
-DeviceBackupTool::RestoreResult DeviceBackupTool::runRestore(const RestorePreparation& preparation,
-                                                             bool force) {
+DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparation& preparation,
+                                                          bool force) {
     RestoreResult result;
     if (!preparation.readable) {
         result.error = preparation.error;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "connection/FlowTool.h"
 #include "edid/BackupManifest.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -16,9 +16,8 @@ class InputModeTool;
 // (and, over a COM port, every input's EDID mode) of the selected device into a folder: one
 // .bin per node that was read whole, and manifest.json. A restore checks the whole folder
 // first and sends nothing unless every file is intact; then it writes the user slots and the
-// inputs, reads each back, and sets and reads back the input modes. Each run ends with its
-// status: what was saved or restored, or the first thing that went wrong.
-class DeviceBackupTool : public FlowTool {
+// inputs, reads each back, and sets and reads back the input modes.
+class DeviceBackupTool : public QObject {
     Q_OBJECT
 public:
     // Two nodes in a row without a single answer: the link is taken as interrupted and the
@@ -79,8 +78,6 @@ signals:
     void stepFinished(const QString& line, bool ok);
 
 private:
-    BackupResult runBackup(const QString& directory);
-    RestoreResult runRestore(const RestorePreparation& preparation, bool force);
     bool linkUp() const;
     void endLink(bool serial);
     void finishStep(const QString& line, bool ok);
