@@ -391,6 +391,17 @@ Bytes HdmiHead(const EdidImage& image, const std::optional<Span>& loaded, const 
     return p;
 }
 
+// The HDMI VIC and 3D lengths byte, the HDMI VICs and `length3d` bytes of 3D information.
+void AppendHdmiVics(Bytes& p, const EdidRecord& r, std::size_t vics, std::size_t length3d) {
+    p.push_back(static_cast<std::uint8_t>(vics * 32 + length3d));
+    for (std::uint8_t v : r.hdmiVic) {
+        if (v != 0) {
+            p.push_back(v);
+        }
+    }
+    p.insert(p.end(), r.info3d.begin() + 2, r.info3d.begin() + 2 + static_cast<long>(length3d));
+}
+
 // The HDMI VICs and the 3D part of the payload, from the record.
 void HdmiVideo(Bytes& p, const EdidRecord& r) {
     std::size_t vics = 0;
@@ -448,16 +459,7 @@ void HdmiVideo(Bytes& p, const EdidRecord& r) {
         }
     }
     if (vics > 0 || threeD) {
-        p.push_back(static_cast<std::uint8_t>(vics * 32 + (threeD ? length3d : 0)));
-        for (std::uint8_t v : r.hdmiVic) {
-            if (v != 0) {
-                p.push_back(v);
-            }
-        }
-        if (threeD) {
-            p.insert(p.end(), r.info3d.begin() + 2,
-                     r.info3d.begin() + 2 + static_cast<long>(length3d));
-        }
+        AppendHdmiVics(p, r, vics, threeD ? length3d : 0);
     }
 }
 
