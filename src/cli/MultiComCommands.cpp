@@ -129,6 +129,140 @@ std::optional<int> IndexOf(const QString& value, const char* const* items, std::
     return std::nullopt;
 }
 
+// --seconds as a number of seconds, 0 when not given; false (with a message) otherwise.
+bool ParseSeconds(const CliContext& context, double& seconds) {
+    seconds = 0;
+    if (context.seconds.isEmpty()) {
+        return true;
+    }
+    bool ok = false;
+    seconds = context.seconds.toDouble(&ok);
+    if (!ok || seconds <= 0 || seconds > 24 * 3600.0 * 365) {
+        err(QStringLiteral("linkvex-cli multicom: --seconds takes a positive number\n"));
+        return false;
+    }
+    return true;
+}
+
+// Runs the event loop until the seconds are over (never when 0), Ctrl+C or SIGTERM, or the
+// link is lost. True when the link was lost.
+bool RunUntilStopped(ConnectionController& controller, double seconds) {
+    QEventLoop loop;
+    bool lost = false;
+    const QMetaObject::Connection watch =
+        QObject::connect(&controller, &ConnectionController::disconnected, &loop, [&] {
+            lost = true;
+            loop.quit();
+        });
+    gStopRequested = 0;
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
+        if (gStopRequested) {
+            loop.quit();
+        }
+    });
+    stopCheck.start(100);
+    QTimer end;
+    end.setSingleShot(true);
+    QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (seconds > 0) {
+        end.start(static_cast<int>(seconds * 1000));
+    }
+    loop.exec();
+    QObject::disconnect(watch);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    return lost;
+}
+
+// The settings multicom-config is asked to send; each one absent when not given.
+struct WantedSettings {
+    std::optional<int> baud;
+    std::optional<int> dataLength;
+    std::optional<int> parity;
+
+    bool any() const { return baud || dataLength || parity; }
+};
+
+// --baud, --data and --parity as item indexes; false (with a message) for a value that is
+// none of the items.
+bool ParseWanted(const CliContext& context, WantedSettings& w) {
+    if (!context.baud.isEmpty()) {
+        w.baud = IndexOf(context.baud, kBaudItems.data(), kBaudItems.size());
+        if (!w.baud) {
+            err(QStringLiteral("linkvex-cli multicom-config: --baud takes 2400, 4800, 7200, "
+                               "9600, 14400, 19200, 38400, 57600 or 115200\n"));
+            return false;
+        }
+    }
+    if (!context.dataBits.isEmpty()) {
+        bool ok = false;
+        const int bits = context.dataBits.toInt(&ok);
+        if (!ok || bits < 5 || bits > 8) {
+            err(QStringLiteral("linkvex-cli multicom-config: --data takes 5, 6, 7 or 8\n"));
+            return false;
+        }
+        w.dataLength = bits - 5;
+    }
+    if (!context.parity.isEmpty()) {
+        w.parity = IndexOf(context.parity, kParityItems.data(), kParityItems.size());
+        if (!w.parity) {
+            err(QStringLiteral("linkvex-cli multicom-config: --parity takes none, odd or "
+                               "even\n"));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Sends the changed settings of the channel and waits for the device's report of them.
+int ChangeSettings(MultiComTool& tool, int channel, const ChannelSettings& wanted) {
+    const int before = tool.settingsReports();
+    if (!tool.chooseSettings(channel, wanted)) {
+        err(QStringLiteral("linkvex-cli multicom-config: %1\n").arg(tool.lastError()));
+        return kExitFailure;
+    }
+    if (!ReadSettings(tool, before)) {
+        err(QStringLiteral("linkvex-cli multicom-config: the device did not report its "
+                           "channel settings after the change\n"));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+// Prints the channel's settings as the device last reported them; false when the report
+// holds none for it.
+bool PrintReported(const MultiComTool& tool, int channel, const CliContext& context,
+                   ChannelSettings& reported) {
+    const ReportedSettings& r = tool.lastReport()[static_cast<std::size_t>(channel - 1)];
+    if (r.baud < 0 || r.dataLength < 0 || r.parity < 0) {
+        err(QStringLiteral("linkvex-cli multicom-config: the device's answer holds no "
+                           "settings of channel %1\n")
+                .arg(Letter(channel)));
+        return false;
+    }
+    reported = ChannelSettings{r.baud, r.dataLength, r.parity};
+    const QString baudText = QString::fromLatin1(kBaudItems[std::size_t(r.baud)]);
+    const QString dataText = QString::fromLatin1(kDataLengthItems[std::size_t(r.dataLength)]);
+    const QString parityText = QString::fromLatin1(kParityItems[std::size_t(r.parity)]);
+    if (context.json) {
+        const QJsonObject o{{QStringLiteral("channel"), Letter(channel)},
+                            {QStringLiteral("baud"), baudText.toInt()},
+                            {QStringLiteral("baudIndex"), r.baud},
+                            {QStringLiteral("dataBits"), r.dataLength + 5},
+                            {QStringLiteral("dataIndex"), r.dataLength},
+                            {QStringLiteral("parity"), parityText},
+                            {QStringLiteral("parityIndex"), r.parity}};
+        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+    } else {
+        out(QStringLiteral("Channel %1: baud rate %2, data %3, parity %4\n")
+                .arg(Letter(channel), baudText, dataText, parityText));
+    }
+    return true;
+}
+
 } // namespace
 
 int RunMultiCom(const CliContext& context) {
@@ -141,13 +275,8 @@ int RunMultiCom(const CliContext& context) {
         return kExitUsage;
     }
     double seconds = 0;
-    if (!context.seconds.isEmpty()) {
-        bool ok = false;
-        seconds = context.seconds.toDouble(&ok);
-        if (!ok || seconds <= 0 || seconds > 24 * 3600.0 * 365) {
-            err(QStringLiteral("linkvex-cli multicom: --seconds takes a positive number\n"));
-            return kExitUsage;
-        }
+    if (!ParseSeconds(context, seconds)) {
+        return kExitUsage;
     }
 
     ConnectionController controller;
@@ -187,33 +316,7 @@ int RunMultiCom(const CliContext& context) {
             }
         });
 
-    QEventLoop loop;
-    bool lost = false;
-    const QMetaObject::Connection watch =
-        QObject::connect(&controller, &ConnectionController::disconnected, &loop, [&] {
-            lost = true;
-            loop.quit();
-        });
-    gStopRequested = 0;
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
-    QTimer stopCheck;
-    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
-        if (gStopRequested) {
-            loop.quit();
-        }
-    });
-    stopCheck.start(100);
-    QTimer end;
-    end.setSingleShot(true);
-    QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
-    if (seconds > 0) {
-        end.start(static_cast<int>(seconds * 1000));
-    }
-    loop.exec();
-    QObject::disconnect(watch);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    const bool lost = RunUntilStopped(controller, seconds);
     if (!context.json) {
         emitText(printer.finish());
     }
@@ -253,33 +356,9 @@ int RunMultiComConfig(const CliContext& context) {
     }
     const int channel = channels.front();
 
-    std::optional<int> baud;
-    std::optional<int> dataLength;
-    std::optional<int> parity;
-    if (!context.baud.isEmpty()) {
-        baud = IndexOf(context.baud, kBaudItems.data(), kBaudItems.size());
-        if (!baud) {
-            err(QStringLiteral("linkvex-cli multicom-config: --baud takes 2400, 4800, 7200, "
-                               "9600, 14400, 19200, 38400, 57600 or 115200\n"));
-            return kExitUsage;
-        }
-    }
-    if (!context.dataBits.isEmpty()) {
-        bool ok = false;
-        const int bits = context.dataBits.toInt(&ok);
-        if (!ok || bits < 5 || bits > 8) {
-            err(QStringLiteral("linkvex-cli multicom-config: --data takes 5, 6, 7 or 8\n"));
-            return kExitUsage;
-        }
-        dataLength = bits - 5;
-    }
-    if (!context.parity.isEmpty()) {
-        parity = IndexOf(context.parity, kParityItems.data(), kParityItems.size());
-        if (!parity) {
-            err(QStringLiteral("linkvex-cli multicom-config: --parity takes none, odd or "
-                               "even\n"));
-            return kExitUsage;
-        }
+    WantedSettings given;
+    if (!ParseWanted(context, given)) {
+        return kExitUsage;
     }
 
     ConnectionController controller;
@@ -295,53 +374,19 @@ int RunMultiComConfig(const CliContext& context) {
         status = kExitFailure;
     }
     ChannelSettings wanted = tool.channel(channel).settings;
-    const bool change = baud || dataLength || parity;
-    if (status == kExitOk && change) {
-        wanted.baud = baud.value_or(wanted.baud);
-        wanted.dataLength = dataLength.value_or(wanted.dataLength);
-        wanted.parity = parity.value_or(wanted.parity);
-        const int before = tool.settingsReports();
-        if (!tool.chooseSettings(channel, wanted)) {
-            err(QStringLiteral("linkvex-cli multicom-config: %1\n").arg(tool.lastError()));
-            status = kExitFailure;
-        } else if (!ReadSettings(tool, before)) {
-            err(QStringLiteral("linkvex-cli multicom-config: the device did not report its "
-                               "channel settings after the change\n"));
-            status = kExitFailure;
-        }
+    wanted.baud = given.baud.value_or(wanted.baud);
+    wanted.dataLength = given.dataLength.value_or(wanted.dataLength);
+    wanted.parity = given.parity.value_or(wanted.parity);
+    if (status == kExitOk && given.any()) {
+        status = ChangeSettings(tool, channel, wanted);
     }
-    if (status == kExitOk) {
-        const ReportedSettings& r = tool.lastReport()[static_cast<std::size_t>(channel - 1)];
-        if (r.baud < 0 || r.dataLength < 0 || r.parity < 0) {
-            err(QStringLiteral("linkvex-cli multicom-config: the device's answer holds no "
-                               "settings of channel %1\n")
-                    .arg(Letter(channel)));
-            status = kExitFailure;
-        } else {
-            const ChannelSettings reported{r.baud, r.dataLength, r.parity};
-            const QString baudText = QString::fromLatin1(kBaudItems[std::size_t(r.baud)]);
-            const QString dataText =
-                QString::fromLatin1(kDataLengthItems[std::size_t(r.dataLength)]);
-            const QString parityText = QString::fromLatin1(kParityItems[std::size_t(r.parity)]);
-            if (context.json) {
-                const QJsonObject o{{QStringLiteral("channel"), Letter(channel)},
-                                    {QStringLiteral("baud"), baudText.toInt()},
-                                    {QStringLiteral("baudIndex"), r.baud},
-                                    {QStringLiteral("dataBits"), r.dataLength + 5},
-                                    {QStringLiteral("dataIndex"), r.dataLength},
-                                    {QStringLiteral("parity"), parityText},
-                                    {QStringLiteral("parityIndex"), r.parity}};
-                out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
-            } else {
-                out(QStringLiteral("Channel %1: baud rate %2, data %3, parity %4\n")
-                        .arg(Letter(channel), baudText, dataText, parityText));
-            }
-            if (change && reported != wanted) {
-                err(QStringLiteral("linkvex-cli multicom-config: the device did not take the "
-                                   "new settings\n"));
-                status = kExitFailure;
-            }
-        }
+    ChannelSettings reported;
+    if (status == kExitOk && !PrintReported(tool, channel, context, reported)) {
+        status = kExitFailure;
+    } else if (status == kExitOk && given.any() && reported != wanted) {
+        err(QStringLiteral("linkvex-cli multicom-config: the device did not take the "
+                           "new settings\n"));
+        status = kExitFailure;
     }
     controller.disconnectDevices();
     return status;
