@@ -263,6 +263,53 @@ bool PrintReported(const MultiComTool& tool, int channel, const CliContext& cont
     return true;
 }
 
+// What multicom shows: the chosen channels' text as it arrives (JSON lines with --json),
+// kept for --log too.
+struct ChannelEcho {
+    ChannelEcho(const CliContext& context, const std::vector<int>& channels)
+        : context(context), channels(channels), printer(channels.size() > 1) {}
+
+    void show(const std::string& text) {
+        WriteOut(text);
+        if (!context.logFile.isEmpty()) {
+            logged += text;
+        }
+    }
+
+    void received(int channel, const QByteArray& bytes) {
+        if (std::find(channels.begin(), channels.end(), channel) == channels.end()) {
+            return;
+        }
+        if (context.json) {
+            const QJsonObject line{{QStringLiteral("channel"), Letter(channel)},
+                                   {QStringLiteral("text"), QString::fromLatin1(bytes)}};
+            show(QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString() + "\n");
+        } else {
+            show(printer.print(channel, bytes.toStdString()));
+        }
+    }
+
+    // Writes what was shown to the --log file; false (with a message) when it cannot.
+    bool saveLog() const {
+        if (context.logFile.isEmpty()) {
+            return true;
+        }
+        AtomicFileWriter writer;
+        if (!writer.open(context.logFile) ||
+            !writer.write(logged.data(), static_cast<qint64>(logged.size()))) {
+            err(QStringLiteral("linkvex-cli multicom: the log could not be saved to %1: %2\n")
+                    .arg(context.logFile, writer.error()));
+            return false;
+        }
+        return true;
+    }
+
+    const CliContext& context;
+    const std::vector<int> channels;
+    ChannelPrinter printer;
+    std::string logged;
+};
+
 } // namespace
 
 int RunMultiCom(const CliContext& context) {
@@ -294,46 +341,18 @@ int RunMultiCom(const CliContext& context) {
         }
     }
 
-    ChannelPrinter printer(channels.size() > 1);
-    std::string logged;
-    auto emitText = [&](const std::string& text) {
-        WriteOut(text);
-        if (!context.logFile.isEmpty()) {
-            logged += text;
-        }
-    };
+    ChannelEcho echo(context, channels);
     QObject::connect(
-        &tool, &MultiComTool::received, &tool, [&](int channel, const QByteArray& bytes) {
-            if (std::find(channels.begin(), channels.end(), channel) == channels.end()) {
-                return;
-            }
-            if (context.json) {
-                const QJsonObject line{{QStringLiteral("channel"), Letter(channel)},
-                                       {QStringLiteral("text"), QString::fromLatin1(bytes)}};
-                emitText(QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString() + "\n");
-            } else {
-                emitText(printer.print(channel, bytes.toStdString()));
-            }
-        });
-
+        &tool, &MultiComTool::received, &tool,
+        [&echo](int channel, const QByteArray& bytes) { echo.received(channel, bytes); });
     const bool lost = RunUntilStopped(controller, seconds);
     if (!context.json) {
-        emitText(printer.finish());
+        echo.show(echo.printer.finish());
     }
     if (!lost) {
         controller.disconnectDevices();
     }
-
-    int status = kExitOk;
-    if (!context.logFile.isEmpty()) {
-        AtomicFileWriter writer;
-        if (!writer.open(context.logFile) ||
-            !writer.write(logged.data(), static_cast<qint64>(logged.size()))) {
-            err(QStringLiteral("linkvex-cli multicom: the log could not be saved to %1: %2\n")
-                    .arg(context.logFile, writer.error()));
-            status = kExitFailure;
-        }
-    }
+    int status = echo.saveLog() ? kExitOk : kExitFailure;
     if (lost) {
         err(QStringLiteral("linkvex-cli multicom: the connection to the device was lost\n"));
         status = kExitFailure;
