@@ -55,8 +55,8 @@ protected:
 private:
     QWidget* buildSelectGroup();
     QWidget* buildPages();
-    void bindControls(QObject* binding);
-    void bindButtons(QObject* binding);
+    void bindControl(int id, QWidget* widget);
+    void bindButtons();
     void buildDescriptorPage(QWidget* page);
     void buildPcTimingPage(QWidget* page);
     void buildVideoPage(QWidget* page);
