@@ -3,6 +3,7 @@
 #include "cli/BackupCommands.h"
 #include "cli/CheckCommands.h"
 #include "cli/CliContext.h"
+#include "cli/CombineCommand.h"
 #include "cli/CreatorCommands.h"
 #include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
@@ -44,6 +45,8 @@ Commands:
   backup DIR                      every node's EDID and every input's mode into DIR
   restore DIR [--force]           check DIR, then write its user slots, inputs and modes
   diff A.bin B.bin [--json]       what differs between two EDIDs (exit 0 alike, 1 differ)
+  combine SOURCE... -o OUT [--json]   one EDID every display takes, and what each one took
+                              away (exit 1: no timing in common, nothing written)
   fw-info FILE                    the target a firmware file's header names
   fw-update FILE --port PATH [--yes]   flash a device in loader (ISP) mode
   set-product TEXT                write the product string (--port PATH or --mac MAC)
@@ -56,6 +59,8 @@ Commands:
   multicom-config --channel A-G [--baud N] [--data 5-8] [--parity none|odd|even]
                                   a channel's settings: read, changed, read back
 
+  A combine SOURCE is an EDID file, monitor:NAME (this PC's display) or node:NODE of the
+  device (--port or --mac).
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac. SOURCE is
   a .bin FILE, or --brand-new [--date YYYY-MM-DD] for the brand-new template.
@@ -82,6 +87,12 @@ Options:
   --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
   --set NAME=VALUE            creator: a control's new value, applied through its rule (check
                               boxes 1 or 0, edits their text, preset lists an item index)
+  --video-only SOURCE         combine: a display that takes no audio (repeatable)
+  --identity SOURCE           combine: maker, product, name and serial from it (the first
+                              otherwise)
+  --intent TEXT               combine: max 4k30, max 1080p, no 4:2:0, rgb only, 8 bit, no hdr,
+                              audio 2ch, audio 5.1, audio 7.1, no audio, hdmi 1.4 (repeatable)
+  --blocks 2|4                combine: the most blocks the result has (2 when not given)
   --json                      print JSON
   --full                      analyze: the whole decode instead of the analyzer's facts
   --yes                       do not ask before fw-update or factory-default
@@ -144,6 +155,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption dataBits(QStringLiteral("data"), QString(), QStringLiteral("n"));
     const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("p"));
     parser.addOptions({channel, seconds, logFile, baud, dataBits, parity, full});
+    const QCommandLineOption videoOnly(QStringLiteral("video-only"), QString(),
+                                       QStringLiteral("source"));
+    const QCommandLineOption identity(QStringLiteral("identity"), QString(),
+                                      QStringLiteral("source"));
+    const QCommandLineOption intent(QStringLiteral("intent"), QString(), QStringLiteral("text"));
+    const QCommandLineOption blocks(QStringLiteral("blocks"), QString(), QStringLiteral("n"));
+    parser.addOptions({videoOnly, identity, intent, blocks});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -195,6 +213,10 @@ int main(int argc, char** argv) {
     context.baud = parser.value(baud);
     context.dataBits = parser.value(dataBits);
     context.parity = parser.value(parity);
+    context.videoOnly = parser.values(videoOnly);
+    context.identity = parser.value(identity);
+    context.intents = parser.values(intent);
+    context.blocks = parser.value(blocks);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -215,6 +237,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("backup"), RunBackup},
         {QStringLiteral("restore"), RunRestore},
         {QStringLiteral("diff"), RunDiff},
+        {QStringLiteral("combine"), RunCombine},
         {QStringLiteral("fw-info"), RunFwInfo},
         {QStringLiteral("fw-update"), RunFwUpdate},
         {QStringLiteral("set-product"), RunSetProduct},
