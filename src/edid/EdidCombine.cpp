@@ -247,6 +247,19 @@ CombineKept ReadKept(const std::vector<std::uint8_t>& bytes, int currentYear) {
     return k;
 }
 
+// Whose maker, product, name and serial the result carries.
+void IdentityRow(const std::vector<Sink>& sinks, const Plan& plan, Report& report) {
+    const auto text = [](const Sink& s) {
+        return s.parse.base.manufacturer + " " + Hex4(s.parse.base.productCode) +
+               (s.parse.base.productName ? " " + *s.parse.base.productName : "");
+    };
+    std::vector<std::string> cells;
+    for (const Sink& s : sinks) {
+        cells.push_back(text(s));
+    }
+    report.row("Identity", "Maker, product, name", cells, text(*plan.identity), "");
+}
+
 // A CTA-861 block must offer 640x480p60; when a display without such a block does not take
 // it, the result has none either (and so no VICs, audio or HDMI blocks).
 void DropCtaWithout640(const std::vector<Sink>& sinks, Plan& plan, Report& report) {
@@ -326,6 +339,7 @@ CombineResult CombineEdids(const std::vector<CombineSource>& sources,
     CombineColour(sinks, intents, plan, report);
     CombineAudio(sinks, intents, plan, report);
     DropCtaWithout640(sinks, plan, report);
+    IdentityRow(sinks, plan, report);
     result.bytes = WriteEdid(plan, options.maxBlocks, report);
     if (result.bytes.empty()) {
         result.status = CombineStatus::NoCommonTiming;
