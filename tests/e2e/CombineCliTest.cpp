@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -115,6 +116,24 @@ TEST(CombineCli, NoCommonTimingWritesNothingAndUsageErrorsAreTwo) {
     // Four blocks allowed, one EDID and an intent.
     run = RunCli({"combine", kTv, "--blocks", "4", "--intent", "hdmi 1.4", "-o", out});
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+}
+
+TEST(CombineCli, ReadsThisPcsMonitor) {
+    QTemporaryDir sysfs;
+    const QString connector = sysfs.filePath(QStringLiteral("class/drm/card0-HDMI-A-1"));
+    ASSERT_TRUE(QDir().mkpath(connector));
+    QFile edid(connector + QStringLiteral("/edid"));
+    ASSERT_TRUE(edid.open(QIODevice::WriteOnly));
+    edid.write(ReadAll(kOther));
+    edid.close();
+    qputenv("LINKVEX_SYSFS_ROOT", sysfs.path().toLocal8Bit());
+    const QString out = sysfs.filePath(QStringLiteral("out.bin"));
+    const CliRun run = RunCli({"combine", "monitor:HDMI-A-1", kTv, "-o", out});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    const CliRun missing = RunCli({"combine", "monitor:DP-9", kTv, "-o", out});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("DP-9")) << missing.err.constData();
+    qunsetenv("LINKVEX_SYSFS_ROOT");
 }
 
 TEST(CombineCli, ReadsADeviceOutput) {
