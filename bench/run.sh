@@ -21,7 +21,7 @@ done
 
 bin=${LINKVEX_BIN:-build/bin}
 for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator \
-    bench_beyond bench_firmware_transfer bench_multicom bench_edid_parse linkvex linkvex-devsim; do
+    bench_beyond bench_firmware_transfer bench_multicom bench_edid_parse bench_edid_combine linkvex linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
              "cmake --build --preset default)" >&2
@@ -95,6 +95,7 @@ fi
 run startup bash "$(dirname "$0")/startup_bench.sh" "$bin/linkvex" "$startup_runs"
 run creator "$bin/bench_creator" "${creator_args[@]}"
 run parse "$bin/bench_edid_parse" "$(dirname "$0")/../tests/data/edid"
+run combine "$bin/bench_edid_combine" "$(dirname "$0")/../tests/data/edid"
 run check bash "$(dirname "$0")/check_bench.sh" "$bin/linkvex-cli"
 run beyond "$bin/bench_beyond" --devsim "$bin/linkvex-devsim" --backups "$([ "$quick" -eq 1 ] && echo 1 || echo 3)"
 
@@ -103,7 +104,7 @@ echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
 for name in idle idle3 latency flows firmware firmware1 startup multicom multicom1 codecs creator \
-    parse check beyond; do
+    parse combine check beyond; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

@@ -3,6 +3,7 @@
 #include "app/AnalyzerView.h"
 #include "app/AnalyzerWindow.h"
 #include "app/BackupDialog.h"
+#include "app/CombineWindow.h"
 #include "app/CommanderWindow.h"
 #include "app/CompareWindow.h"
 #include "app/DeviceGrid.h"
@@ -24,12 +25,14 @@
 #include "creator/CreatorTool.h"
 #include "creator/EdidWorkImage.h"
 #include "edid/AnalyzerReport.h"
+#include "edid/CombineTool.h"
 #include "edid/CompareTool.h"
 #include "edid/DeviceBackupTool.h"
 #include "edid/EdidControllerTool.h"
 #include "edid/EdidParse.h"
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
+#include "edid/MonitorScan.h"
 #include "edid/MonitorsTool.h"
 #include "links/UdpEndpoints.h"
 #include "multicom/MultiComTool.h"
@@ -299,8 +302,11 @@ void MainWindow::buildBeyondMenuItems(QMenu* toolMenu) {
     restoreItem_ = Named(toolMenu->addAction(tr("Restore Device...")), QStringLiteral("Restore1"));
     QAction* compare =
         Named(toolMenu->addAction(tr("Compare EDIDs...")), QStringLiteral("Compare1"));
+    QAction* combine =
+        Named(toolMenu->addAction(tr("Combine EDIDs...")), QStringLiteral("Combine1"));
     QAction* details =
         Named(toolMenu->addAction(tr("EDID Details...")), QStringLiteral("EdidDetails1"));
+    connect(combine, &QAction::triggered, this, &MainWindow::showCombine);
     connect(details, &QAction::triggered, this, [this] { details_->showBeside(this); });
     connect(monitors, &QAction::triggered, this, &MainWindow::showMonitors);
     connect(backupItem_, &QAction::triggered, this, &MainWindow::backupDevice);
@@ -345,6 +351,22 @@ void MainWindow::showCompare() {
     }
     compareWindow_->show();
     compareWindow_->raise();
+}
+
+void MainWindow::showCombine() {
+    if (!combineWindow_) {
+        combineTool_ = std::make_unique<CombineTool>(*controller_, *edidTool_, *transfer_);
+        combineWindow_ = std::make_unique<CombineWindow>(*combineTool_, *prompt_, SysfsRoot());
+        connect(controller_, &ConnectionController::selectionChanged, combineWindow_.get(),
+                &CombineWindow::refreshChoices);
+        connect(combineWindow_.get(), &CombineWindow::creatorRequested, this, [this] {
+            copyToCreator();
+            commander_->showNear(this);
+        });
+    }
+    combineWindow_->refreshChoices();
+    combineWindow_->show();
+    combineWindow_->raise();
 }
 
 void MainWindow::compareCreatorBuild() {

@@ -26,6 +26,8 @@ class CreatorModel;
 class CreatorTool;
 class CompareTool;
 class CompareWindow;
+class CombineTool;
+class CombineWindow;
 class DeviceBackupTool;
 class MonitorsTool;
 class MonitorsWindow;
@@ -102,6 +104,8 @@ public:
     void backupDevice();
     void restoreDevice();
     void showCompare();
+    // Tool > Combine EDIDs...: one EDID every display takes.
+    void showCombine();
     // Shows two EDIDs compared, e.g. the creator's loaded EDID and the one it would build.
     // "What will the build change?": the creator's loaded EDID against its build.
     void compareCreatorBuild();
@@ -112,6 +116,7 @@ public:
     CompareTool& compareTool() { return *compareTool_; }
     MonitorsWindow* monitorsWindow() const { return monitorsWindow_.get(); }
     CompareWindow* compareWindow() const { return compareWindow_.get(); }
+    CombineWindow* combineWindow() const { return combineWindow_.get(); }
     BackupDialog* backupDialog() const { return backupDialog_; }
 
 private:
@@ -159,6 +164,8 @@ private:
     std::unique_ptr<HexTableWindow> hexTable_;
     std::unique_ptr<MonitorsWindow> monitorsWindow_;
     std::unique_ptr<CompareWindow> compareWindow_;
+    std::unique_ptr<CombineTool> combineTool_;
+    std::unique_ptr<CombineWindow> combineWindow_;
     BackupDialog* backupDialog_ = nullptr;
 
     QWidget* central_ = nullptr;

@@ -51,6 +51,11 @@ struct CliContext {
     QStringList sets;      // creator commands: --set NAME=VALUE, in the order given
     QString connector;     // --connector (monitors)
     bool force = false;    // --force (restore)
+    // combine: --video-only and --identity name sources as given; --intent, --blocks.
+    QStringList videoOnly;
+    QString identity;
+    QStringList intents;
+    QString blocks;
     // Firmware, system and IP configuration.
     bool yes = false; // no confirmation question
     QString ipMode;   // static or dhcp

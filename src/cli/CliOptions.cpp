@@ -62,6 +62,15 @@ std::vector<CliOption> MakeOptions() {
         Value({L("set")}, L("name=value"), &C::sets, L("--set NAME=VALUE"),
               L("creator: a control's new value, applied through its rule (check\nboxes 1 or 0, "
                 "edits their text, preset lists an item index)")),
+        Value({L("video-only")}, L("source"), &C::videoOnly, L("--video-only SOURCE"),
+              L("combine: a display that takes no audio (repeatable)")),
+        Value({L("identity")}, L("source"), &C::identity, L("--identity SOURCE"),
+              L("combine: maker, product, name and serial from it (the first\notherwise)")),
+        Value({L("intent")}, L("text"), &C::intents, L("--intent TEXT"),
+              L("combine: max 4k30, max 1080p, no 4:2:0, rgb only, 8 bit, no hdr,\naudio 2ch, "
+                "audio 5.1, audio 7.1, no audio, hdmi 1.4 (repeatable)")),
+        Value({L("blocks")}, L("n"), &C::blocks, L("--blocks 2|4"),
+              L("combine: the most blocks the result has (2 when not given)")),
         Flag({L("json")}, &C::json, L("--json"), L("print JSON")),
         Flag({L("full")}, &C::full, L("--full"),
              L("analyze: the whole decode instead of the analyzer's facts")),

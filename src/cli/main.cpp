@@ -4,6 +4,7 @@
 #include "cli/CheckCommands.h"
 #include "cli/CliContext.h"
 #include "cli/CliOptions.h"
+#include "cli/CombineCommand.h"
 #include "cli/CreatorCommands.h"
 #include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
@@ -45,6 +46,8 @@ Commands:
   backup DIR                      every node's EDID and every input's mode into DIR
   restore DIR [--force]           check DIR, then write its user slots, inputs and modes
   diff A.bin B.bin [--json]       what differs between two EDIDs (exit 0 alike, 1 differ)
+  combine SOURCE... -o OUT [--json]   one EDID every display takes, and what each one took
+                              away (exit 1: no timing in common, nothing written)
   fw-info FILE                    the target a firmware file's header names
   fw-update FILE --port PATH [--yes]   flash a device in loader (ISP) mode
   set-product TEXT                write the product string (--port PATH or --mac MAC)
@@ -57,6 +60,8 @@ Commands:
   multicom-config --channel A-G [--baud N] [--data 5-8] [--parity none|odd|even]
                                   a channel's settings: read, changed, read back
 
+  A combine SOURCE is an EDID file, monitor:NAME (this PC's display) or node:NODE of the
+  device (--port or --mac).
   NODE is input1, output2, user3, internal4, ... (1-based, as the lists show them). The
   device is the first one on the --port ports, or the network device with --mac. SOURCE is
   a .bin FILE, or --brand-new [--date YYYY-MM-DD] for the brand-new template.
@@ -94,6 +99,7 @@ std::map<QString, std::function<int(const CliContext&)>> Commands() {
         {QStringLiteral("backup"), RunBackup},
         {QStringLiteral("restore"), RunRestore},
         {QStringLiteral("diff"), RunDiff},
+        {QStringLiteral("combine"), RunCombine},
         {QStringLiteral("fw-info"), RunFwInfo},
         {QStringLiteral("fw-update"), RunFwUpdate},
         {QStringLiteral("set-product"), RunSetProduct},
