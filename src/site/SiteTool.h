@@ -3,7 +3,9 @@
 #include "common/EdidImage.h"
 #include "site/SiteFile.h"
 #include "site/SitePlan.h"
+#include "site/SiteWriter.h"
 
+#include <QDir>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -105,6 +107,22 @@ public:
     // The Search the tool runs: the connection's, then a moment for late network replies.
     void search();
 
+    struct CaptureResult {
+        bool ok = false; // every device found was read whole and the files were written
+        QString error;   // the first thing that went wrong
+        int devices = 0;
+        int edidFiles = 0;   // EDID files written now (equal EDIDs share one)
+        QStringList notes;   // what the site file keeps rather than captured, what was not read
+        QString siteText;    // the site file as written
+    };
+
+    // Searches (unless the connection already has devices), reads every input's and user
+    // slot's EDID and every input's mode (COM port) of every device found, writes each valid
+    // EDID into the EDID folder under a name made from its content, and writes the site file.
+    // An existing site file keeps its entries, names and comments; one that cannot be read is
+    // left alone and nothing is written.
+    CaptureResult capture(const QString& sitePath);
+
     // Asks the running flow to stop after its current step.
     void cancel() { cancelled_ = true; }
 
@@ -113,8 +131,6 @@ signals:
     void stepFinished(const QString& line, bool ok);
 
 private:
-    friend class SiteCapture;
-
     // The device row (1-based) the entry names, or 0 when no device found matches it.
     int findRow(const SiteDevice& device) const;
     std::vector<SiteError> checkDevices(const LoadedSite& site);
@@ -124,6 +140,12 @@ private:
     void applyPlan(SiteDeviceReport& report);
     bool writeNode(const PlannedNode& node, QString& reason);
     bool setMode(const PlannedMode& mode, QString& reason);
+    // Reads the selected device for a capture; its valid EDIDs go into `edids`.
+    bool captureDevice(int row, const QDir& edids, CapturedDevice& device, CaptureResult& result);
+    CaptureResult finishCapture(const QString& sitePath, const SiteFile* old,
+                                const SiteComments& comments,
+                                const std::vector<CapturedDevice>& captured,
+                                CaptureResult& result);
     bool linkUp() const;
     void beginLink(bool serial);
     void endLink(bool serial);
