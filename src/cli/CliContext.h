@@ -48,6 +48,10 @@ struct CliContext {
     QStringList sets;      // creator commands: --set NAME=VALUE, in the order given
     QString connector;     // --connector (monitors)
     bool force = false;    // --force (restore)
+    // Site files.
+    bool dryRun = false; // --dry-run (apply)
+    QString backupDir;   // --backup-dir (apply)
+    QStringList macs;    // every --mac, in the order given (capture)
     // Firmware, system and IP configuration.
     bool yes = false; // no confirmation question
     QString ipMode;   // static or dhcp

@@ -8,6 +8,7 @@
 #include "cli/EdidCommands.h"
 #include "cli/MonitorsCommand.h"
 #include "cli/MultiComCommands.h"
+#include "cli/SiteCommands.h"
 #include "cli/SystemCommands.h"
 #include "common/Version.h"
 
@@ -43,6 +44,12 @@ Commands:
   monitors --connector NAME -o FILE   save one display's EDID (NAME: HDMI-A-1, DP-2, ...)
   backup DIR                      every node's EDID and every input's mode into DIR
   restore DIR [--force]           check DIR, then write its user slots, inputs and modes
+  apply SITE.yaml [--dry-run] [--backup-dir DIR] [--json]
+                                  make the devices a site file names match it: read them,
+                                  back up and write only what differs, read it back
+                                  (--dry-run: show what would change, send no SET)
+  capture SITE.yaml [--port PATH]... [--mac MAC]...
+                                  write a site file and its EDID files from the devices found
   diff A.bin B.bin [--json]       what differs between two EDIDs (exit 0 alike, 1 differ)
   fw-info FILE                    the target a firmware file's header names
   fw-update FILE --port PATH [--yes]   flash a device in loader (ISP) mode
@@ -73,6 +80,8 @@ Options:
   --connector NAME            the display connector (monitors)
   --force                     restore a backup of another model, other counts or an
                               incomplete one
+  --dry-run                   apply: read the devices and show what would change
+  --backup-dir DIR            apply: where the backups go (linkvex-backups/ beside the file)
   --channel A-G               a serial channel (multicom: repeatable; all when not given)
   --seconds N                 how long multicom shows the channels (until Ctrl+C if not given)
   --log FILE                  multicom also writes what it shows to FILE
@@ -144,6 +153,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption dataBits(QStringLiteral("data"), QString(), QStringLiteral("n"));
     const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("p"));
     parser.addOptions({channel, seconds, logFile, baud, dataBits, parity, full});
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    const QCommandLineOption backupDir(QStringLiteral("backup-dir"), QString(),
+                                       QStringLiteral("dir"));
+    parser.addOptions({dryRun, backupDir});
     if (!parser.parse(QCoreApplication::arguments())) {
         err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
         return kExitUsage;
@@ -195,6 +208,9 @@ int main(int argc, char** argv) {
     context.baud = parser.value(baud);
     context.dataBits = parser.value(dataBits);
     context.parity = parser.value(parity);
+    context.dryRun = parser.isSet(dryRun);
+    context.backupDir = parser.value(backupDir);
+    context.macs = parser.values(mac);
 
     const std::map<QString, std::function<int(const CliContext&)>> commands = {
         {QStringLiteral("ports"), RunPorts},
@@ -223,6 +239,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("web-url"), RunWebUrl},
         {QStringLiteral("multicom"), RunMultiCom},
         {QStringLiteral("multicom-config"), RunMultiComConfig},
+        {QStringLiteral("apply"), RunApply},
+        {QStringLiteral("capture"), RunCapture},
     };
     const auto it = commands.find(context.command);
     if (it == commands.end()) {

@@ -11,6 +11,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace lvx {
 
 namespace {
@@ -127,7 +129,12 @@ SiteTool::CaptureResult SiteTool::capture(const QString& sitePath) {
     std::vector<CapturedDevice> captured;
     const int count = connection_.connected() ? connection_.devices().count : 0;
     for (int row = 1; row <= count && !cancelled_; ++row) {
-        if (connection_.rows()[static_cast<std::size_t>(row - 1)].isp) {
+        const DeviceRow& listed = connection_.rows()[static_cast<std::size_t>(row - 1)];
+        const bool serial = connection_.devices().records[static_cast<std::size_t>(row - 1)].isSerial();
+        if (listed.isp ||
+            (!serial && !onlyMacs.empty() &&
+             std::find(onlyMacs.begin(), onlyMacs.end(), NormalizeMac(listed.mac).value_or("")) ==
+                 onlyMacs.end())) {
             continue;
         }
         emit progress(row - 1, count, QStringLiteral("Reading device %1").arg(row));

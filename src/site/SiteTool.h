@@ -122,6 +122,8 @@ public:
     // An existing site file keeps its entries, names and comments; one that cannot be read is
     // left alone and nothing is written.
     CaptureResult capture(const QString& sitePath);
+    // When not empty, capture takes only the network devices with these MACs (NormalizeMac).
+    std::vector<std::string> onlyMacs;
 
     // Asks the running flow to stop after its current step.
     void cancel() { cancelled_ = true; }
