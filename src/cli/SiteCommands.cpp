@@ -35,8 +35,9 @@ struct SiteSession {
     SiteTool tool{controller, transfer, modes, backups};
 
     SiteSession() {
-        QObject::connect(&tool, &SiteTool::stepFinished,
-                         [](const QString& line, bool) { err(QStringLiteral("  %1\n").arg(Printed(line))); });
+        QObject::connect(&tool, &SiteTool::stepFinished, [](const QString& line, bool) {
+            err(QStringLiteral("  %1\n").arg(Printed(line)));
+        });
     }
     void end() {
         PumpDelay(100); // the last frame or datagram leaves before the program ends
@@ -83,9 +84,10 @@ QJsonObject ReportJson(const SiteReport& report) {
         for (const SiteModeReport& m : d.modes) {
             modes.append(ModeJson(m));
         }
-        QJsonObject o{{QStringLiteral("name"), d.name},     {QStringLiteral("where"), d.where},
-                      {QStringLiteral("reached"), d.reached}, {QStringLiteral("matches"), d.matches()},
-                      {QStringLiteral("nodes"), nodes},     {QStringLiteral("modes"), modes}};
+        QJsonObject o{
+            {QStringLiteral("name"), d.name},       {QStringLiteral("where"), d.where},
+            {QStringLiteral("reached"), d.reached}, {QStringLiteral("matches"), d.matches()},
+            {QStringLiteral("nodes"), nodes},       {QStringLiteral("modes"), modes}};
         if (!d.error.isEmpty()) {
             o[QStringLiteral("error")] = d.error;
         }
@@ -183,8 +185,9 @@ int RunApply(const CliContext& context) {
         PrintReport(report);
     }
     if (!report.ok()) {
-        err(report.dryRun ? QStringLiteral("linkvex-cli apply: the devices differ from the file\n")
-                          : QStringLiteral("linkvex-cli apply: not every device matches the file\n"));
+        err(report.dryRun
+                ? QStringLiteral("linkvex-cli apply: the devices differ from the file\n")
+                : QStringLiteral("linkvex-cli apply: not every device matches the file\n"));
         return kExitFailure;
     }
     return kExitOk;

@@ -45,8 +45,7 @@ bool StoreEdid(const QDir& edids, const std::string& name, const EdidImage& imag
 
 bool SiteTool::captureDevice(int row, const QDir& edids, CapturedDevice& device,
                              CaptureResult& result) {
-    connection_.select(row);
-    if (!linkUp()) {
+    if (!selectRow(row)) {
         return false;
     }
     const DeviceRecord& r = connection_.devices().current();
@@ -106,8 +105,9 @@ SiteTool::CaptureResult SiteTool::capture(const QString& sitePath) {
             ReadFileHead(sitePath, static_cast<qint64>(kSiteFileMaxBytes), &error);
         std::vector<SiteError> errors;
         if (!text || static_cast<std::size_t>(text->size()) > kSiteFileMaxBytes ||
-            !ParseSiteFile(std::string_view(text->constData(), static_cast<std::size_t>(text->size())),
-                           old, errors)) {
+            !ParseSiteFile(
+                std::string_view(text->constData(), static_cast<std::size_t>(text->size())), old,
+                errors)) {
             result.error = !text ? error
                            : errors.empty()
                                ? QStringLiteral("%1 is too large to be a site file").arg(sitePath)
@@ -130,11 +130,11 @@ SiteTool::CaptureResult SiteTool::capture(const QString& sitePath) {
     const int count = connection_.connected() ? connection_.devices().count : 0;
     for (int row = 1; row <= count && !cancelled_; ++row) {
         const DeviceRow& listed = connection_.rows()[static_cast<std::size_t>(row - 1)];
-        const bool serial = connection_.devices().records[static_cast<std::size_t>(row - 1)].isSerial();
-        if (listed.isp ||
-            (!serial && !onlyMacs.empty() &&
-             std::find(onlyMacs.begin(), onlyMacs.end(), NormalizeMac(listed.mac).value_or("")) ==
-                 onlyMacs.end())) {
+        const bool serial =
+            connection_.devices().records[static_cast<std::size_t>(row - 1)].isSerial();
+        if (listed.isp || (!serial && !onlyMacs.empty() &&
+                           std::find(onlyMacs.begin(), onlyMacs.end(),
+                                     NormalizeMac(listed.mac).value_or("")) == onlyMacs.end())) {
             continue;
         }
         emit progress(row - 1, count, QStringLiteral("Reading device %1").arg(row));
@@ -159,8 +159,7 @@ SiteTool::CaptureResult SiteTool::finishCapture(const QString& sitePath, const S
             notes.push_back(d.where + ": " + NodeName(node) + " not captured (no valid EDID)");
         }
         for (const int input : d.unreadModes) {
-            notes.push_back(d.where + ": input" + std::to_string(input + 1) +
-                            " mode not captured");
+            notes.push_back(d.where + ": input" + std::to_string(input + 1) + " mode not captured");
         }
     }
     for (const std::string& n : notes) {

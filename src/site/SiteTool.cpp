@@ -44,8 +44,8 @@ bool SamePort(const std::string& listed, const std::string& named) {
 std::optional<EdidImage> ReadNodeFile(const QDir& base, const QDir& edids, const SiteNode& node,
                                       std::vector<SiteError>& errors) {
     const QString named = Text(node.file);
-    const QString path = named.contains(QLatin1Char('/')) ? base.filePath(named)
-                                                          : edids.filePath(named);
+    const QString path =
+        named.contains(QLatin1Char('/')) ? base.filePath(named) : edids.filePath(named);
     QString error;
     const std::optional<EdidImage> image = ReadEdidFile(path, &error);
     if (!image) {
@@ -125,8 +125,8 @@ bool SiteReport::ok() const {
                                          [](const SiteDeviceReport& d) { return d.matches(); });
 }
 
-SiteTool::SiteTool(ConnectionController& connection, EdidTransfer& transfer,
-                   InputModeTool& modes, DeviceBackupTool& backups, QObject* parent)
+SiteTool::SiteTool(ConnectionController& connection, EdidTransfer& transfer, InputModeTool& modes,
+                   DeviceBackupTool& backups, QObject* parent)
     : QObject(parent), connection_(connection), transfer_(transfer), modes_(modes),
       backups_(backups) {}
 
@@ -192,16 +192,19 @@ std::vector<SiteError> SiteTool::checkDevices(const LoadedSite& site) {
             continue; // reported when its turn comes
         }
         const auto other = std::find_if(taken.begin(), taken.end(),
-                                         [row](const auto& t) { return t.first == row; });
+                                        [row](const auto& t) { return t.first == row; });
         if (other != taken.end()) {
-            errors.push_back({device.line, "this entry finds the same device as the entry on line " +
-                                               std::to_string(other->second)});
+            errors.push_back(
+                {device.line, "this entry finds the same device as the entry on line " +
+                                  std::to_string(other->second)});
             continue;
         }
         taken.emplace_back(row, device.line);
-        const DeviceRecord& r = connection_.devices().records[static_cast<std::size_t>(row - 1)];
-        const NodeCounts counts{r.inputCount, r.outputCount, r.userEdidCount,
-                                r.internalEdidCount};
+        if (!selectRow(row)) {
+            continue; // reported when its turn comes
+        }
+        const DeviceRecord& r = connection_.devices().current();
+        const NodeCounts counts{r.inputCount, r.outputCount, r.userEdidCount, r.internalEdidCount};
         const std::vector<SiteError> found = CheckSiteDevice(device, counts, r.isSerial());
         errors.insert(errors.end(), found.begin(), found.end());
     }
@@ -239,15 +242,28 @@ SiteReport SiteTool::run(const LoadedSite& site, bool dryRun, const QString& bac
         report.devices.push_back(runDevice(site, i, dryRun, backupRoot));
         const SiteDeviceReport& done = report.devices.back();
         emit stepFinished(done.error.isEmpty()
-                              ? QStringLiteral("%1: %2")
-                                    .arg(done.name, done.matches()
-                                                        ? QStringLiteral("matches the file")
-                                                        : QStringLiteral("differs from the file"))
+                              ? QStringLiteral("%1: %2").arg(
+                                    done.name, done.matches()
+                                                   ? QStringLiteral("matches the file")
+                                                   : QStringLiteral("differs from the file"))
                               : QStringLiteral("%1: failed (%2)").arg(done.name, done.error),
                           done.matches());
     }
     emit progress(total, total, QString());
     return report;
+}
+
+bool SiteTool::selectRow(int row) {
+    connection_.select(row);
+    if (!linkUp()) {
+        return false;
+    }
+    // A network device reports its counts in answer to the opening of the device.
+    const DeviceRecord& r = connection_.devices().current();
+    for (int waited = 0; !r.isSerial() && r.inputCount == 0 && waited < 1000; waited += 50) {
+        PumpDelay(50);
+    }
+    return linkUp();
 }
 
 bool SiteTool::linkUp() const {
@@ -287,9 +303,8 @@ PresentState SiteTool::readPresent(const SiteDevice& device) {
         }
     }
     for (const SiteMode& mode : device.modes) {
-        present.modes.push_back(linkUp() ? modes_.readModeInFlow(
-                                               mode.input, DeviceBackupTool::kModeAnswerWaitMs)
-                                         : -1);
+        present.modes.push_back(
+            linkUp() ? modes_.readModeInFlow(mode.input, DeviceBackupTool::kModeAnswerWaitMs) : -1);
     }
     endLink(serial);
     return present;
@@ -310,10 +325,7 @@ SiteDeviceReport SiteTool::runDevice(const LoadedSite& site, std::size_t index, 
         report.error = QStringLiteral("no device found for %1").arg(report.where);
         return report;
     }
-    if (connection_.selectedRow() != row) {
-        connection_.select(row);
-    }
-    if (!linkUp()) {
+    if (!selectRow(row)) {
         report.error = QStringLiteral("the device cannot be reached");
         return report;
     }
@@ -347,7 +359,8 @@ SiteDeviceReport SiteTool::runDevice(const LoadedSite& site, std::size_t index, 
     if (dryRun || !report.error.isEmpty() || !plan.changes()) {
         return report;
     }
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stamp =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString folder =
         QDir(backupRoot).filePath(stamp + QLatin1Char('-') + Text(SafeFileStem(device.name)));
     const DeviceBackupTool::BackupResult backup = backups_.backup(folder);
@@ -382,12 +395,13 @@ void SiteTool::applyPlan(SiteDeviceReport& report) {
         }
         const bool ok = setMode(mode.plan, mode.reason);
         mode.outcome = ok ? SiteOutcome::Written : SiteOutcome::Failed;
-        emit stepFinished(QStringLiteral("%1 input%2 mode: %3")
-                              .arg(report.name)
-                              .arg(mode.plan.input + 1)
-                              .arg(ok ? QStringLiteral("set to %1").arg(Text(mode.plan.wantedSource))
-                                      : mode.reason),
-                          ok);
+        emit stepFinished(
+            QStringLiteral("%1 input%2 mode: %3")
+                .arg(report.name)
+                .arg(mode.plan.input + 1)
+                .arg(ok ? QStringLiteral("set to %1").arg(Text(mode.plan.wantedSource))
+                        : mode.reason),
+            ok);
     }
     endLink(serial);
     if (!linkUp()) {

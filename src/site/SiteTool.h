@@ -111,9 +111,9 @@ public:
         bool ok = false; // every device found was read whole and the files were written
         QString error;   // the first thing that went wrong
         int devices = 0;
-        int edidFiles = 0;   // EDID files written now (equal EDIDs share one)
-        QStringList notes;   // what the site file keeps rather than captured, what was not read
-        QString siteText;    // the site file as written
+        int edidFiles = 0; // EDID files written now (equal EDIDs share one)
+        QStringList notes; // what the site file keeps rather than captured, what was not read
+        QString siteText;  // the site file as written
     };
 
     // Searches (unless the connection already has devices), reads every input's and user
@@ -146,8 +146,9 @@ private:
     bool captureDevice(int row, const QDir& edids, CapturedDevice& device, CaptureResult& result);
     CaptureResult finishCapture(const QString& sitePath, const SiteFile* old,
                                 const SiteComments& comments,
-                                const std::vector<CapturedDevice>& captured,
-                                CaptureResult& result);
+                                const std::vector<CapturedDevice>& captured, CaptureResult& result);
+    // Selects a device row; false when it cannot be reached.
+    bool selectRow(int row);
     bool linkUp() const;
     void beginLink(bool serial);
     void endLink(bool serial);
