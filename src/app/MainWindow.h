@@ -21,6 +21,8 @@ namespace lvx {
 
 class AnalyzerWindow;
 class BackupDialog;
+class SiteApplyDialog;
+class SiteTool;
 class CommanderWindow;
 class CreatorModel;
 class CreatorTool;
@@ -113,6 +115,9 @@ public:
     MonitorsWindow* monitorsWindow() const { return monitorsWindow_.get(); }
     CompareWindow* compareWindow() const { return compareWindow_.get(); }
     BackupDialog* backupDialog() const { return backupDialog_; }
+    // File > Apply Site File...: the site file's dry run, then the run, in one dialog.
+    void applySiteFile();
+    SiteApplyDialog* siteDialog();
 
 private:
     void buildMenus();
@@ -156,6 +161,9 @@ private:
     std::unique_ptr<MonitorsWindow> monitorsWindow_;
     std::unique_ptr<CompareWindow> compareWindow_;
     BackupDialog* backupDialog_ = nullptr;
+    std::unique_ptr<SiteTool> siteTool_;
+    SiteApplyDialog* siteDialog_ = nullptr;
+    QAction* siteItem_ = nullptr;
 
     QWidget* central_ = nullptr;
     QLabel* image_ = nullptr;

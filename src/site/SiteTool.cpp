@@ -220,6 +220,10 @@ SiteReport SiteTool::run(const LoadedSite& site, bool dryRun, const QString& bac
         report.errors = site.errors;
         return report;
     }
+    if (connection_.busy()) {
+        report.errors.push_back({0, "another device flow is running"});
+        return report;
+    }
     if (!connection_.connected()) {
         search();
     }
