@@ -93,7 +93,6 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     monitorsTool_ = std::make_unique<MonitorsTool>(*controller_, *edidTool_);
     backupTool_ = std::make_unique<DeviceBackupTool>(*controller_, *transfer_, *modeTool_);
     compareTool_ = std::make_unique<CompareTool>();
-    siteTool_ = std::make_unique<SiteTool>(*controller_, *transfer_, *modeTool_, *backupTool_);
 
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
@@ -324,6 +323,7 @@ void MainWindow::updateDeviceToolItems() {
 
 SiteApplyDialog* MainWindow::siteDialog() {
     if (siteDialog_ == nullptr) {
+        siteTool_ = std::make_unique<SiteTool>(*controller_, *transfer_, *modeTool_, *backupTool_);
         siteDialog_ = new SiteApplyDialog(*siteTool_, *prompt_, this);
     }
     return siteDialog_;

@@ -61,6 +61,31 @@ std::optional<EdidImage> ReadNodeFile(const QDir& base, const QDir& edids, const
     return image;
 }
 
+// The report of a plan before anything is written: what is equal, what differs, what could
+// not be read.
+void FillReport(SiteDeviceReport& report, const DevicePlan& plan) {
+    for (const PlannedNode& n : plan.nodes) {
+        SiteNodeReport node{n, SiteOutcome::Unchanged, {}};
+        if (n.state == PlanState::Differs) {
+            node.outcome = SiteOutcome::WouldChange;
+        } else if (n.state == PlanState::Unknown) {
+            node.outcome = SiteOutcome::Failed;
+            node.reason = QStringLiteral("the device did not send its EDID");
+        }
+        report.nodes.push_back(std::move(node));
+    }
+    for (const PlannedMode& m : plan.modes) {
+        SiteModeReport mode{m, SiteOutcome::Unchanged, {}};
+        if (m.state == PlanState::Differs) {
+            mode.outcome = SiteOutcome::WouldChange;
+        } else if (m.state == PlanState::Unknown) {
+            mode.outcome = SiteOutcome::Failed;
+            mode.reason = QStringLiteral("the device did not report its mode");
+        }
+        report.modes.push_back(std::move(mode));
+    }
+}
+
 } // namespace
 
 LoadedSite LoadSiteFile(const QString& path) {
@@ -337,26 +362,7 @@ SiteDeviceReport SiteTool::runDevice(const LoadedSite& site, std::size_t index, 
     const DeviceRecord& r = connection_.devices().current();
     const NodeCounts counts{r.inputCount, r.outputCount, r.userEdidCount, r.internalEdidCount};
     const DevicePlan plan = PlanDevice(device, counts, site.wanted[index], readPresent(device));
-    for (const PlannedNode& n : plan.nodes) {
-        SiteNodeReport node{n, SiteOutcome::Unchanged, {}};
-        if (n.state == PlanState::Differs) {
-            node.outcome = SiteOutcome::WouldChange;
-        } else if (n.state == PlanState::Unknown) {
-            node.outcome = SiteOutcome::Failed;
-            node.reason = QStringLiteral("the device did not send its EDID");
-        }
-        report.nodes.push_back(std::move(node));
-    }
-    for (const PlannedMode& m : plan.modes) {
-        SiteModeReport mode{m, SiteOutcome::Unchanged, {}};
-        if (m.state == PlanState::Differs) {
-            mode.outcome = SiteOutcome::WouldChange;
-        } else if (m.state == PlanState::Unknown) {
-            mode.outcome = SiteOutcome::Failed;
-            mode.reason = QStringLiteral("the device did not report its mode");
-        }
-        report.modes.push_back(std::move(mode));
-    }
+    FillReport(report, plan);
     if (!linkUp()) {
         report.error = QStringLiteral("the link to the device was lost");
     }
