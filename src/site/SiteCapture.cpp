@@ -1,12 +1,12 @@
 // Capture: a site file written from the devices as they are.
 #include "connection/ConnectionController.h"
 #include "edid/BackupManifest.h"
+#include "edid/BackupStore.h"
 #include "edid/DeviceBackupTool.h"
 #include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
 #include "edid/EdidValidation.h"
 #include "edid/InputModeTool.h"
-#include "edid/Sha256.h"
 #include "site/SiteTool.h"
 
 #include <QFileInfo>
@@ -68,7 +68,8 @@ bool SiteTool::captureDevice(int row, const QDir& edids, CapturedDevice& device,
             continue;
         }
         const EdidImage& read = connection_.deviceEdidImage();
-        const std::string name = CapturedEdidName(read, Sha256Hex(read.data(), read.size()));
+        const std::string name = CapturedEdidName(
+            read, Sha256Hex(QByteArray(reinterpret_cast<const char*>(read.data()), kEdidSize)));
         bool written = false;
         QString error;
         if (!StoreEdid(edids, name, read, written, error)) {
