@@ -6,7 +6,7 @@
 #include "creator/CreatorControls.h"
 #include "creator/CreatorModel.h"
 #include "creator/CreatorTool.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
 #include "protocol/PumpDelay.h"
@@ -338,7 +338,7 @@ int RunCreatorBuild(const CliContext& context) {
     }
     ConnectionController controller;
     EdidTransfer transfer(controller);
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     CreatorTool tool(controller, transfer, model);
     tool.messageWaits = false;
@@ -370,7 +370,7 @@ int RunCreatorWrite(const CliContext& context) {
         return kExitFailure;
     }
     EdidTransfer transfer(controller);
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     CreatorTool tool(controller, transfer, model);
     tool.messageWaits = false;
@@ -393,12 +393,12 @@ int RunCreatorLoad(const CliContext& context) {
     if (!CheckSource(context)) {
         return kExitUsage;
     }
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     if (!LoadSource(context, model)) {
         return kExitFailure;
     }
-    const EdidImage shown = hex.image();
+    const EdidImage shown = hex.bytes();
     if (context.json) {
         QJsonObject o;
         o[QStringLiteral("file")] =
