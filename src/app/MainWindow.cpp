@@ -17,6 +17,7 @@
 #include "app/MultiComTab.h"
 #include "app/Pictures.h"
 #include "app/Placement.h"
+#include "app/SiteApplyDialog.h"
 #include "app/SystemTab.h"
 #include "app/WidgetPrompt.h"
 #include "app/Widgets.h"
@@ -270,6 +271,9 @@ void MainWindow::fitToGrid(int gridWidth) {
 }
 
 void MainWindow::buildMenus() {
+    QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
+    siteItem_ = Named(fileMenu->addAction(tr("Apply Site File...")), QStringLiteral("SiteFile1"));
+    connect(siteItem_, &QAction::triggered, this, &MainWindow::applySiteFile);
     QMenu* interfaceMenu = menuBar()->addMenu(tr("&Interface"));
     ethernetItem_ = Named(interfaceMenu->addAction(tr("Ethernet")), QStringLiteral("Ethernet1"));
     comPortItem_ = Named(interfaceMenu->addAction(tr("Com Port")), QStringLiteral("ComPort1"));
@@ -336,6 +340,25 @@ void MainWindow::updateDeviceToolItems() {
         controller_->connected() && controller_->devices().count > 0 && !controller_->busy();
     backupItem_->setEnabled(ready);
     restoreItem_->setEnabled(ready);
+    siteItem_->setEnabled(!controller_->busy());
+}
+
+SiteApplyDialog* MainWindow::siteDialog() {
+    if (siteDialog_ == nullptr) {
+        siteTool_ = std::make_unique<SiteTool>(*controller_, *transfer_, *modeTool_, *backupTool_);
+        siteDialog_ = new SiteApplyDialog(*siteTool_, *prompt_, this);
+    }
+    return siteDialog_;
+}
+
+void MainWindow::applySiteFile() {
+    if (controller_->busy()) {
+        return;
+    }
+    const std::string path = prompt_->openFileName("Site files (*.yaml *.yml)");
+    if (!path.empty()) {
+        siteDialog()->load(QString::fromStdString(path));
+    }
 }
 
 void MainWindow::showMonitors() {

@@ -21,6 +21,8 @@ namespace lvx {
 
 class AnalyzerWindow;
 class BackupDialog;
+class SiteApplyDialog;
+class SiteTool;
 class CommanderWindow;
 class CreatorModel;
 class CreatorTool;
@@ -118,6 +120,9 @@ public:
     CompareWindow* compareWindow() const { return compareWindow_.get(); }
     CombineWindow* combineWindow() const { return combineWindow_.get(); }
     BackupDialog* backupDialog() const { return backupDialog_; }
+    // File > Apply Site File...: the site file's dry run, then the run, in one dialog.
+    void applySiteFile();
+    SiteApplyDialog* siteDialog();
 
 private:
     void makeTools(const AppOptions& options);
@@ -167,6 +172,9 @@ private:
     std::unique_ptr<CombineTool> combineTool_;
     std::unique_ptr<CombineWindow> combineWindow_;
     BackupDialog* backupDialog_ = nullptr;
+    std::unique_ptr<SiteTool> siteTool_;
+    SiteApplyDialog* siteDialog_ = nullptr;
+    QAction* siteItem_ = nullptr;
 
     QWidget* central_ = nullptr;
     QLabel* image_ = nullptr;

@@ -56,6 +56,10 @@ struct CliContext {
     QString identity;
     QStringList intents;
     QString blocks;
+    // Site files.
+    bool dryRun = false; // --dry-run (apply)
+    QString backupDir;   // --backup-dir (apply)
+    QStringList macs;    // every --mac, in the order given (capture)
     // Firmware, system and IP configuration.
     bool yes = false; // no confirmation question
     QString ipMode;   // static or dhcp

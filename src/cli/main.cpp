@@ -10,6 +10,7 @@
 #include "cli/EdidCommands.h"
 #include "cli/MonitorsCommand.h"
 #include "cli/MultiComCommands.h"
+#include "cli/SiteCommands.h"
 #include "cli/SystemCommands.h"
 #include "common/Version.h"
 
@@ -45,6 +46,12 @@ Commands:
   monitors --connector NAME -o FILE   save one display's EDID (NAME: HDMI-A-1, DP-2, ...)
   backup DIR                      every node's EDID and every input's mode into DIR
   restore DIR [--force]           check DIR, then write its user slots, inputs and modes
+  apply SITE.yaml [--dry-run] [--backup-dir DIR] [--json]
+                                  make the devices a site file names match it: read them,
+                                  back up and write only what differs, read it back
+                                  (--dry-run: show what would change, send no SET)
+  capture SITE.yaml [--port PATH]... [--mac MAC]...
+                                  write a site file and its EDID files from the devices found
   diff A.bin B.bin [--json]       what differs between two EDIDs (exit 0 alike, 1 differ)
   combine SOURCE... -o OUT [--json]   one EDID every display takes, and what each one took
                               away (exit 1: no timing in common, nothing written)
@@ -108,6 +115,8 @@ std::map<QString, std::function<int(const CliContext&)>> Commands() {
         {QStringLiteral("web-url"), RunWebUrl},
         {QStringLiteral("multicom"), RunMultiCom},
         {QStringLiteral("multicom-config"), RunMultiComConfig},
+        {QStringLiteral("apply"), RunApply},
+        {QStringLiteral("capture"), RunCapture},
     };
 }
 
@@ -127,6 +136,7 @@ int main(int argc, char** argv) {
     }
     CliContext context;
     ReadCliOptions(parser, context);
+    context.macs = parser.values(QStringLiteral("mac")); // capture takes several
     if (context.help) {
         out(Usage());
         return kExitOk;

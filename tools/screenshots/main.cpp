@@ -6,6 +6,7 @@
 #include "app/DeviceGrid.h"
 #include "app/EdidControllerTab.h"
 #include "app/MainWindow.h"
+#include "app/SiteApplyDialog.h"
 #include "common/Prompt.h"
 #include "protocol/PumpDelay.h"
 
@@ -55,6 +56,38 @@ bool WaitFor(Done done, int ms) {
 bool Save(QWidget* window, const QString& path) {
     const bool saved = window->grab().save(path);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+// File > Apply Site File... with the dry run of a site file that changes one user slot and
+// one input's source of the serial device.
+bool SaveSiteDryRun(lvx::MainWindow& window, const QTemporaryDir& work, const QString& port,
+                    const QString& path) {
+    const QString edids = QStringLiteral(LVX_SOURCE_DIR "/tests/data/edid");
+    QFile site(work.filePath(QStringLiteral("site.yaml")));
+    if (!site.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    site.write(QStringLiteral("edids: %1\n"
+                              "devices:\n"
+                              "  - name: rack-1\n"
+                              "    port: %2\n"
+                              "    nodes:\n"
+                              "      input1: A2E567512AB1.bin\n"
+                              "      user2: 00495CE9E498.bin\n"
+                              "    modes:\n"
+                              "      input1: user2\n")
+                   .arg(edids, port)
+                   .toUtf8());
+    site.close();
+    lvx::SiteApplyDialog* dialog = window.siteDialog();
+    if (!dialog->load(site.fileName())) {
+        return false;
+    }
+    dialog->move(60, 80);
+    lvx::PumpDelay(200);
+    const bool saved = Save(dialog, path);
+    dialog->close();
     return saved;
 }
 
@@ -159,6 +192,7 @@ int main(int argc, char** argv) {
     }
     lvx::PumpDelay(200);
     ok = Save(analyzer, out.filePath(QStringLiteral("analyzer.png"))) && ok;
+    ok = SaveSiteDryRun(window, work, port, out.filePath(QStringLiteral("site-apply.png"))) && ok;
 
     window.disconnectDevices();
     devsim.terminate();
