@@ -5,6 +5,7 @@
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
 #include "edid/Sha256.h"
+#include "protocol/TransferBracket.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -59,17 +60,15 @@ DeviceBackupTool::DeviceBackupTool(ConnectionController& connection, EdidTransfe
                                    InputModeTool& modes, QObject* parent)
     : QObject(parent), connection_(connection), transfer_(transfer), modes_(modes) {}
 
-void DeviceBackupTool::endLink(bool serial) {
-    // The transfer bracket closed, the chooser input's mode shown again, the polls back on.
+void DeviceBackupTool::endLink(TransferBracket& bracket, bool serial) {
+    // The transfer bracket closed and the chooser input's mode shown again.
     if (!linkUp()) {
         return;
     }
-    ProtocolSession& session = connection_.session();
+    bracket.close();
     if (serial) {
-        session.endTransfer();
         modes_.rereadChosenInput();
     }
-    session.enablePolling();
 }
 
 bool DeviceBackupTool::linkUp() const {
@@ -126,11 +125,7 @@ DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory
     const int inputs = serial ? m.device.counts.inputs : 0;
     const int total = static_cast<int>(nodes.size()) + inputs + 1;
 
-    ProtocolSession& session = connection_.session();
-    session.disablePolling();
-    if (serial) {
-        session.beginTransfer();
-    }
+    TransferBracket bracket(connection_.session(), serial);
 
     // Why the remaining steps are not tried, once that is known.
     QString stopped;
@@ -229,7 +224,7 @@ DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory
         ++done;
     }
 
-    endLink(serial);
+    endLink(bracket, serial);
 
     emit progress(done, total, QStringLiteral("Writing manifest.json"));
     bool written = false;
@@ -342,10 +337,7 @@ DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparati
     result.started = true;
     const bool serial = connection_.devices().current().isSerial();
     ProtocolSession& session = connection_.session();
-    session.disablePolling();
-    if (serial) {
-        session.beginTransfer();
-    }
+    TransferBracket bracket(session, serial);
     const int total = static_cast<int>(plan.steps.size());
     int done = 0;
     for (const RestoreStep& step : plan.steps) {
@@ -390,7 +382,7 @@ DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparati
         }
         ++done;
     }
-    endLink(serial);
+    endLink(bracket, serial);
     emit progress(total, total, QString());
     result.ok = result.stepsFailed == 0;
     running_ = false;

@@ -11,6 +11,7 @@ namespace lvx {
 class ConnectionController;
 class EdidTransfer;
 class InputModeTool;
+class TransferBracket;
 
 // Back Up Device and Restore Device without their windows. A backup reads every node's EDID
 // (and, over a COM port, every input's EDID mode) of the selected device into a folder: one
@@ -79,7 +80,7 @@ signals:
 
 private:
     bool linkUp() const;
-    void endLink(bool serial);
+    void endLink(TransferBracket& bracket, bool serial);
     void finishStep(const QString& line, bool ok);
 
     ConnectionController& connection_;
