@@ -7,7 +7,7 @@
 #include "BenchSupport.h"
 
 #include "creator/CreatorModel.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidFile.h"
 
 #include <QCoreApplication>
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     std::printf("machine: %ld CPUs online, load average at start %s\n", bench::OnlineCpus(),
                 bench::LoadAverage().c_str());
 
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     const Rates loads =
         Rate(images, seconds, [&](const EdidImage& image) { model.openImage(image); });

@@ -19,7 +19,7 @@
 #include "connection/ConnectionController.h"
 #include "creator/CreatorModel.h"
 #include "creator/CreatorTool.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidControllerTool.h"
 #include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
@@ -268,7 +268,7 @@ int main(int argc, char** argv) {
         runFlow(controller, "Analysis over COM (output 1)", true, 0, [&] {
             return tool.analysisRead({NodeKind::Output, 0});
         });
-        HexTableModel hex;
+        EdidWorkImage hex;
         CreatorModel creator(hex);
         CreatorTool creatorTool(controller, transfer, creator);
         creatorTool.messageWaits = false;
@@ -309,7 +309,7 @@ int main(int argc, char** argv) {
         runFlow(controller, "write-edid over the network (user 2)", false, 0, [&] {
             return tool.upload({NodeKind::User, 1}, prompt) == EdidControllerTool::Outcome::Done;
         });
-        HexTableModel hex;
+        EdidWorkImage hex;
         CreatorModel creator(hex);
         CreatorTool creatorTool(controller, transfer, creator);
         creatorTool.messageWaits = false;

@@ -16,7 +16,7 @@
 #include "FuzzSupport.h"
 
 #include "creator/CreatorModel.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidDecoder.h"
 #include "edid/EdidFile.h"
 
@@ -105,7 +105,7 @@ void CheckBuilt(const EdidImage& image) {
 }
 
 Outcome Run(const Script& script) {
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     const CalendarDate date = script.date;
     model.setClock([date] { return date; });
@@ -142,7 +142,7 @@ Outcome Run(const Script& script) {
         LVX_FUZZ_CHECK(hex.freedCount() <= 255);
     }
     Outcome outcome;
-    outcome.shown = hex.image();
+    outcome.shown = hex.bytes();
     const BuildResult built = model.build();
     outcome.built = built.ok;
     outcome.error = built.error;

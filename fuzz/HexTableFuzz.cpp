@@ -1,17 +1,19 @@
-// The creator's byte model under any sequence of its public operations: load, write, read,
-// colour, save and restore colours, delete, insert a gap, checksum. Offsets and counts reach
-// far outside the table on purpose. After every operation the model must keep its promises:
-// texts are empty or two upper-case hex digits, header cells never change, reads return one
-// byte per cell the walk passes, a checksum makes its block sum to 0, and the one change
-// signal names the smallest run that holds every changed cell (nothing for no change).
-// Written against the operations, not the cells' storage, so that it carries over to a
-// byte-based successor of the model.
+// The creator's work image, seen through the hex table's item model, under any sequence of
+// the image's public operations: load, write, read, colour, save and restore colours,
+// delete, insert a gap, checksum. Offsets and counts reach far outside the image on purpose.
+// After every operation both must keep their promises: texts are empty or two upper-case hex
+// digits of the byte, header cells never change, reads return one byte per cell the walk
+// passes, a checksum makes its block sum to 0, and the one change signal names the smallest
+// run that holds every changed cell (nothing for no change).
 
 #include "FuzzQt.h"
 #include "FuzzSupport.h"
 
-#include "creator/HexTableModel.h"
+#include "app/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidValidation.h"
+
+#include <QColor>
 
 #include <algorithm>
 #include <array>
@@ -23,28 +25,68 @@ using lvx::fuzz::ByteReader;
 
 namespace {
 
-constexpr int kCells = HexTableModel::kColumns * HexTableModel::kRows;
+// The table as the window shows it: 17 x 17 cells, row 0 and column 0 the headers.
+constexpr int kSide = HexTableModel::kColumns + 1;
+constexpr int kCells = kSide * kSide;
+
+// The work image and the item model over it.
+struct Model {
+    Model() { table.setImage(&image); }
+    EdidWorkImage image;
+    HexTableModel table;
+};
+
+CellColour FromQColor(const QColor& colour) {
+    return static_cast<CellColour>(colour.red()) | static_cast<CellColour>(colour.green()) << 8 |
+           static_cast<CellColour>(colour.blue()) << 16;
+}
+
+QString TextOf(const HexTableModel& table, int column, int row) {
+    if (row == 0 && column == 0) {
+        return QString();
+    }
+    if (row == 0 || column == 0) {
+        return table
+            .headerData(row == 0 ? column - 1 : row - 1, row == 0 ? Qt::Horizontal : Qt::Vertical)
+            .toString();
+    }
+    return table.index(row - 1, column - 1).data().toString();
+}
+
+CellColour ColourOf(const HexTableModel& table, int column, int row) {
+    if (row == 0 && column == 0) {
+        return kCellLightSkyBlue;
+    }
+    if (row == 0 || column == 0) {
+        return FromQColor(table
+                              .headerData(row == 0 ? column - 1 : row - 1,
+                                          row == 0 ? Qt::Horizontal : Qt::Vertical,
+                                          Qt::BackgroundRole)
+                              .value<QColor>());
+    }
+    return FromQColor(table.index(row - 1, column - 1).data(Qt::BackgroundRole).value<QColor>());
+}
 
 struct Snapshot {
     std::array<QString, kCells> texts;
     std::array<CellColour, kCells> colours{};
 };
 
-Snapshot Take(const HexTableModel& model) {
+Snapshot Take(const Model& m) {
     Snapshot s;
-    for (int row = 0; row < HexTableModel::kRows; ++row) {
-        for (int column = 0; column < HexTableModel::kColumns; ++column) {
-            const int i = row * HexTableModel::kColumns + column;
-            s.texts[static_cast<std::size_t>(i)] = model.cellText(column, row);
-            s.colours[static_cast<std::size_t>(i)] = model.cellColour(column, row);
+    for (int row = 0; row < kSide; ++row) {
+        for (int column = 0; column < kSide; ++column) {
+            const int i = row * kSide + column;
+            s.texts[static_cast<std::size_t>(i)] = TextOf(m.table, column, row);
+            s.colours[static_cast<std::size_t>(i)] = ColourOf(m.table, column, row);
         }
     }
     return s;
 }
 
 std::size_t CellOf(int offset) {
-    return static_cast<std::size_t>(HexTableModel::rowOf(offset) * HexTableModel::kColumns +
-                                    HexTableModel::columnOf(offset));
+    return static_cast<std::size_t>((HexTableModel::rowOf(offset) + 1) * kSide +
+                                    HexTableModel::columnOf(offset) + 1);
 }
 
 bool IsHexText(const QString& text) {
@@ -96,25 +138,30 @@ CellColour Colour(ByteReader& in) {
     return pick < 7 ? kColours[pick] : static_cast<CellColour>(pick) * 0x010101u;
 }
 
-void CheckModel(const HexTableModel& model, const Snapshot& s) {
-    const EdidImage image = model.image();
-    for (int offset = 0; offset < HexTableModel::kDataCells; ++offset) {
+void CheckModel(const Model& m, const Snapshot& s) {
+    const EdidWorkImage& model = m.image;
+    const EdidImage& image = model.bytes();
+    for (int offset = 0; offset < 256; ++offset) {
         LVX_FUZZ_CHECK(IsHexText(s.texts[CellOf(offset)]));
         const QString& text = s.texts[CellOf(offset)];
+        LVX_FUZZ_CHECK(text.isEmpty() != model.holdsByte(offset));
         const int value = text.isEmpty() ? 0 : text.toInt(nullptr, 16);
         LVX_FUZZ_CHECK(model.byteAt(offset) == value);
         LVX_FUZZ_CHECK(image[static_cast<std::size_t>(offset)] == value);
+        LVX_FUZZ_CHECK(s.colours[CellOf(offset)] == (model.colourAt(offset) & 0xFFFFFF));
     }
     LVX_FUZZ_CHECK(model.byteAt(-1) == 0 && model.byteAt(256) == 0);
-    LVX_FUZZ_CHECK(model.cellText(-1, 0).isEmpty() && model.cellText(17, 1).isEmpty());
-    LVX_FUZZ_CHECK(model.cellColour(0, 17) == 0);
+    LVX_FUZZ_CHECK(!model.holdsByte(-1) && !model.holdsByte(256));
+    LVX_FUZZ_CHECK(m.table.headerData(-1, Qt::Horizontal).isNull());
+    LVX_FUZZ_CHECK(m.table.headerData(16, Qt::Vertical).isNull());
+    LVX_FUZZ_CHECK(model.colourAt(256) == 0);
     LVX_FUZZ_CHECK(model.freedCount() <= 255);
 }
 
 void CheckHeaders(const Snapshot& before, const Snapshot& after) {
     for (int i = 0; i < kCells; ++i) {
-        const int row = i / HexTableModel::kColumns;
-        const int column = i % HexTableModel::kColumns;
+        const int row = i / kSide;
+        const int column = i % kSide;
         if (row == 0 || column == 0) {
             LVX_FUZZ_CHECK(before.texts[static_cast<std::size_t>(i)] ==
                            after.texts[static_cast<std::size_t>(i)]);
@@ -129,7 +176,7 @@ void CheckSignal(const Snapshot& before, const Snapshot& after,
                  const std::vector<std::pair<int, int>>& emitted, bool load) {
     int first = -1;
     int last = -1;
-    for (int offset = 0; offset < HexTableModel::kDataCells; ++offset) {
+    for (int offset = 0; offset < 256; ++offset) {
         const std::size_t cell = CellOf(offset);
         if (before.texts[cell] != after.texts[cell] ||
             before.colours[cell] != after.colours[cell]) {
@@ -149,7 +196,7 @@ void CheckSignal(const Snapshot& before, const Snapshot& after,
     LVX_FUZZ_CHECK(emitted[0].first == first && emitted[0].second == last - first + 1);
 }
 
-void CheckChecksum(const HexTableModel& model, int block) {
+void CheckChecksum(const EdidWorkImage& model, int block) {
     if (block != 0 && block != 1) {
         return;
     }
@@ -159,23 +206,22 @@ void CheckChecksum(const HexTableModel& model, int block) {
     }
     LVX_FUZZ_CHECK(sum % 256 == 0);
     const int at = block * 128 + 127;
-    const CellColour colour =
-        model.cellColour(HexTableModel::columnOf(at), HexTableModel::rowOf(at));
-    const bool same =
-        model.byteAt(at) == model.referenceRecord().image[static_cast<std::size_t>(at)];
+    const CellColour colour = model.colourAt(at);
+    const bool same = model.byteAt(at) == model.referenceChecksum(block);
     LVX_FUZZ_CHECK(colour == (same ? kCellWhite : kCellGreen));
 }
 
 // Runs the script on a fresh model; the end state, for the determinism check.
 Snapshot Run(const std::uint8_t* data, std::size_t size) {
     ByteReader in(data, size);
-    HexTableModel model;
+    Model m;
+    EdidWorkImage& model = m.image;
     std::vector<std::pair<int, int>> emitted;
-    QObject::connect(&model, &HexTableModel::cellsChanged,
+    QObject::connect(&model, &EdidWorkImage::changed,
                      [&emitted](int first, int count) { emitted.emplace_back(first, count); });
-    CheckModel(model, Take(model));
+    CheckModel(m, Take(m));
     for (int step = 0; step < 64 && !in.empty(); ++step) {
-        const Snapshot before = Take(model);
+        const Snapshot before = Take(m);
         emitted.clear();
         const std::uint8_t op = in.byte() % 10;
         switch (op) {
@@ -198,14 +244,16 @@ Snapshot Run(const std::uint8_t* data, std::size_t size) {
                 }
             }
             record.status = ValidationError(record.image);
-            model.load(record);
+            model.load(record.image, record.status == 0 ? EdidWorkImage::Reference::Take
+                                                        : EdidWorkImage::Reference::Keep);
             for (int offset = 0; offset < 256; ++offset) {
                 LVX_FUZZ_CHECK(model.byteAt(offset) ==
                                record.image[static_cast<std::size_t>(offset)]);
             }
             if (record.status == 0) {
                 LVX_FUZZ_CHECK(model.freedCount() == 0);
-                LVX_FUZZ_CHECK(model.referenceRecord().image == record.image);
+                LVX_FUZZ_CHECK(model.referenceChecksum(0) == record.image[127]);
+                LVX_FUZZ_CHECK(model.referenceChecksum(1) == record.image[255]);
             }
             break;
         }
@@ -225,9 +273,7 @@ Snapshot Run(const std::uint8_t* data, std::size_t size) {
                 if (at >= 0 && at < 256 && at != 127 && at != 255) {
                     LVX_FUZZ_CHECK(model.byteAt(static_cast<int>(at)) ==
                                    bytes[static_cast<std::size_t>(i)]);
-                    LVX_FUZZ_CHECK(model.cellColour(HexTableModel::columnOf(static_cast<int>(at)),
-                                                    HexTableModel::rowOf(static_cast<int>(at))) ==
-                                   colour);
+                    LVX_FUZZ_CHECK(model.colourAt(static_cast<int>(at)) == colour);
                 }
             }
             CheckChecksum(model, offset > 126 ? 1 : 0);
@@ -259,8 +305,7 @@ Snapshot Run(const std::uint8_t* data, std::size_t size) {
             model.colourRange(offset, count, colour);
             for (int i = 0; i < Passed(offset, count); ++i) {
                 const int at = std::max(offset, 0) + i;
-                LVX_FUZZ_CHECK(model.cellColour(HexTableModel::columnOf(at),
-                                                HexTableModel::rowOf(at)) == colour);
+                LVX_FUZZ_CHECK(model.colourAt(at) == colour);
             }
             break;
         }
@@ -310,24 +355,24 @@ Snapshot Run(const std::uint8_t* data, std::size_t size) {
             const int offset = in.byte();
             const std::uint8_t value = in.byte();
             QMetaObject::Connection once;
-            once = QObject::connect(&model, &HexTableModel::cellsChanged, [&](int, int) {
+            once = QObject::connect(&model, &EdidWorkImage::changed, [&](int, int) {
                 QObject::disconnect(once);
                 model.writeBytes(offset, {value}, kCellYellow);
             });
             model.colourRange(in.byte(), 1 + in.byte() % 8, Colour(in));
             QObject::disconnect(once);
-            const Snapshot after = Take(model);
-            CheckModel(model, after);
+            const Snapshot after = Take(m);
+            CheckModel(m, after);
             CheckHeaders(before, after);
             continue;
         }
         }
-        const Snapshot after = Take(model);
+        const Snapshot after = Take(m);
         CheckHeaders(before, after);
         CheckSignal(before, after, emitted, op == 0);
-        CheckModel(model, after);
+        CheckModel(m, after);
     }
-    return Take(model);
+    return Take(m);
 }
 
 } // namespace

@@ -183,7 +183,26 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 4, 2, 2);
     layout->setSpacing(3);
+    layout->addWidget(buildSelectGroup());
+    layout->addWidget(buildPages(), 1);
 
+    QLabel* warning = MakeLabel(this, Qs(names::kWarningLabel), QString(), 0, 0);
+    warning->setFixedHeight(16);
+    layout->addWidget(warning);
+
+    // The hidden format box 2 exists for the family's numbering only.
+    auto* hidden = Named(new QCheckBox(this), QStringLiteral("CheckBox_AudioFormat_2"));
+    hidden->hide();
+
+    controls_.assign(CreatorControls().size(), nullptr);
+    for (std::size_t id = 0; id < controls_.size(); ++id) {
+        controls_[id] = findChild<QWidget*>(QString::fromStdString(CreatorControls()[id].name));
+    }
+}
+
+// "Select": Open, Brand New, Save, Write to Device, the comparison, the upload target and
+// the status label.
+QWidget* EdidCreatorTab::buildSelectGroup() {
     auto* select =
         MakeGroup(this, QStringLiteral("GroupBox_Creator_Select"), QStringLiteral("Select"));
     select->setFixedHeight(64);
@@ -204,8 +223,11 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
     SetPicture(compare_, QStringLiteral("ModifyColor"));
     uploadList_ = MakeList(select, QStringLiteral("ComboBox_EdidSel_Upload"), 192, 26, 100);
     MakeLabel(select, Qs(names::kStatusLabel), QString(), 298, 30, 140);
-    layout->addWidget(select);
+    return select;
+}
 
+// The seven sub-tabs, each built by its own function.
+QWidget* EdidCreatorTab::buildPages() {
     pages_ = Named(new QTabWidget(this), QStringLiteral("PageControl2"));
     pages_->setUsesScrollButtons(false);
     auto* compact = new CompactTabStyle;
@@ -230,26 +252,13 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
         pages_->addTab(page, QString::fromLatin1(pages[i][1]));
     }
     pages_->setCurrentIndex(0);
-    layout->addWidget(pages_, 1);
     connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
         // Showing "Audio2" gives its scroll box the focus, so the wheel scrolls it at once.
         if (pages_->widget(index)->objectName() == QLatin1String("TabSheet_Audio2")) {
             scrollBox_->setFocus();
         }
     });
-
-    QLabel* warning = MakeLabel(this, Qs(names::kWarningLabel), QString(), 0, 0);
-    warning->setFixedHeight(16);
-    layout->addWidget(warning);
-
-    // The hidden format box 2 exists for the family's numbering only.
-    auto* hidden = Named(new QCheckBox(this), QStringLiteral("CheckBox_AudioFormat_2"));
-    hidden->hide();
-
-    controls_.assign(CreatorControls().size(), nullptr);
-    for (std::size_t id = 0; id < controls_.size(); ++id) {
-        controls_[id] = findChild<QWidget*>(QString::fromStdString(CreatorControls()[id].name));
-    }
+    return pages_;
 }
 
 QWidget* EdidCreatorTab::control(int id) const {
@@ -490,73 +499,74 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
     // A second bind replaces the first: its connections go with their context object.
     delete binding_;
     binding_ = new QObject(this);
-    QObject* binding = binding_;
     model_ = model;
     tool_ = tool;
     prompt_ = prompt;
     for (std::size_t i = 0; i < controls_.size(); ++i) {
-        const int id = static_cast<int>(i);
-        QWidget* widget = controls_[i];
-        if (widget == nullptr) {
-            continue;
-        }
-        switch (CreatorModel::definition(id).kind) {
-        case ControlKind::CheckBox:
-            connect(static_cast<QCheckBox*>(widget), &QCheckBox::clicked, binding,
-                    [this, id](bool on) {
-                        model_->setChecked(id, on);
-                        show({id}); // a refused change puts the box back
-                    });
-            break;
-        case ControlKind::RadioButton:
-            connect(static_cast<QRadioButton*>(widget), &QRadioButton::clicked, binding,
-                    [this, id](bool on) {
-                        model_->setChecked(id, on);
-                        show({id});
-                    });
-            break;
-        case ControlKind::Edit:
-            connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, binding,
-                    [this, id](const QString& text) {
-                        model_->setText(id, text.toLatin1().toStdString());
-                        show({id});
-                    });
-            break;
-        case ControlKind::ComboBox:
-            connect(static_cast<QComboBox*>(widget), &QComboBox::activated, binding,
-                    [this, id](int index) {
-                        model_->setIndex(id, index);
-                        show({id});
-                    });
-            break;
-        default:
-            break;
+        if (controls_[i] != nullptr) {
+            bindControl(static_cast<int>(i), controls_[i]);
         }
     }
-    connect(model_, &CreatorModel::controlsChanged, binding,
+    connect(model_, &CreatorModel::controlsChanged, binding_,
             [this](const QList<int>& ids) { show(ids); });
-    connect(model_, &CreatorModel::conversionError, binding, [this](const QString& text) {
+    connect(model_, &CreatorModel::conversionError, binding_, [this](const QString& text) {
         if (prompt_ != nullptr) {
             prompt_->message("Error", text.toStdString());
         }
     });
+    bindButtons();
+    showAll();
+}
+
+// A user's change goes to the model; the control then shows what the model holds, so a
+// refused change puts it back.
+void EdidCreatorTab::bindControl(int id, QWidget* widget) {
+    switch (CreatorModel::definition(id).kind) {
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+        connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, binding_,
+                [this, id](bool on) {
+                    model_->setChecked(id, on);
+                    show({id});
+                });
+        break;
+    case ControlKind::Edit:
+        connect(static_cast<QLineEdit*>(widget), &QLineEdit::textEdited, binding_,
+                [this, id](const QString& text) {
+                    model_->setText(id, text.toLatin1().toStdString());
+                    show({id});
+                });
+        break;
+    case ControlKind::ComboBox:
+        connect(static_cast<QComboBox*>(widget), &QComboBox::activated, binding_,
+                [this, id](int index) {
+                    model_->setIndex(id, index);
+                    show({id});
+                });
+        break;
+    default:
+        break;
+    }
+}
+
+void EdidCreatorTab::bindButtons() {
     auto button = [this](const char* name) {
         return findChild<QToolButton*>(QString::fromLatin1(name));
     };
-    connect(button("SpeedButton_OpenEdid_Creator"), &QToolButton::clicked, binding, [this] {
+    connect(button("SpeedButton_OpenEdid_Creator"), &QToolButton::clicked, binding_, [this] {
         if (tool_ != nullptr && prompt_ != nullptr) {
             tool_->openEdid(*prompt_);
         }
     });
-    connect(button("SpeedButton_OpenEdid_New"), &QToolButton::clicked, binding,
+    connect(button("SpeedButton_OpenEdid_New"), &QToolButton::clicked, binding_,
             [this] { model_->brandNew(); });
-    connect(button("SpeedButton_SaveEdid_Creator"), &QToolButton::clicked, binding, [this] {
+    connect(button("SpeedButton_SaveEdid_Creator"), &QToolButton::clicked, binding_, [this] {
         if (tool_ != nullptr && prompt_ != nullptr) {
             tool_->save(*prompt_);
         }
     });
     connect(compare_, &QToolButton::clicked, this, &EdidCreatorTab::compareRequested);
-    connect(copy_, &QToolButton::clicked, binding, [this] {
+    connect(copy_, &QToolButton::clicked, binding_, [this] {
         if (tool_ == nullptr) {
             return;
         }
@@ -565,7 +575,6 @@ void EdidCreatorTab::bind(CreatorModel* model, CreatorTool* tool, Prompt* prompt
             tool_->writeToDevice(*target);
         }
     });
-    showAll();
 }
 
 void EdidCreatorTab::showAll() {

@@ -53,6 +53,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QWidget* buildSelectGroup();
+    QWidget* buildPages();
+    void bindControl(int id, QWidget* widget);
+    void bindButtons();
     void buildDescriptorPage(QWidget* page);
     void buildPcTimingPage(QWidget* page);
     void buildVideoPage(QWidget* page);

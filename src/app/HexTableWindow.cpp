@@ -1,7 +1,6 @@
 #include "app/HexTableWindow.h"
 
 #include "app/Widgets.h"
-#include "creator/HexTableModel.h"
 
 #include <QCloseEvent>
 #include <QColor>
@@ -10,16 +9,9 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
-#include <algorithm>
-
 namespace lvx {
 
 namespace {
-
-QColor ToQColor(CellColour colour) {
-    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                  static_cast<int>((colour >> 16) & 0xFF));
-}
 
 // A cell is its colour with its text on one line, centred both ways: no selection, focus
 // frame or eliding from the style.
@@ -39,81 +31,16 @@ public:
 
 } // namespace
 
-HexTableItems::HexTableItems(QObject* parent) : QAbstractTableModel(parent) {}
-
-void HexTableItems::setSource(HexTableModel* source) {
-    if (source == source_) {
-        return;
-    }
-    beginResetModel();
-    disconnect(connection_);
-    source_ = source;
-    if (source_ != nullptr) {
-        connection_ =
-            connect(source_, &HexTableModel::cellsChanged, this, &HexTableItems::onCellsChanged);
-    }
-    endResetModel();
-}
-
-int HexTableItems::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : HexTableModel::kRows;
-}
-
-int HexTableItems::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : HexTableModel::kColumns;
-}
-
-QVariant HexTableItems::data(const QModelIndex& index, int role) const {
-    if (source_ == nullptr || !index.isValid()) {
-        return {};
-    }
-    switch (role) {
-    case Qt::DisplayRole:
-        return source_->cellText(index.column(), index.row());
-    case Qt::BackgroundRole:
-        return ToQColor(source_->cellColour(index.column(), index.row()));
-    case Qt::TextAlignmentRole:
-        return int(Qt::AlignCenter);
-    default:
-        return {};
-    }
-}
-
-Qt::ItemFlags HexTableItems::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
-}
-
-void HexTableItems::onCellsChanged(int firstOffset, int count) {
-    const int first = std::max(firstOffset, 0);
-    const int end = std::min(firstOffset + count, HexTableModel::kDataCells);
-    if (first >= end) {
-        return;
-    }
-    const QList<int> roles{Qt::DisplayRole, Qt::BackgroundRole};
-    if (first == 0 && end == HexTableModel::kDataCells) {
-        emit dataChanged(index(1, 1), index(HexTableModel::kRows - 1, HexTableModel::kColumns - 1),
-                         roles);
-        return;
-    }
-    // One cell at a time: a view repaints a single changed cell alone, where a range may
-    // cost it the whole table.
-    for (int offset = first; offset < end; ++offset) {
-        const QModelIndex cell =
-            index(HexTableModel::rowOf(offset), HexTableModel::columnOf(offset));
-        emit dataChanged(cell, cell, roles);
-    }
-}
-
 HexTableWindow::HexTableWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
-      ownModel_(new HexTableModel(this)), items_(new HexTableItems(this)) {
+      ownImage_(new EdidWorkImage(this)), table_(new HexTableModel(this)) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("EDID Hex Table"));
     setFixedSize(428, 360);
-    items_->setSource(ownModel_);
+    table_->setImage(ownImage_);
 
     grid_ = Named(new QTableView(this), QStringLiteral("StringGrid_Hex"));
-    grid_->setModel(items_);
+    grid_->setModel(table_);
     grid_->setItemDelegate(new HexCellDelegate(grid_));
     QFont bold = grid_->font();
     bold.setBold(true);
@@ -128,33 +55,49 @@ HexTableWindow::HexTableWindow(QWidget* parent)
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setWordWrap(false);
-    for (QHeaderView* header : {grid_->horizontalHeader(), grid_->verticalHeader()}) {
-        header->hide();
-        header->setMinimumSectionSize(1);
-        header->setSectionResizeMode(QHeaderView::Fixed);
-    }
-    grid_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
-    grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    setUpHeaders();
     // Qt paints every widget through its backing store, which is the double buffer.
     const int frame = 2 * grid_->frameWidth();
-    const QSize size(HexTableModel::kColumns * kColumnWidth + frame,
-                     HexTableModel::kRows * kRowHeight + frame);
+    const QSize size((HexTableModel::kColumns + 1) * kColumnWidth + frame,
+                     (HexTableModel::kRows + 1) * kRowHeight + frame);
     grid_->setGeometry((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
                        size.height());
 }
 
-HexTableWindow::HexTableWindow(HexTableModel& model, QWidget* parent) : HexTableWindow(parent) {
-    setModel(&model);
+HexTableWindow::HexTableWindow(EdidWorkImage& image, QWidget* parent) : HexTableWindow(parent) {
+    setImage(&image);
 }
 
-void HexTableWindow::setModel(HexTableModel* model) {
-    disconnect(borrowedGone_);
-    if (model == nullptr) {
-        model = ownModel_;
-    } else if (model != ownModel_) {
-        borrowedGone_ = connect(model, &QObject::destroyed, this, [this] { setModel(nullptr); });
+// The header row and column: one cell wide and high each, flat light sky blue, the same bold
+// text as the bytes, and the corner above the row headers the same.
+void HexTableWindow::setUpHeaders() {
+    for (QHeaderView* header : {grid_->horizontalHeader(), grid_->verticalHeader()}) {
+        header->setMinimumSectionSize(1);
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setHighlightSections(false);
+        header->setSectionsClickable(false);
+        header->setDefaultAlignment(Qt::AlignCenter);
     }
-    items_->setSource(model);
+    grid_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
+    grid_->horizontalHeader()->setFixedHeight(kRowHeight);
+    grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    grid_->verticalHeader()->setFixedWidth(kColumnWidth);
+    grid_->setCornerButtonEnabled(false);
+    const QColor sky = table_->headerData(0, Qt::Horizontal, Qt::BackgroundRole).value<QColor>();
+    grid_->setStyleSheet(QStringLiteral("QHeaderView::section, QTableCornerButton::section {"
+                                        " background-color: %1; color: black; border: none;"
+                                        " padding: 0px; font-weight: bold; }")
+                             .arg(sky.name()));
+}
+
+void HexTableWindow::setImage(EdidWorkImage* image) {
+    disconnect(borrowedGone_);
+    if (image == nullptr) {
+        image = ownImage_;
+    } else if (image != ownImage_) {
+        borrowedGone_ = connect(image, &QObject::destroyed, this, [this] { setImage(nullptr); });
+    }
+    table_->setImage(image);
 }
 
 void HexTableWindow::closeEvent(QCloseEvent* event) {

@@ -1,41 +1,17 @@
 #pragma once
 
-#include "creator/HexTableModel.h"
+#include "app/HexTableModel.h"
 
-#include <QAbstractTableModel>
-#include <QPointer>
 #include <QWidget>
 
 class QTableView;
 
 namespace lvx {
 
-// The hex table's cells as an item model for a view: 17 x 17 read-only cells whose text and
-// background are those of a HexTableModel. It holds no bytes; each change the model reports
-// becomes a dataChanged() of exactly those cells (the whole table for a load).
-class HexTableItems : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit HexTableItems(QObject* parent = nullptr);
-
-    void setSource(HexTableModel* source);
-    HexTableModel* source() const { return source_; }
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
-private:
-    void onCellsChanged(int firstOffset, int count);
-
-    QPointer<HexTableModel> source_;
-    QMetaObject::Connection connection_;
-};
-
-// "EDID Hex Table": the creator's working image as a 16 x 16 table of coloured bytes with
-// a header row and column (StringGrid_Hex). It draws the HexTableModel it is given and keeps
-// nothing of its own; without one it shows a model of its own, empty until loaded.
+// "EDID Hex Table": the creator's work image as a 16 x 16 table of coloured bytes with a
+// header row and column (StringGrid_Hex). It draws the EdidWorkImage it is given through a
+// HexTableModel and keeps no bytes of its own; without one it shows an image of its own,
+// empty until loaded.
 class HexTableWindow : public QWidget {
     Q_OBJECT
 public:
@@ -43,12 +19,12 @@ public:
     static constexpr int kRowHeight = 20;
 
     explicit HexTableWindow(QWidget* parent = nullptr);
-    explicit HexTableWindow(HexTableModel& model, QWidget* parent = nullptr);
+    explicit HexTableWindow(EdidWorkImage& image, QWidget* parent = nullptr);
 
-    // Shows this model from now on. Null, or the model's destruction, goes back to the
-    // window's own model.
-    void setModel(HexTableModel* model);
-    HexTableModel& model() const { return *items_->source(); }
+    // Shows this image from now on. Null, or the image's destruction, goes back to the
+    // window's own image.
+    void setImage(EdidWorkImage* image);
+    EdidWorkImage& image() const { return *table_->image(); }
     QTableView* grid() const { return grid_; }
 
 signals:
@@ -59,8 +35,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    HexTableModel* ownModel_;
-    HexTableItems* items_;
+    void setUpHeaders();
+
+    EdidWorkImage* ownImage_;
+    HexTableModel* table_;
     QMetaObject::Connection borrowedGone_;
     QTableView* grid_;
 };

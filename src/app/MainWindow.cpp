@@ -21,7 +21,7 @@
 #include "common/Version.h"
 #include "creator/CreatorModel.h"
 #include "creator/CreatorTool.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/AnalyzerReport.h"
 #include "edid/CompareTool.h"
 #include "edid/DeviceBackupTool.h"
@@ -97,9 +97,9 @@ MainWindow::MainWindow(const AppOptions& options, Prompt* prompt, QWidget* paren
     analyzer_ = std::make_unique<AnalyzerWindow>();
     details_ = std::make_unique<EdidDetailsWindow>(*prompt_);
     commander_ = std::make_unique<CommanderWindow>();
-    hexModel_ = new HexTableModel(this);
-    hexTable_ = std::make_unique<HexTableWindow>(*hexModel_);
-    creatorModel_ = new CreatorModel(*hexModel_, this);
+    workImage_ = new EdidWorkImage(this);
+    hexTable_ = std::make_unique<HexTableWindow>(*workImage_);
+    creatorModel_ = new CreatorModel(*workImage_, this);
     creatorTool_ = std::make_unique<CreatorTool>(*controller_, *transfer_, *creatorModel_);
 
     central_ = new QWidget(this);
@@ -332,14 +332,14 @@ void MainWindow::showCompare() {
 }
 
 void MainWindow::compareCreatorBuild() {
-    // The build leaves the creator's record and hex table as they are: only the comparison
+    // The build leaves the creator's record and work image as they are: only the comparison
     // shows what "Save EDID" would write.
     const BuildResult built = creatorModel_->build();
     if (!built.ok) {
         prompt_->message("Error", built.error.empty() ? "Create Error!" : built.error);
         return;
     }
-    compareImages(hexModel_->referenceRecord().image, tr("Loaded"), built.image, tr("Built"));
+    compareImages(creatorModel_->reference().image, tr("Loaded"), built.image, tr("Built"));
 }
 
 void MainWindow::compareImages(const EdidImage& a, const QString& nameA, const EdidImage& b,

@@ -37,7 +37,7 @@ class SystemConfigTool;
 class InputModeTool;
 class MultiComTool;
 class DeviceGrid;
-class HexTableModel;
+class EdidWorkImage;
 class HexTableWindow;
 class EdidDetailsWindow;
 class Prompt;
@@ -77,7 +77,7 @@ public:
     CommanderWindow* commanderWindow() const { return commander_.get(); }
     HexTableWindow* hexTableWindow() const { return hexTable_.get(); }
     // The creator's working image, which the hex table window shows.
-    HexTableModel& hexTableModel() const { return *hexModel_; }
+    EdidWorkImage& workImage() const { return *workImage_; }
     DeviceGrid* grid() const { return grid_; }
     Prompt& prompt() { return *prompt_; }
     EdidControllerTool& edidTool() { return *edidTool_; }
@@ -147,7 +147,7 @@ private:
     std::unique_ptr<MonitorsTool> monitorsTool_;
     std::unique_ptr<DeviceBackupTool> backupTool_;
     std::unique_ptr<CompareTool> compareTool_;
-    HexTableModel* hexModel_ = nullptr; // children, so they outlive the windows
+    EdidWorkImage* workImage_ = nullptr; // children, so they outlive the windows
     CreatorModel* creatorModel_ = nullptr;
     std::unique_ptr<AnalyzerWindow> analyzer_;
     std::unique_ptr<EdidDetailsWindow> details_;

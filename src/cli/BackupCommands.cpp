@@ -88,7 +88,7 @@ int RunBackup(const CliContext& context) {
         return kExitFailure;
     }
     if (context.json) {
-        out(Text(ManifestToJson(result.manifest)));
+        out(QString::fromUtf8(ManifestToJson(result.manifest)));
     }
     int saved = 0;
     for (const BackupEntry& e : result.manifest.nodes) {

@@ -1,13 +1,13 @@
 #include "cli/CheckCommands.h"
 
 #include "cli/CliContext.h"
+#include "cli/JsonArrayOut.h"
 #include "edid/CtaCodes.h"
 #include "edid/EdidParse.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 
 #include <algorithm>
 #include <cstdio>
@@ -124,37 +124,6 @@ void PrintFindings(const QString& name, const EdidParse& p) {
                 .arg(warnings == 1 ? "" : "s");
     out(text);
 }
-
-// Writes a JSON array one element at a time, each made by QJsonDocument: the output starts
-// with the first file, and memory holds one file's object at a time.
-class JsonArrayOut {
-public:
-    // Opens the array when `enabled` (--json); otherwise nothing is written.
-    explicit JsonArrayOut(bool enabled) : enabled_(enabled) {
-        if (enabled_) {
-            std::fputs("[", stdout);
-        }
-    }
-    bool enabled() const { return enabled_; }
-
-    void add(const QJsonObject& object) {
-        std::fputs(count_ == 0 ? "\n" : ",\n", stdout);
-        ++count_;
-        const QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
-        std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
-    }
-
-    void close() {
-        if (enabled_) {
-            std::fputs(count_ == 0 ? "]\n" : "\n]\n", stdout);
-            std::fflush(stdout);
-        }
-    }
-
-private:
-    bool enabled_;
-    int count_ = 0;
-};
 
 } // namespace
 

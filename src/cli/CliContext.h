@@ -21,8 +21,11 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// The parsed command line of one linkvex-cli run.
+// The parsed command line of one linkvex-cli run. The options' fields are filled through
+// the table in CliOptions.cpp.
 struct CliContext {
+    bool help = false;    // -h, --help
+    bool version = false; // -v, --version
     QString command;
     QStringList arguments; // positional arguments after the command
     QStringList ports;     // --port, in the order given

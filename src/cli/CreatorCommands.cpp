@@ -6,7 +6,7 @@
 #include "creator/CreatorControls.h"
 #include "creator/CreatorModel.h"
 #include "creator/CreatorTool.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
 #include "protocol/PumpDelay.h"
@@ -278,26 +278,15 @@ int Prepare(const CliContext& context, CreatorModel& model, const std::vector<Se
 
 } // namespace
 
-int RunCreatorBuild(const CliContext& context) {
-    std::vector<Setting> settings;
-    if (!CheckSource(context) || !ParseSettings(context, settings)) {
-        return kExitUsage;
-    }
-    ConnectionController controller;
-    EdidTransfer transfer(controller);
-    HexTableModel hex;
-    CreatorModel model(hex);
-    CreatorTool tool(controller, transfer, model);
-    tool.messageWaits = false;
-    if (const int status = Prepare(context, model, settings); status != kExitOk) {
-        return status;
-    }
+namespace {
 
-    // Save EDID when there is somewhere to save; otherwise only the build.
-    QString error;
-    std::optional<EdidImage> built;
+// Save EDID when there is somewhere to save; otherwise only the build. The image, or none
+// with the reason in `error`.
+std::optional<EdidImage> SaveOrBuild(const CliContext& context, ConnectionController& controller,
+                                     CreatorTool& tool, CreatorModel& model, QString& error) {
     if (!context.output.isEmpty()) {
         OutputPrompt prompt(context.output);
+        std::optional<EdidImage> built;
         if (tool.save(prompt) == CreatorTool::Outcome::Done) {
             built = tool.lastBuilt();
         } else {
@@ -307,19 +296,21 @@ int RunCreatorBuild(const CliContext& context) {
             }
         }
         PrintLeftOut(context, controller);
-    } else {
-        const BuildResult result = model.build();
-        if (result.ok) {
-            built = result.image;
-        } else {
-            error = QString::fromStdString(result.error);
-        }
-        for (const std::string& line : result.leftOut) {
-            err(QStringLiteral("linkvex-cli %1: Left out: %2\n")
-                    .arg(context.command, QString::fromStdString(line)));
-        }
+        return built;
     }
+    const BuildResult result = model.build();
+    if (!result.ok) {
+        error = QString::fromStdString(result.error);
+    }
+    for (const std::string& line : result.leftOut) {
+        err(QStringLiteral("linkvex-cli %1: Left out: %2\n")
+                .arg(context.command, QString::fromStdString(line)));
+    }
+    return result.ok ? std::optional<EdidImage>(result.image) : std::nullopt;
+}
 
+void PrintBuilt(const CliContext& context, const CreatorModel& model, const QString& error,
+                const std::optional<EdidImage>& built) {
     if (context.json) {
         QJsonObject o;
         o[QStringLiteral("file")] =
@@ -336,6 +327,27 @@ int RunCreatorBuild(const CliContext& context) {
         }
         PrintHex(*built);
     }
+}
+
+} // namespace
+
+int RunCreatorBuild(const CliContext& context) {
+    std::vector<Setting> settings;
+    if (!CheckSource(context) || !ParseSettings(context, settings)) {
+        return kExitUsage;
+    }
+    ConnectionController controller;
+    EdidTransfer transfer(controller);
+    EdidWorkImage hex;
+    CreatorModel model(hex);
+    CreatorTool tool(controller, transfer, model);
+    tool.messageWaits = false;
+    if (const int status = Prepare(context, model, settings); status != kExitOk) {
+        return status;
+    }
+    QString error;
+    const std::optional<EdidImage> built = SaveOrBuild(context, controller, tool, model, error);
+    PrintBuilt(context, model, error, built);
     if (!built) {
         err(QStringLiteral("linkvex-cli %1: %2\n").arg(context.command, error));
         return kExitFailure;
@@ -358,7 +370,7 @@ int RunCreatorWrite(const CliContext& context) {
         return kExitFailure;
     }
     EdidTransfer transfer(controller);
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     CreatorTool tool(controller, transfer, model);
     tool.messageWaits = false;
@@ -381,12 +393,12 @@ int RunCreatorLoad(const CliContext& context) {
     if (!CheckSource(context)) {
         return kExitUsage;
     }
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     if (!LoadSource(context, model)) {
         return kExitFailure;
     }
-    const EdidImage shown = hex.image();
+    const EdidImage shown = hex.bytes();
     if (context.json) {
         QJsonObject o;
         o[QStringLiteral("file")] =

@@ -50,6 +50,53 @@ QString MonitorLine(const ScannedMonitor& s) {
 
 } // namespace
 
+namespace {
+
+// The monitors --connector names, or all of them; false (with a message) when it names none
+// or an ambiguous one.
+bool Chosen(const CliContext& context, const std::vector<ScannedMonitor>& all,
+            std::vector<ScannedMonitor>& shown) {
+    if (context.connector.isEmpty()) {
+        shown = all;
+        return true;
+    }
+    std::vector<PcMonitor> monitors;
+    for (const ScannedMonitor& s : all) {
+        monitors.push_back(s.monitor);
+    }
+    bool ambiguous = false;
+    const PcMonitor* found = FindMonitor(monitors, context.connector.toStdString(), &ambiguous);
+    if (found == nullptr) {
+        err(ambiguous
+                ? QStringLiteral("linkvex-cli monitors: %1 is on several cards; name "
+                                 "it as cardN-%1\n")
+                      .arg(context.connector)
+                : QStringLiteral("linkvex-cli monitors: no connector %1\n").arg(context.connector));
+        return false;
+    }
+    shown.push_back(all[static_cast<std::size_t>(found - monitors.data())]);
+    return true;
+}
+
+int SaveMonitorEdid(const CliContext& context, const ScannedMonitor& s) {
+    if (!s.monitor.ok) {
+        err(QStringLiteral("linkvex-cli monitors: %1 has no EDID (%2)\n")
+                .arg(context.connector, QString::fromStdString(s.monitor.problem)));
+        return kExitFailure;
+    }
+    const QString name = QString::fromStdString(BinSaveName(context.output.toStdString()));
+    // The EDID at its own length: 0xFF padding would read as a broken extension.
+    QString error;
+    if (!WriteFileAtomically(name, EdidFileBytes(s.monitor), &error)) {
+        err(QStringLiteral("linkvex-cli monitors: cannot write %1: %2\n").arg(name, error));
+        return kExitFailure;
+    }
+    out(QStringLiteral("%1\n").arg(name));
+    return kExitOk;
+}
+
+} // namespace
+
 int RunMonitors(const CliContext& context) {
     if (!context.arguments.isEmpty()) {
         err(QStringLiteral("linkvex-cli monitors: takes no file names (use -o FILE with "
@@ -60,59 +107,26 @@ int RunMonitors(const CliContext& context) {
         err(QStringLiteral("linkvex-cli monitors: -o FILE needs --connector NAME\n"));
         return kExitUsage;
     }
-    const std::vector<ScannedMonitor> all = ScanAndAnalyze(SysfsRoot());
     std::vector<ScannedMonitor> shown;
-    if (context.connector.isEmpty()) {
-        shown = all;
-    } else {
-        std::vector<PcMonitor> monitors;
-        for (const ScannedMonitor& s : all) {
-            monitors.push_back(s.monitor);
-        }
-        bool ambiguous = false;
-        const PcMonitor* found = FindMonitor(monitors, context.connector.toStdString(), &ambiguous);
-        if (found == nullptr) {
-            err(ambiguous ? QStringLiteral("linkvex-cli monitors: %1 is on several cards; name "
-                                           "it as cardN-%1\n")
-                                .arg(context.connector)
-                          : QStringLiteral("linkvex-cli monitors: no connector %1\n")
-                                .arg(context.connector));
-            return kExitFailure;
-        }
-        shown.push_back(all[static_cast<std::size_t>(found - monitors.data())]);
+    if (!Chosen(context, ScanAndAnalyze(SysfsRoot()), shown)) {
+        return kExitFailure;
     }
-
     if (!context.output.isEmpty()) {
-        const ScannedMonitor& s = shown.front();
-        if (!s.monitor.ok) {
-            err(QStringLiteral("linkvex-cli monitors: %1 has no EDID (%2)\n")
-                    .arg(context.connector, QString::fromStdString(s.monitor.problem)));
-            return kExitFailure;
-        }
-        const QString name = QString::fromStdString(BinSaveName(context.output.toStdString()));
-        // The EDID at its own length: 0xFF padding would read as a broken extension.
-        QString error;
-        if (!WriteFileAtomically(name, EdidFileBytes(s.monitor), &error)) {
-            err(QStringLiteral("linkvex-cli monitors: cannot write %1: %2\n").arg(name, error));
-            return kExitFailure;
-        }
-        out(QStringLiteral("%1\n").arg(name));
-        return kExitOk;
+        return SaveMonitorEdid(context, shown.front());
     }
-
     if (context.json) {
         QJsonArray list;
         for (const ScannedMonitor& s : shown) {
             list.append(MonitorJson(s));
         }
         out(QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented)));
-    } else {
-        for (const ScannedMonitor& s : shown) {
-            out(MonitorLine(s));
-        }
-        if (shown.empty()) {
-            err(QStringLiteral("No connector with an EDID under %1/class/drm.\n").arg(SysfsRoot()));
-        }
+        return kExitOk;
+    }
+    for (const ScannedMonitor& s : shown) {
+        out(MonitorLine(s));
+    }
+    if (shown.empty()) {
+        err(QStringLiteral("No connector with an EDID under %1/class/drm.\n").arg(SysfsRoot()));
     }
     return kExitOk;
 }

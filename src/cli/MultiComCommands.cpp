@@ -129,64 +129,24 @@ std::optional<int> IndexOf(const QString& value, const char* const* items, std::
     return std::nullopt;
 }
 
-} // namespace
+// --seconds as a number of seconds, 0 when not given; false (with a message) otherwise.
+bool ParseSeconds(const CliContext& context, double& seconds) {
+    seconds = 0;
+    if (context.seconds.isEmpty()) {
+        return true;
+    }
+    bool ok = false;
+    seconds = context.seconds.toDouble(&ok);
+    if (!ok || seconds <= 0 || seconds > 24 * 3600.0 * 365) {
+        err(QStringLiteral("linkvex-cli multicom: --seconds takes a positive number\n"));
+        return false;
+    }
+    return true;
+}
 
-int RunMultiCom(const CliContext& context) {
-    if (context.ports.isEmpty()) {
-        err(QStringLiteral("linkvex-cli multicom: --port PATH is required\n"));
-        return kExitUsage;
-    }
-    std::vector<int> channels;
-    if (!ParseChannels(context, channels)) {
-        return kExitUsage;
-    }
-    double seconds = 0;
-    if (!context.seconds.isEmpty()) {
-        bool ok = false;
-        seconds = context.seconds.toDouble(&ok);
-        if (!ok || seconds <= 0 || seconds > 24 * 3600.0 * 365) {
-            err(QStringLiteral("linkvex-cli multicom: --seconds takes a positive number\n"));
-            return kExitUsage;
-        }
-    }
-
-    ConnectionController controller;
-    MultiComTool tool(controller);
-    if (!ConnectSerial(controller, context)) {
-        return kExitFailure;
-    }
-    if (const int status = CheckChannels(tool, channels, context); status != kExitOk) {
-        controller.disconnectDevices();
-        return status;
-    }
-    if (channels.empty()) {
-        for (int n = 1; n <= tool.channelCount(); ++n) {
-            channels.push_back(n);
-        }
-    }
-
-    ChannelPrinter printer(channels.size() > 1);
-    std::string logged;
-    auto emitText = [&](const std::string& text) {
-        WriteOut(text);
-        if (!context.logFile.isEmpty()) {
-            logged += text;
-        }
-    };
-    QObject::connect(
-        &tool, &MultiComTool::received, &tool, [&](int channel, const QByteArray& bytes) {
-            if (std::find(channels.begin(), channels.end(), channel) == channels.end()) {
-                return;
-            }
-            if (context.json) {
-                const QJsonObject line{{QStringLiteral("channel"), Letter(channel)},
-                                       {QStringLiteral("text"), QString::fromLatin1(bytes)}};
-                emitText(QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString() + "\n");
-            } else {
-                emitText(printer.print(channel, bytes.toStdString()));
-            }
-        });
-
+// Runs the event loop until the seconds are over (never when 0), Ctrl+C or SIGTERM, or the
+// link is lost. True when the link was lost.
+bool RunUntilStopped(ConnectionController& controller, double seconds) {
     QEventLoop loop;
     bool lost = false;
     const QMetaObject::Connection watch =
@@ -214,23 +174,185 @@ int RunMultiCom(const CliContext& context) {
     QObject::disconnect(watch);
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-    if (!context.json) {
-        emitText(printer.finish());
+    return lost;
+}
+
+// The settings multicom-config is asked to send; each one absent when not given.
+struct WantedSettings {
+    std::optional<int> baud;
+    std::optional<int> dataLength;
+    std::optional<int> parity;
+
+    bool any() const { return baud || dataLength || parity; }
+};
+
+// --baud, --data and --parity as item indexes; false (with a message) for a value that is
+// none of the items.
+bool ParseWanted(const CliContext& context, WantedSettings& w) {
+    if (!context.baud.isEmpty()) {
+        w.baud = IndexOf(context.baud, kBaudItems.data(), kBaudItems.size());
+        if (!w.baud) {
+            err(QStringLiteral("linkvex-cli multicom-config: --baud takes 2400, 4800, 7200, "
+                               "9600, 14400, 19200, 38400, 57600 or 115200\n"));
+            return false;
+        }
     }
-    if (!lost) {
-        controller.disconnectDevices();
+    if (!context.dataBits.isEmpty()) {
+        bool ok = false;
+        const int bits = context.dataBits.toInt(&ok);
+        if (!ok || bits < 5 || bits > 8) {
+            err(QStringLiteral("linkvex-cli multicom-config: --data takes 5, 6, 7 or 8\n"));
+            return false;
+        }
+        w.dataLength = bits - 5;
+    }
+    if (!context.parity.isEmpty()) {
+        w.parity = IndexOf(context.parity, kParityItems.data(), kParityItems.size());
+        if (!w.parity) {
+            err(QStringLiteral("linkvex-cli multicom-config: --parity takes none, odd or "
+                               "even\n"));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Sends the changed settings of the channel and waits for the device's report of them.
+int ChangeSettings(MultiComTool& tool, int channel, const ChannelSettings& wanted) {
+    const int before = tool.settingsReports();
+    if (!tool.chooseSettings(channel, wanted)) {
+        err(QStringLiteral("linkvex-cli multicom-config: %1\n").arg(tool.lastError()));
+        return kExitFailure;
+    }
+    if (!ReadSettings(tool, before)) {
+        err(QStringLiteral("linkvex-cli multicom-config: the device did not report its "
+                           "channel settings after the change\n"));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+// Prints the channel's settings as the device last reported them; false when the report
+// holds none for it.
+bool PrintReported(const MultiComTool& tool, int channel, const CliContext& context,
+                   ChannelSettings& reported) {
+    const ReportedSettings& r = tool.lastReport()[static_cast<std::size_t>(channel - 1)];
+    if (r.baud < 0 || r.dataLength < 0 || r.parity < 0) {
+        err(QStringLiteral("linkvex-cli multicom-config: the device's answer holds no "
+                           "settings of channel %1\n")
+                .arg(Letter(channel)));
+        return false;
+    }
+    reported = ChannelSettings{r.baud, r.dataLength, r.parity};
+    const QString baudText = QString::fromLatin1(kBaudItems[std::size_t(r.baud)]);
+    const QString dataText = QString::fromLatin1(kDataLengthItems[std::size_t(r.dataLength)]);
+    const QString parityText = QString::fromLatin1(kParityItems[std::size_t(r.parity)]);
+    if (context.json) {
+        const QJsonObject o{{QStringLiteral("channel"), Letter(channel)},
+                            {QStringLiteral("baud"), baudText.toInt()},
+                            {QStringLiteral("baudIndex"), r.baud},
+                            {QStringLiteral("dataBits"), r.dataLength + 5},
+                            {QStringLiteral("dataIndex"), r.dataLength},
+                            {QStringLiteral("parity"), parityText},
+                            {QStringLiteral("parityIndex"), r.parity}};
+        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+    } else {
+        out(QStringLiteral("Channel %1: baud rate %2, data %3, parity %4\n")
+                .arg(Letter(channel), baudText, dataText, parityText));
+    }
+    return true;
+}
+
+// What multicom shows: the chosen channels' text as it arrives (JSON lines with --json),
+// kept for --log too.
+struct ChannelEcho {
+    ChannelEcho(const CliContext& context, const std::vector<int>& channels)
+        : context(context), channels(channels), printer(channels.size() > 1) {}
+
+    void show(const std::string& text) {
+        WriteOut(text);
+        if (!context.logFile.isEmpty()) {
+            logged += text;
+        }
     }
 
-    int status = kExitOk;
-    if (!context.logFile.isEmpty()) {
+    void received(int channel, const QByteArray& bytes) {
+        if (std::find(channels.begin(), channels.end(), channel) == channels.end()) {
+            return;
+        }
+        if (context.json) {
+            const QJsonObject line{{QStringLiteral("channel"), Letter(channel)},
+                                   {QStringLiteral("text"), QString::fromLatin1(bytes)}};
+            show(QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString() + "\n");
+        } else {
+            show(printer.print(channel, bytes.toStdString()));
+        }
+    }
+
+    // Writes what was shown to the --log file; false (with a message) when it cannot.
+    bool saveLog() const {
+        if (context.logFile.isEmpty()) {
+            return true;
+        }
         AtomicFileWriter writer;
         if (!writer.open(context.logFile) ||
             !writer.write(logged.data(), static_cast<qint64>(logged.size()))) {
             err(QStringLiteral("linkvex-cli multicom: the log could not be saved to %1: %2\n")
                     .arg(context.logFile, writer.error()));
-            status = kExitFailure;
+            return false;
+        }
+        return true;
+    }
+
+    const CliContext& context;
+    const std::vector<int> channels;
+    ChannelPrinter printer;
+    std::string logged;
+};
+
+} // namespace
+
+int RunMultiCom(const CliContext& context) {
+    if (context.ports.isEmpty()) {
+        err(QStringLiteral("linkvex-cli multicom: --port PATH is required\n"));
+        return kExitUsage;
+    }
+    std::vector<int> channels;
+    if (!ParseChannels(context, channels)) {
+        return kExitUsage;
+    }
+    double seconds = 0;
+    if (!ParseSeconds(context, seconds)) {
+        return kExitUsage;
+    }
+
+    ConnectionController controller;
+    MultiComTool tool(controller);
+    if (!ConnectSerial(controller, context)) {
+        return kExitFailure;
+    }
+    if (const int status = CheckChannels(tool, channels, context); status != kExitOk) {
+        controller.disconnectDevices();
+        return status;
+    }
+    if (channels.empty()) {
+        for (int n = 1; n <= tool.channelCount(); ++n) {
+            channels.push_back(n);
         }
     }
+
+    ChannelEcho echo(context, channels);
+    QObject::connect(
+        &tool, &MultiComTool::received, &tool,
+        [&echo](int channel, const QByteArray& bytes) { echo.received(channel, bytes); });
+    const bool lost = RunUntilStopped(controller, seconds);
+    if (!context.json) {
+        echo.show(echo.printer.finish());
+    }
+    if (!lost) {
+        controller.disconnectDevices();
+    }
+    int status = echo.saveLog() ? kExitOk : kExitFailure;
     if (lost) {
         err(QStringLiteral("linkvex-cli multicom: the connection to the device was lost\n"));
         status = kExitFailure;
@@ -253,33 +375,9 @@ int RunMultiComConfig(const CliContext& context) {
     }
     const int channel = channels.front();
 
-    std::optional<int> baud;
-    std::optional<int> dataLength;
-    std::optional<int> parity;
-    if (!context.baud.isEmpty()) {
-        baud = IndexOf(context.baud, kBaudItems.data(), kBaudItems.size());
-        if (!baud) {
-            err(QStringLiteral("linkvex-cli multicom-config: --baud takes 2400, 4800, 7200, "
-                               "9600, 14400, 19200, 38400, 57600 or 115200\n"));
-            return kExitUsage;
-        }
-    }
-    if (!context.dataBits.isEmpty()) {
-        bool ok = false;
-        const int bits = context.dataBits.toInt(&ok);
-        if (!ok || bits < 5 || bits > 8) {
-            err(QStringLiteral("linkvex-cli multicom-config: --data takes 5, 6, 7 or 8\n"));
-            return kExitUsage;
-        }
-        dataLength = bits - 5;
-    }
-    if (!context.parity.isEmpty()) {
-        parity = IndexOf(context.parity, kParityItems.data(), kParityItems.size());
-        if (!parity) {
-            err(QStringLiteral("linkvex-cli multicom-config: --parity takes none, odd or "
-                               "even\n"));
-            return kExitUsage;
-        }
+    WantedSettings given;
+    if (!ParseWanted(context, given)) {
+        return kExitUsage;
     }
 
     ConnectionController controller;
@@ -295,53 +393,19 @@ int RunMultiComConfig(const CliContext& context) {
         status = kExitFailure;
     }
     ChannelSettings wanted = tool.channel(channel).settings;
-    const bool change = baud || dataLength || parity;
-    if (status == kExitOk && change) {
-        wanted.baud = baud.value_or(wanted.baud);
-        wanted.dataLength = dataLength.value_or(wanted.dataLength);
-        wanted.parity = parity.value_or(wanted.parity);
-        const int before = tool.settingsReports();
-        if (!tool.chooseSettings(channel, wanted)) {
-            err(QStringLiteral("linkvex-cli multicom-config: %1\n").arg(tool.lastError()));
-            status = kExitFailure;
-        } else if (!ReadSettings(tool, before)) {
-            err(QStringLiteral("linkvex-cli multicom-config: the device did not report its "
-                               "channel settings after the change\n"));
-            status = kExitFailure;
-        }
+    wanted.baud = given.baud.value_or(wanted.baud);
+    wanted.dataLength = given.dataLength.value_or(wanted.dataLength);
+    wanted.parity = given.parity.value_or(wanted.parity);
+    if (status == kExitOk && given.any()) {
+        status = ChangeSettings(tool, channel, wanted);
     }
-    if (status == kExitOk) {
-        const ReportedSettings& r = tool.lastReport()[static_cast<std::size_t>(channel - 1)];
-        if (r.baud < 0 || r.dataLength < 0 || r.parity < 0) {
-            err(QStringLiteral("linkvex-cli multicom-config: the device's answer holds no "
-                               "settings of channel %1\n")
-                    .arg(Letter(channel)));
-            status = kExitFailure;
-        } else {
-            const ChannelSettings reported{r.baud, r.dataLength, r.parity};
-            const QString baudText = QString::fromLatin1(kBaudItems[std::size_t(r.baud)]);
-            const QString dataText =
-                QString::fromLatin1(kDataLengthItems[std::size_t(r.dataLength)]);
-            const QString parityText = QString::fromLatin1(kParityItems[std::size_t(r.parity)]);
-            if (context.json) {
-                const QJsonObject o{{QStringLiteral("channel"), Letter(channel)},
-                                    {QStringLiteral("baud"), baudText.toInt()},
-                                    {QStringLiteral("baudIndex"), r.baud},
-                                    {QStringLiteral("dataBits"), r.dataLength + 5},
-                                    {QStringLiteral("dataIndex"), r.dataLength},
-                                    {QStringLiteral("parity"), parityText},
-                                    {QStringLiteral("parityIndex"), r.parity}};
-                out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
-            } else {
-                out(QStringLiteral("Channel %1: baud rate %2, data %3, parity %4\n")
-                        .arg(Letter(channel), baudText, dataText, parityText));
-            }
-            if (change && reported != wanted) {
-                err(QStringLiteral("linkvex-cli multicom-config: the device did not take the "
-                                   "new settings\n"));
-                status = kExitFailure;
-            }
-        }
+    ChannelSettings reported;
+    if (status == kExitOk && !PrintReported(tool, channel, context, reported)) {
+        status = kExitFailure;
+    } else if (status == kExitOk && given.any() && reported != wanted) {
+        err(QStringLiteral("linkvex-cli multicom-config: the device did not take the "
+                           "new settings\n"));
+        status = kExitFailure;
     }
     controller.disconnectDevices();
     return status;

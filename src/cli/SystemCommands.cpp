@@ -258,6 +258,41 @@ int RunFactoryDefault(const CliContext& context) {
     }
 }
 
+namespace {
+
+// The settings given on the command line over the device's own.
+void ApplyIpOptions(const CliContext& context, IpEdits& edits) {
+    auto set = [](std::string& field, const QString& value) {
+        if (!value.isEmpty()) {
+            field = value.toLatin1().toStdString();
+        }
+    };
+    set(edits.ipAddress, context.ip);
+    set(edits.subnetMask, context.mask);
+    set(edits.gateway, context.gateway);
+    set(edits.dns, context.dns);
+    set(edits.webPort, context.webPort);
+    set(edits.telnetPort, context.telnetPort);
+}
+
+void PrintIpDatagram(const CliContext& context, const std::vector<std::uint8_t>& datagram,
+                     const std::vector<std::string>& skipped) {
+    if (!context.json) {
+        out(HexBytes(datagram) + QStringLiteral("\n"));
+        return;
+    }
+    QJsonObject o;
+    o[QStringLiteral("datagram")] = HexBytes(datagram);
+    QJsonArray left;
+    for (const std::string& line : skipped) {
+        left.append(QString::fromStdString(line));
+    }
+    o[QStringLiteral("skipped")] = left;
+    out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+}
+
+} // namespace
+
 int RunIpConfig(const CliContext& context) {
     if (context.mac.isEmpty() || !context.arguments.isEmpty()) {
         return Usage(context, QStringLiteral("--mac MAC [--mode static|dhcp] [--ip A.B.C.D] "
@@ -293,43 +328,18 @@ int RunIpConfig(const CliContext& context) {
         return Fail(context, QStringLiteral("the device uses DHCP: its address, mask and gateway "
                                             "are not sent; add --mode static"));
     }
-    auto set = [](std::string& field, const QString& value) {
-        if (!value.isEmpty()) {
-            field = value.toLatin1().toStdString();
-        }
-    };
-    set(edits.ipAddress, context.ip);
-    set(edits.subnetMask, context.mask);
-    set(edits.gateway, context.gateway);
-    set(edits.dns, context.dns);
-    set(edits.webPort, context.webPort);
-    set(edits.telnetPort, context.telnetPort);
-
+    ApplyIpOptions(context, edits);
     const IpConfigTool::Outcome outcome = tool.write(edits);
     const QString status = tool.statusText();
-    const std::vector<std::uint8_t> datagram = tool.lastDatagram();
     const std::vector<std::string> skipped = tool.lastSkipped();
+    const std::vector<std::uint8_t> datagram = tool.lastDatagram();
     Finish(controller);
     if (outcome != IpConfigTool::Outcome::Sent) {
         return Fail(context, status.isEmpty() ? QStringLiteral("nothing was sent") : status);
     }
-    if (context.json) {
-        QJsonObject o;
-        o[QStringLiteral("datagram")] = HexBytes(datagram);
-        QJsonArray left;
-        for (const std::string& line : skipped) {
-            left.append(QString::fromStdString(line));
-        }
-        o[QStringLiteral("skipped")] = left;
-        out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
-    } else {
-        out(HexBytes(datagram) + QStringLiteral("\n"));
-    }
-    if (!skipped.empty()) {
-        // The rest went out; what was asked for did not all go.
-        return Fail(context, status);
-    }
-    return kExitOk;
+    PrintIpDatagram(context, datagram, skipped);
+    // The rest went out; what was asked for did not all go.
+    return skipped.empty() ? kExitOk : Fail(context, status);
 }
 
 int RunWebUrl(const CliContext& context) {

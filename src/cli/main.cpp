@@ -3,6 +3,7 @@
 #include "cli/BackupCommands.h"
 #include "cli/CheckCommands.h"
 #include "cli/CliContext.h"
+#include "cli/CliOptions.h"
 #include "cli/CreatorCommands.h"
 #include "cli/DiffCommand.h"
 #include "cli/EdidCommands.h"
@@ -21,7 +22,7 @@ using namespace lvx::cli;
 
 namespace {
 
-const char* kUsage = R"(Usage: linkvex-cli <command> [options]
+const char* kUsageStart = R"(Usage: linkvex-cli <command> [options]
 
 Commands:
   ports                       the serial ports a Search goes through
@@ -62,141 +63,19 @@ Commands:
   monitors reads $LINKVEX_SYSFS_ROOT/class/drm (default /sys).
 
 Options:
-  --port PATH                 search exactly this port (repeatable, in order)
-  --no-ethernet               do not search the network
-  --no-serial                 do not search the COM ports
-  --mac MAC                   the network device to work with (00:11:22:33:44:55)
-  --node NODE                 the EDID node (read-edid, write-edid, creator-write)
-  -o, --output FILE           the file to save (read-edid, creator-build; ".bin" is added
-                              when missing)
-  --input N                   the input (get-mode, set-mode; 1 when not given)
-  --connector NAME            the display connector (monitors)
-  --force                     restore a backup of another model, other counts or an
-                              incomplete one
-  --channel A-G               a serial channel (multicom: repeatable; all when not given)
-  --seconds N                 how long multicom shows the channels (until Ctrl+C if not given)
-  --log FILE                  multicom also writes what it shows to FILE
-  --baud N, --data N, --parity P   the settings multicom-config sends
-  --loopback                  keep the network endpoints on loopback (tests, demos)
-  --brand-new                 creator: start from the brand-new template
-  --date YYYY-MM-DD           creator: the day a brand-new EDID is made (today otherwise)
-  --set NAME=VALUE            creator: a control's new value, applied through its rule (check
-                              boxes 1 or 0, edits their text, preset lists an item index)
-  --json                      print JSON
-  --full                      analyze: the whole decode instead of the analyzer's facts
-  --yes                       do not ask before fw-update or factory-default
-  --mode static|dhcp, --ip A.B.C.D, --mask A.B.C.D, --gateway A.B.C.D, --dns A.B.C.D,
-  --web-port N, --telnet-port N
-                              SETTINGS of ip-config: only these change
-  --trace                     print the protocol trace to standard error
-  -h, --help                  this text
-  -v, --version               the version
+)";
 
+const char* kUsageEnd = R"(
 Exit status: 0 success, 1 failure, 2 usage error.
 )";
 
-} // namespace
+QString Usage() {
+    return QString::fromLatin1(kUsageStart) + OptionsUsage() + QString::fromLatin1(kUsageEnd);
+}
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("linkvex-cli"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(lvx::kVersion));
-
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("path"));
-    const QCommandLineOption noEthernet(QStringLiteral("no-ethernet"), QString());
-    const QCommandLineOption noSerial(QStringLiteral("no-serial"), QString());
-    const QCommandLineOption loopback(QStringLiteral("loopback"), QString());
-    const QCommandLineOption json(QStringLiteral("json"), QString());
-    const QCommandLineOption full(QStringLiteral("full"), QString());
-    const QCommandLineOption trace(QStringLiteral("trace"), QString());
-    const QCommandLineOption mac(QStringLiteral("mac"), QString(), QStringLiteral("mac"));
-    const QCommandLineOption node(QStringLiteral("node"), QString(), QStringLiteral("node"));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
-                                    QStringLiteral("file"));
-    const QCommandLineOption input(QStringLiteral("input"), QString(), QStringLiteral("n"));
-    const QCommandLineOption brandNew(QStringLiteral("brand-new"), QString());
-    const QCommandLineOption date(QStringLiteral("date"), QString(), QStringLiteral("date"));
-    const QCommandLineOption set(QStringLiteral("set"), QString(), QStringLiteral("name=value"));
-    const QCommandLineOption connector(QStringLiteral("connector"), QString(),
-                                       QStringLiteral("name"));
-    const QCommandLineOption force(QStringLiteral("force"), QString());
-    parser.addOptions({help, version, port, noEthernet, noSerial, loopback, json, trace, mac, node,
-                       output, input, brandNew, date, set, connector, force});
-    const QCommandLineOption yes(QStringLiteral("yes"), QString());
-    const QCommandLineOption ipMode(QStringLiteral("mode"), QString(), QStringLiteral("mode"));
-    const QCommandLineOption ip(QStringLiteral("ip"), QString(), QStringLiteral("address"));
-    const QCommandLineOption mask(QStringLiteral("mask"), QString(), QStringLiteral("address"));
-    const QCommandLineOption gateway(QStringLiteral("gateway"), QString(),
-                                     QStringLiteral("address"));
-    const QCommandLineOption dns(QStringLiteral("dns"), QString(), QStringLiteral("address"));
-    const QCommandLineOption webPort(QStringLiteral("web-port"), QString(), QStringLiteral("n"));
-    const QCommandLineOption telnetPort(QStringLiteral("telnet-port"), QString(),
-                                        QStringLiteral("n"));
-    parser.addOptions({yes, ipMode, ip, mask, gateway, dns, webPort, telnetPort});
-    const QCommandLineOption channel(QStringLiteral("channel"), QString(), QStringLiteral("A-G"));
-    const QCommandLineOption seconds(QStringLiteral("seconds"), QString(), QStringLiteral("n"));
-    const QCommandLineOption logFile(QStringLiteral("log"), QString(), QStringLiteral("file"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("n"));
-    const QCommandLineOption dataBits(QStringLiteral("data"), QString(), QStringLiteral("n"));
-    const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("p"));
-    parser.addOptions({channel, seconds, logFile, baud, dataBits, parity, full});
-    if (!parser.parse(QCoreApplication::arguments())) {
-        err(parser.errorText() + QStringLiteral("\n") + QString::fromLatin1(kUsage));
-        return kExitUsage;
-    }
-    if (parser.isSet(help)) {
-        out(QString::fromLatin1(kUsage));
-        return kExitOk;
-    }
-    if (parser.isSet(version)) {
-        out(QStringLiteral("linkvex-cli %1\n").arg(QLatin1String(lvx::kVersion)));
-        return kExitOk;
-    }
-    QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty()) {
-        err(QString::fromLatin1(kUsage));
-        return kExitUsage;
-    }
-
-    CliContext context;
-    context.command = positional.takeFirst();
-    context.arguments = positional;
-    context.ports = parser.values(port);
-    context.noEthernet = parser.isSet(noEthernet);
-    context.noSerial = parser.isSet(noSerial);
-    context.loopback = parser.isSet(loopback);
-    context.json = parser.isSet(json);
-    context.full = parser.isSet(full);
-    context.trace = parser.isSet(trace);
-    context.mac = parser.value(mac);
-    context.node = parser.value(node);
-    context.output = parser.value(output);
-    context.input = parser.value(input);
-    context.brandNew = parser.isSet(brandNew);
-    context.date = parser.value(date);
-    context.sets = parser.values(set);
-    context.connector = parser.value(connector);
-    context.force = parser.isSet(force);
-    context.yes = parser.isSet(yes);
-    context.ipMode = parser.value(ipMode);
-    context.ip = parser.value(ip);
-    context.mask = parser.value(mask);
-    context.gateway = parser.value(gateway);
-    context.dns = parser.value(dns);
-    context.webPort = parser.value(webPort);
-    context.telnetPort = parser.value(telnetPort);
-    context.channels = parser.values(channel);
-    context.seconds = parser.value(seconds);
-    context.logFile = parser.value(logFile);
-    context.baud = parser.value(baud);
-    context.dataBits = parser.value(dataBits);
-    context.parity = parser.value(parity);
-
-    const std::map<QString, std::function<int(const CliContext&)>> commands = {
+// The commands, by name.
+std::map<QString, std::function<int(const CliContext&)>> Commands() {
+    return {
         {QStringLiteral("ports"), RunPorts},
         {QStringLiteral("search"), RunSearch},
         {QStringLiteral("info"), RunInfo},
@@ -224,10 +103,44 @@ int main(int argc, char** argv) {
         {QStringLiteral("multicom"), RunMultiCom},
         {QStringLiteral("multicom-config"), RunMultiComConfig},
     };
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("linkvex-cli"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(lvx::kVersion));
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    AddCliOptions(parser);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err(parser.errorText() + QStringLiteral("\n") + Usage());
+        return kExitUsage;
+    }
+    CliContext context;
+    ReadCliOptions(parser, context);
+    if (context.help) {
+        out(Usage());
+        return kExitOk;
+    }
+    if (context.version) {
+        out(QStringLiteral("linkvex-cli %1\n").arg(QLatin1String(lvx::kVersion)));
+        return kExitOk;
+    }
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        err(Usage());
+        return kExitUsage;
+    }
+    context.command = positional.takeFirst();
+    context.arguments = positional;
+
+    const auto commands = Commands();
     const auto it = commands.find(context.command);
     if (it == commands.end()) {
-        err(QStringLiteral("unknown command: %1\n").arg(context.command) +
-            QString::fromLatin1(kUsage));
+        err(QStringLiteral("unknown command: %1\n").arg(context.command) + Usage());
         return kExitUsage;
     }
     return it->second(context);

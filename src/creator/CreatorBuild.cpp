@@ -80,11 +80,11 @@ std::uint8_t ChannelField(unsigned maxChannels) {
     return static_cast<std::uint8_t>((maxChannels - 1) & 0x07);
 }
 
-void GatherAudio(EdidRecord& r, const BuildControls& c) {
+// 1, 2: descriptors for what the controls ask for and the record lacks. A format's presence
+// bit is set only when its descriptor found a free slot.
+void AddAskedAudio(EdidRecord& r, const BuildControls& c) {
     const auto& formats = AudioFormats();
     const unsigned lpcmChannels = c.audio[0].maxChannels;
-    // 1, 2: descriptors for what the controls ask for and the record lacks. A format's
-    // presence bit is set only when its descriptor found a free slot.
     if (lpcmChannels >= 3 && (r.audioFlags & kAudioMultiPcm) == 0 &&
         PutInFreeSlot(r, static_cast<std::uint8_t>(0x08 | ChannelField(lpcmChannels)))) {
         r.audioFlags |= kAudioMultiPcm;
@@ -96,7 +96,12 @@ void GatherAudio(EdidRecord& r, const BuildControls& c) {
             r.audioFlags |= a.presenceBit;
         }
     }
-    // 3, 4: what the controls no longer ask for.
+}
+
+// 3, 4: what the controls no longer ask for.
+void DropUnaskedAudio(EdidRecord& r, const BuildControls& c) {
+    const auto& formats = AudioFormats();
+    const unsigned lpcmChannels = c.audio[0].maxChannels;
     if (lpcmChannels <= 2 && (r.audioFlags & kAudioMultiPcm) != 0) {
         r.audioFlags &= static_cast<std::uint16_t>(~kAudioMultiPcm);
         for (auto& sad : r.sad) {
@@ -119,7 +124,12 @@ void GatherAudio(EdidRecord& r, const BuildControls& c) {
             }
         }
     }
-    // 5: every descriptor filled from its format's controls.
+}
+
+// 5: every descriptor filled from its format's controls.
+void FillAudio(EdidRecord& r, const BuildControls& c) {
+    const auto& formats = AudioFormats();
+    const unsigned lpcmChannels = c.audio[0].maxChannels;
     for (auto& sad : r.sad) {
         if (sad[0] == 0) {
             continue;
@@ -144,6 +154,12 @@ void GatherAudio(EdidRecord& r, const BuildControls& c) {
             sad = a.emptyMaxCh;
         }
     }
+}
+
+void GatherAudio(EdidRecord& r, const BuildControls& c) {
+    AddAskedAudio(r, c);
+    DropUnaskedAudio(r, c);
+    FillAudio(r, c);
 }
 
 std::uint8_t DepthByte(const BuildControls& c) {
@@ -260,6 +276,50 @@ const char* ExtendedName(unsigned tag) {
     }
 }
 
+// A vendor-specific data block of the loaded block 1: the first HDMI and HDMI Forum blocks
+// are carried over, any other is left out.
+void WalkVendor(const EdidImage& image, std::size_t c, std::size_t length, Loaded& loaded) {
+    const std::uint8_t a = At(image, c + 1);
+    const std::uint8_t b = At(image, c + 2);
+    const std::uint8_t d = At(image, c + 3);
+    if (OuiOf(a, b, d) == kOuiHdmi && !loaded.hdmi) {
+        loaded.hdmi = Span{c, length};
+    } else if (OuiOf(a, b, d) == kOuiHdmiForum && !loaded.forum) {
+        loaded.forum = Span{c, length};
+    } else {
+        char text[96];
+        std::snprintf(text, sizeof text, "vendor-specific data block, OUI %02X-%02X-%02X", d, b, a);
+        loaded.leftOut.push_back(Describe(text, length));
+    }
+}
+
+// An extended data block of the loaded block 1: the first non-zero video capability and the
+// first colorimetry block are carried over, the HDR blocks are made again from the controls,
+// any other is left out.
+void WalkExtended(const EdidImage& image, std::size_t c, std::size_t length, Loaded& loaded) {
+    const unsigned extended = At(image, c + 1);
+    if (extended == 0 && length == 2 && loaded.videoCapability == 0) {
+        loaded.videoCapability = At(image, c + 2);
+        if (loaded.videoCapability != 0) {
+            return;
+        }
+    } else if (extended == 5 && length == 3) {
+        if (!loaded.colorimetryMetadata) {
+            loaded.colorimetryMetadata = At(image, c + 3);
+        }
+        return;
+    } else if ((extended == 6 || extended == 14) && length >= 1) {
+        return; // made again from the controls
+    }
+    char text[96];
+    if (const char* name = ExtendedName(extended)) {
+        std::snprintf(text, sizeof text, "%s (extended tag %u)", name, extended);
+    } else {
+        std::snprintf(text, sizeof text, "extended data block, extended tag %u", extended);
+    }
+    loaded.leftOut.push_back(Describe(text, length));
+}
+
 // The data blocks of the loaded block 1, walked as the decoder walks them: what the build
 // carries over, and a line for each block it does not.
 Loaded WalkLoaded(const EdidImage& image) {
@@ -268,78 +328,36 @@ Loaded WalkLoaded(const EdidImage& image) {
         return loaded;
     }
     const std::size_t limit = std::min<std::size_t>(kBlock1 + image[130], image.size());
-    bool audio = false;
-    bool video = false;
-    bool speaker = false;
+    bool seen[5] = {}; // by tag: audio 1, video 2, speaker allocation 4
     for (std::size_t c = kDataBlocks; c < limit; c += (image[c] & 0x1Fu) + 1) {
         const unsigned tag = image[c] >> 5;
         const std::size_t length = image[c] & 0x1Fu;
-        char text[96];
-        switch (tag) {
-        case 1:
-        case 2:
-        case 4: {
-            bool& seen = tag == 1 ? audio : tag == 2 ? video : speaker;
-            if (seen) {
+        if (tag == 1 || tag == 2 || tag == 4) {
+            if (seen[tag]) {
                 loaded.leftOut.push_back(Describe(tag == 1 ? "a further audio data block"
                                                   : tag == 2
                                                       ? "a further video data block"
                                                       : "a further speaker allocation data block",
                                                   length));
             }
-            seen = true;
-            break;
-        }
-        case 3: {
-            const std::uint8_t a = At(image, c + 1);
-            const std::uint8_t b = At(image, c + 2);
-            const std::uint8_t d = At(image, c + 3);
-            if (OuiOf(a, b, d) == kOuiHdmi && !loaded.hdmi) {
-                loaded.hdmi = Span{c, length};
-            } else if (OuiOf(a, b, d) == kOuiHdmiForum && !loaded.forum) {
-                loaded.forum = Span{c, length};
-            } else {
-                std::snprintf(text, sizeof text, "vendor-specific data block, OUI %02X-%02X-%02X",
-                              d, b, a);
-                loaded.leftOut.push_back(Describe(text, length));
-            }
-            break;
-        }
-        case 7: {
-            const unsigned extended = At(image, c + 1);
-            if (extended == 0 && length == 2 && loaded.videoCapability == 0) {
-                loaded.videoCapability = At(image, c + 2);
-                if (loaded.videoCapability != 0) {
-                    break;
-                }
-            } else if (extended == 5 && length == 3) {
-                if (!loaded.colorimetryMetadata) {
-                    loaded.colorimetryMetadata = At(image, c + 3);
-                }
-                break;
-            } else if ((extended == 6 || extended == 14) && length >= 1) {
-                break; // made again from the controls
-            }
-            if (const char* name = ExtendedName(extended)) {
-                std::snprintf(text, sizeof text, "%s (extended tag %u)", name, extended);
-            } else {
-                std::snprintf(text, sizeof text, "extended data block, extended tag %u", extended);
-            }
-            loaded.leftOut.push_back(Describe(text, length));
-            break;
-        }
-        default:
+            seen[tag] = true;
+        } else if (tag == 3) {
+            WalkVendor(image, c, length, loaded);
+        } else if (tag == 7) {
+            WalkExtended(image, c, length, loaded);
+        } else {
+            char text[96];
             std::snprintf(text, sizeof text, "data block with tag %u", tag);
             loaded.leftOut.push_back(Describe(text, length));
-            break;
         }
     }
     return loaded;
 }
 
-// The HDMI vendor-specific data block's payload (the bytes after its tag byte).
-Bytes HdmiPayload(const EdidImage& image, const std::optional<Span>& loaded, const EdidRecord& r,
-                  std::uint8_t depth) {
+// The HDMI vendor-specific data block's payload up to its latency fields: the source
+// address, the deep-colour byte, the TMDS clock and what the loaded block had up to there.
+Bytes HdmiHead(const EdidImage& image, const std::optional<Span>& loaded, const EdidRecord& r,
+               std::uint8_t depth) {
     const std::uint8_t tmds = (r.format & (kFormatHdmiVic4k | kFormatUhdVic)) != 0 ? 0x3C
                               : depth != 0                                         ? 0x2D
                                                                                    : 0x21;
@@ -370,7 +388,22 @@ Bytes HdmiPayload(const EdidImage& image, const std::optional<Span>& loaded, con
         p.push_back(depth);
         p.push_back(tmds);
     }
+    return p;
+}
 
+// The HDMI VIC and 3D lengths byte, the HDMI VICs and `length3d` bytes of 3D information.
+void AppendHdmiVics(Bytes& p, const EdidRecord& r, std::size_t vics, std::size_t length3d) {
+    p.push_back(static_cast<std::uint8_t>(vics * 32 + length3d));
+    for (std::uint8_t v : r.hdmiVic) {
+        if (v != 0) {
+            p.push_back(v);
+        }
+    }
+    p.insert(p.end(), r.info3d.begin() + 2, r.info3d.begin() + 2 + static_cast<long>(length3d));
+}
+
+// The HDMI VICs and the 3D part of the payload, from the record.
+void HdmiVideo(Bytes& p, const EdidRecord& r) {
     std::size_t vics = 0;
     for (std::uint8_t v : r.hdmiVic) {
         vics += v != 0;
@@ -426,17 +459,15 @@ Bytes HdmiPayload(const EdidImage& image, const std::optional<Span>& loaded, con
         }
     }
     if (vics > 0 || threeD) {
-        p.push_back(static_cast<std::uint8_t>(vics * 32 + (threeD ? length3d : 0)));
-        for (std::uint8_t v : r.hdmiVic) {
-            if (v != 0) {
-                p.push_back(v);
-            }
-        }
-        if (threeD) {
-            p.insert(p.end(), r.info3d.begin() + 2,
-                     r.info3d.begin() + 2 + static_cast<long>(length3d));
-        }
+        AppendHdmiVics(p, r, vics, threeD ? length3d : 0);
     }
+}
+
+// The HDMI vendor-specific data block's payload (the bytes after its tag byte).
+Bytes HdmiPayload(const EdidImage& image, const std::optional<Span>& loaded, const EdidRecord& r,
+                  std::uint8_t depth) {
+    Bytes p = HdmiHead(image, loaded, r, depth);
+    HdmiVideo(p, r);
     return p;
 }
 
@@ -445,28 +476,9 @@ void Append(Bytes& out, std::uint8_t header, const Bytes& payload) {
     out.insert(out.end(), payload.begin(), payload.end());
 }
 
-} // namespace
-
-BuildResult BuildEdid(EdidRecord& r, const std::array<std::uint8_t, 128>& block0,
-                      const BuildControls& c) {
-    BuildResult result;
-    Gather(r, c);
-    const std::uint8_t depth = DepthByte(c);
-
-    EdidImage& image = r.image;
-    std::copy(block0.begin(), block0.end(), image.begin());
-    if ((r.format & kFormatNoExtension) != 0) {
-        // No extension: block 1 is empty and block 0 says so.
-        std::fill(image.begin() + kBlock1, image.end(), std::uint8_t{0});
-        image[kEdidExtensionCountOffset] = 0;
-        image[kEdidChecksum0Offset] = BlockChecksum(image, 0);
-        result.ok = true;
-        result.image = image;
-        return result;
-    }
-    r.format &= kFormat3dPresent;
-
-    Bytes vics;
+// The VICs of the video data block and of the 4:2:0 list; notes in the record's format
+// whether any is an HDMI 4K or a UHD VIC.
+void CollectVics(EdidRecord& r, Bytes& vics, Bytes& yuvVics) {
     for (std::uint8_t v : r.svd) {
         if (v == 0) {
             continue;
@@ -478,7 +490,6 @@ BuildResult BuildEdid(EdidRecord& r, const std::array<std::uint8_t, 128>& block0
             r.format |= kFormatUhdVic;
         }
     }
-    Bytes yuvVics;
     for (std::uint8_t v : r.yuv420Video) {
         if (v == 0) {
             continue;
@@ -488,35 +499,15 @@ BuildResult BuildEdid(EdidRecord& r, const std::array<std::uint8_t, 128>& block0
             r.format |= kFormatHdmiVic4k;
         }
     }
-    Bytes audio;
-    for (const auto& sad : r.sad) {
-        if (sad[0] != 0) {
-            audio.insert(audio.end(), sad.begin(), sad.end());
-        }
-    }
+}
 
-    Loaded loaded = WalkLoaded(image);
-    result.leftOut = std::move(loaded.leftOut);
-
-    Bytes out = {0x02, 0x03, 0x00, r.extensionFlags};
-    if (!vics.empty()) {
-        Append(out, static_cast<std::uint8_t>(0x40 | vics.size()), vics);
-    }
-    if (!audio.empty()) {
-        Append(out, static_cast<std::uint8_t>(0x20 | audio.size()), audio);
-    }
-    if (r.speakerAllocation != 0) {
-        Append(out, 0x83,
-               {static_cast<std::uint8_t>(r.speakerAllocation >> 16),
-                static_cast<std::uint8_t>(r.speakerAllocation >> 8),
-                static_cast<std::uint8_t>(r.speakerAllocation)});
-    }
-    const Bytes hdmi = HdmiPayload(image, loaded.hdmi, r, depth);
-    Append(out, static_cast<std::uint8_t>(0x60 | hdmi.size()), hdmi);
-
+// The HDMI Forum block's payload: the loaded one with the 4:2:0 deep colour byte, or one made
+// for 4K VICs (which also switches HDR on where the controls left it off); none otherwise.
+Bytes ForumPayload(EdidRecord& r, const Loaded& loaded) {
     std::uint8_t& eotf = r.hdrMetadata[0];
     std::uint8_t& descriptor = r.hdrMetadata[1];
     const std::uint8_t deep = r.yuv420DeepColor;
+    const EdidImage& image = r.image;
     Bytes forum;
     if (loaded.forum) {
         for (std::size_t k = 1; k <= loaded.forum->length; ++k) {
@@ -539,6 +530,56 @@ BuildResult BuildEdid(EdidRecord& r, const std::array<std::uint8_t, 128>& block0
             descriptor = 0x01;
         }
     }
+    return forum;
+}
+
+// The HDR static metadata block's payload, or nothing when no EOTF is set.
+Bytes HdrPayload(const EdidRecord& r) {
+    const std::uint8_t eotf = r.hdrMetadata[0];
+    if (eotf == 0) {
+        return {};
+    }
+    Bytes hdr = {0x06, eotf, r.hdrMetadata[1]};
+    const std::uint8_t max = r.hdrMetadata[2];
+    const std::uint8_t average = r.hdrMetadata[3];
+    const std::uint8_t min = r.hdrMetadata[4];
+    if (min != 0) {
+        hdr.insert(hdr.end(), {max, average, min});
+    } else if (average != 0) {
+        hdr.insert(hdr.end(), {max, average});
+    } else if (max != 0) {
+        hdr.push_back(max);
+    }
+    return hdr;
+}
+
+// Block 1's header and data blocks, in their order.
+Bytes DataBlocks(EdidRecord& r, const Loaded& loaded, std::uint8_t depth) {
+    Bytes vics;
+    Bytes yuvVics;
+    CollectVics(r, vics, yuvVics);
+    Bytes audio;
+    for (const auto& sad : r.sad) {
+        if (sad[0] != 0) {
+            audio.insert(audio.end(), sad.begin(), sad.end());
+        }
+    }
+    Bytes out = {0x02, 0x03, 0x00, r.extensionFlags};
+    if (!vics.empty()) {
+        Append(out, static_cast<std::uint8_t>(0x40 | vics.size()), vics);
+    }
+    if (!audio.empty()) {
+        Append(out, static_cast<std::uint8_t>(0x20 | audio.size()), audio);
+    }
+    if (r.speakerAllocation != 0) {
+        Append(out, 0x83,
+               {static_cast<std::uint8_t>(r.speakerAllocation >> 16),
+                static_cast<std::uint8_t>(r.speakerAllocation >> 8),
+                static_cast<std::uint8_t>(r.speakerAllocation)});
+    }
+    const Bytes hdmi = HdmiPayload(r.image, loaded.hdmi, r, depth);
+    Append(out, static_cast<std::uint8_t>(0x60 | hdmi.size()), hdmi);
+    const Bytes forum = ForumPayload(r, loaded);
     if (!forum.empty()) {
         Append(out, static_cast<std::uint8_t>(0x60 | forum.size()), forum);
     }
@@ -551,18 +592,8 @@ BuildResult BuildEdid(EdidRecord& r, const std::array<std::uint8_t, 128>& block0
     if (loaded.videoCapability != 0) {
         Append(out, 0xE2, {0x00, loaded.videoCapability});
     }
-    if (eotf != 0) {
-        Bytes hdr = {0x06, eotf, descriptor};
-        const std::uint8_t max = r.hdrMetadata[2];
-        const std::uint8_t average = r.hdrMetadata[3];
-        const std::uint8_t min = r.hdrMetadata[4];
-        if (min != 0) {
-            hdr.insert(hdr.end(), {max, average, min});
-        } else if (average != 0) {
-            hdr.insert(hdr.end(), {max, average});
-        } else if (max != 0) {
-            hdr.push_back(max);
-        }
+    const Bytes hdr = HdrPayload(r);
+    if (!hdr.empty()) {
         Append(out, static_cast<std::uint8_t>(0xE0 | hdr.size()), hdr);
     }
     if (!yuvVics.empty()) {
@@ -570,11 +601,12 @@ BuildResult BuildEdid(EdidRecord& r, const std::array<std::uint8_t, 128>& block0
         payload.insert(payload.end(), yuvVics.begin(), yuvVics.end());
         Append(out, static_cast<std::uint8_t>(0xE0 | payload.size()), payload);
     }
+    return out;
+}
 
-    if (out.size() > kRoom) {
-        result.error = "the data blocks do not fit in block 1";
-        return result;
-    }
+// The DTD offset, the detailed timings that fit after the data blocks (the first one the
+// preset chosen since the load, if any) and zeros up to offset 254.
+void PlaceTimings(Bytes& out, const EdidRecord& r, const BuildControls& c) {
     const std::size_t d = out.size();
     out[2] = static_cast<std::uint8_t>(d);
     for (std::size_t i = 0; i < 3; ++i) {
@@ -585,6 +617,36 @@ BuildResult BuildEdid(EdidRecord& r, const std::array<std::uint8_t, 128>& block0
         }
     }
     out.resize(kRoom + 1, 0); // zero up to and with offset 254
+}
+
+} // namespace
+
+BuildResult BuildEdid(EdidRecord& r, const std::array<std::uint8_t, 128>& block0,
+                      const BuildControls& c) {
+    BuildResult result;
+    Gather(r, c);
+    const std::uint8_t depth = DepthByte(c);
+
+    EdidImage& image = r.image;
+    std::copy(block0.begin(), block0.end(), image.begin());
+    if ((r.format & kFormatNoExtension) != 0) {
+        // No extension: block 1 is empty and block 0 says so.
+        std::fill(image.begin() + kBlock1, image.end(), std::uint8_t{0});
+        image[kEdidExtensionCountOffset] = 0;
+        image[kEdidChecksum0Offset] = BlockChecksum(image, 0);
+        result.ok = true;
+        result.image = image;
+        return result;
+    }
+    r.format &= kFormat3dPresent;
+    Loaded loaded = WalkLoaded(image);
+    result.leftOut = std::move(loaded.leftOut);
+    Bytes out = DataBlocks(r, loaded, depth);
+    if (out.size() > kRoom) {
+        result.error = "the data blocks do not fit in block 1";
+        return result;
+    }
+    PlaceTimings(out, r, c);
     std::copy(out.begin(), out.end(), image.begin() + kBlock1);
     image[kEdidChecksum1Offset] = BlockChecksum(image, 1);
     result.ok = true;

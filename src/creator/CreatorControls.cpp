@@ -99,9 +99,8 @@ public:
     }
 };
 
-std::vector<ControlDef> BuildCatalogue() {
-    Builder b;
-    // Descriptor
+// Descriptor and PC Timing.
+void AddDescriptorAndPcTiming(Builder& b) {
     b.edit(std::string(names::kManufacturer), "", ControlRole::ManufacturerName, 0, true);
     b.edit(std::string(names::kMonitor), "", ControlRole::MonitorName);
     b.edit(std::string(names::kProduct), "", ControlRole::ProductCode);
@@ -123,8 +122,10 @@ std::vector<ControlDef> BuildCatalogue() {
            {},
            {},
            ControlRole::Block0Preset});
+}
 
-    // SD/HD/UHD
+// SD/HD/UHD.
+void AddVideo(Builder& b) {
     for (std::uint8_t vic : kCreatorVics) {
         b.check(FamilyName("CheckBox_VideoIdCode_", vic), VicCaption(vic), ControlRole::VicBox,
                 vic);
@@ -138,8 +139,10 @@ std::vector<ControlDef> BuildCatalogue() {
            {},
            {},
            ControlRole::Block1Preset});
+}
 
-    // Audio1: L-PCM and the speakers; the hidden format box 2 has no role.
+// Audio1: L-PCM and the speakers; the hidden format box 2 has no role.
+void AddAudio1(Builder& b) {
     b.check("CheckBox_AudioFormat_1", "Basic", ControlRole::AudioFormat, 1);
     b.edit("Edit_AudioLPCM_MaxCh", "0", ControlRole::MaxChannels, 0);
     for (int n = 1; n <= 7; ++n) {
@@ -161,8 +164,10 @@ std::vector<ControlDef> BuildCatalogue() {
         hidden.hidden = true;
         b.add(std::move(hidden));
     }
+}
 
-    // Audio2: one folding panel per format.
+// Audio2: one folding panel per format.
+void AddAudio2(Builder& b) {
     for (std::size_t f = 1; f < kAudioFormatCount; ++f) {
         const AudioFormatDef& a = kAudioFormats[f];
         const std::string key(a.key);
@@ -179,8 +184,10 @@ std::vector<ControlDef> BuildCatalogue() {
             b.check(FamilyName("CheckBox_Audio" + key + "_Freq_", n), kFrequencyCaptions[n - 1]);
         }
     }
+}
 
-    // Color Space
+// Color Space, Others and the Select group.
+void AddColourAndOthers(Builder& b) {
     for (int n = 1; n <= 3; ++n) {
         b.check(FamilyName("CheckBox_ColorSpace_", n), kColorSpace[n - 1]);
     }
@@ -215,6 +222,15 @@ std::vector<ControlDef> BuildCatalogue() {
     b.add({std::string(names::kStatusLabel), ControlKind::Label, {}, {}});
     b.add({std::string(names::kWarningLabel), ControlKind::Label, {}, {}});
     b.add({std::string(names::kWriteButton), ControlKind::Button, "Write EDID to Device", {}});
+}
+
+std::vector<ControlDef> BuildCatalogue() {
+    Builder b;
+    AddDescriptorAndPcTiming(b);
+    AddVideo(b);
+    AddAudio1(b);
+    AddAudio2(b);
+    AddColourAndOthers(b);
     return std::move(b.defs);
 }
 

@@ -1,17 +1,17 @@
 #include "creator/CreatorEntry.h"
 
 #include "creator/CreatorModel.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 
 namespace lvx {
 
 CreatorPass RunCreatorOnce(const EdidImage& image) {
-    HexTableModel hex;
-    CreatorModel model(hex);
+    EdidWorkImage work;
+    CreatorModel model(work);
     model.openImage(image);
     CreatorPass pass;
     pass.status = model.record().status;
-    pass.shown = hex.image();
+    pass.shown = work.bytes();
     const BuildResult result = model.build();
     pass.built = result.ok;
     pass.image = result.image;

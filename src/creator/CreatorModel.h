@@ -19,7 +19,7 @@
 
 namespace lvx {
 
-class HexTableModel;
+class EdidWorkImage;
 
 enum class TextColour : std::uint8_t { Black, Red, DarkBlue };
 
@@ -43,7 +43,13 @@ struct CalendarDate {
 
 // The EDID creator without its widgets: the creator record, the state of every creator
 // control (by its objectName, see CreatorControls()), the load procedure, the controls'
-// rules, the timing presets and the entry points, all acting on the one hex table model.
+// rules, the timing presets and the entry points, all acting on the one work image.
+//
+// The creator holds one loaded EDID. The creator record is the image last opened, decoded
+// once, with the creator's status bits; the build starts from it. Its copy as the reference
+// is taken whenever an image loads valid: the work image's cell colours, the rules' "back to
+// what was loaded" and the presets compare with it. An invalid image shows its bytes in the
+// work image and the error state in the controls, and leaves the reference as it was.
 //
 // A control changes in two ways. A user's change (setChecked, setText, setIndex) takes the
 // value and, when it differs from what the control held, runs the control's rule, as a click
@@ -60,7 +66,7 @@ public:
     using Clock = std::function<CalendarDate()>;
 
     // The presets' item texts are those of TimingPresets().
-    explicit CreatorModel(HexTableModel& hexTable, QObject* parent = nullptr);
+    explicit CreatorModel(EdidWorkImage& image, QObject* parent = nullptr);
     ~CreatorModel() override;
 
     // Today's local date unless a test or the command line says otherwise.
@@ -97,11 +103,14 @@ public:
     // carries a validation error.
     bool copyFrom(const EdidRecord& analysed);
 
-    // The creator record and the hex table it works on.
+    // The creator record and the work image it edits.
     const EdidRecord& record() const { return record_; }
     EdidRecord& record() { return record_; }
-    HexTableModel& hexTable() { return hex_; }
-    const HexTableModel& hexTable() const { return hex_; }
+    EdidWorkImage& workImage() { return image_; }
+    const EdidWorkImage& workImage() const { return image_; }
+    // The last image that loaded valid, decoded (a fresh record before the first one): what
+    // the work image's colours are judged against.
+    const EdidRecord& reference() const { return reference_; }
 
     bool loaded() const { return (record_.status & kStatusCreatorLoaded) != 0; }
     bool fieldError() const { return (record_.status & kStatusFieldError) != 0; }
@@ -116,7 +125,7 @@ public:
     // --- The build ------------------------------------------------------------------------
     // Turns the controls into a 256-byte EDID (see BuildEdid): block 0 from the hex table,
     // block 1 generated from the controls and the EDID as loaded. The creator record and the
-    // hex table are left as they are, so the same controls always build the same image. A
+    // work image are left as they are, so the same controls always build the same image. A
     // text the build must read as a number that is none, or a CEC address that is not four
     // hexadecimal digits, stops it with a message (also sent by conversionError()).
     BuildResult build();
@@ -132,9 +141,12 @@ signals:
     // A rule met a text that is not a number and stopped; nothing else changed.
     void conversionError(const QString& text);
 
+public:
+    // The controls by id (CreatorIds.h), for the model's own source files.
+    struct Ids;
+
 private:
     class Scope;
-    struct Ids;
     static const Ids& ids();
 
     // --- State changes; each notes the control as changed when its state differs.
@@ -157,12 +169,13 @@ private:
     // The build's view of the controls; false (with the message reported) when a text that
     // must be a number is none.
     bool gatherControls(BuildControls& controls);
+    void gatherFlags(BuildControls& controls) const;
+    bool gatherNumbers(BuildControls& controls);
+    bool gatherCec(BuildControls& controls);
     void manufacturerRule(int id);
     void monitorRule(int id);
-    void productRule(int id);
-    void serialRule(int id);
-    void yearRule(int id);
-    void weekRule(int id);
+    // Product code, serial number, year and week: one rule on the field's limits.
+    void numberRule(int id);
     void maxChannelsRule(int id);
     void luminanceRule(int id);
     void fourKRule(int id);
@@ -190,13 +203,21 @@ private:
     void runLoad();
     void showErrorState();
     void showRecord();
+    void showDescriptor();
+    void showPcTiming();
+    void showColour();
+    void showVideoCodes();
     void showAudio();
+    void clearAudio();
+    void showSpeakersAndFormat();
     void finishEntry();
 
-    HexTableModel& hex_;
+    EdidWorkImage& image_;
     EdidRecord record_;
+    EdidRecord reference_;
     std::vector<ControlState> states_;
     Clock clock_;
+    CalendarDate madeOn_; // the clock's date at the last brand-new load
     std::string conversionError_;
     bool conversionPending_ = false;
     // The 18 bytes last chosen in ComboBox_Block1_DTD1 since the load, as the preset write

@@ -14,15 +14,13 @@
 namespace lvx {
 
 // A device backup is a folder with one .bin per node, named after the node ("input1.bin",
-// "output1.bin", "user3.bin", "internal8.bin"), and manifest.json, which says what the
-// folder holds. This unit writes and reads the manifest and decides, before anything is sent,
-// what a restore will do.
+// "output1.bin", "user3.bin", "internal8.bin"), and a manifest that says what the folder
+// holds. This unit holds what a manifest says, the names in it, and decides, before anything
+// is sent, what a restore will do. The folder itself (the manifest's JSON, the files and
+// their digests) is BackupStore's.
 
-inline constexpr std::string_view kManifestName = "manifest.json";
-inline constexpr std::string_view kManifestFormat = "linkvex-device-backup";
+// The manifest's version this program writes and the newest it reads.
 inline constexpr int kManifestVersion = 1;
-// A manifest is a few kilobytes; anything far larger is not one.
-inline constexpr std::size_t kManifestMaxBytes = 1 << 20;
 
 // "input1", "output2", "user3", "internal4": the node's kind and 1-based number.
 std::string NodeName(NodeRef node);
@@ -30,6 +28,8 @@ std::string NodeName(NodeRef node);
 std::optional<NodeRef> NodeFromName(std::string_view name);
 // The node's file in the folder: its name and ".bin".
 std::string NodeFileName(NodeRef node);
+// Whether a device with these counts has the node.
+bool HasNode(const NodeCounts& counts, NodeRef node);
 
 // Every node of a device, in backup order: inputs, outputs, user slots, internal EDIDs.
 std::vector<NodeRef> AllNodes(const NodeCounts& counts);
@@ -82,14 +82,6 @@ struct BackupManifest {
     bool complete() const;
 };
 
-std::string ManifestToJson(const BackupManifest& manifest);
-
-// Reads a manifest written by ManifestToJson. Refuses (false, with the reason) a text that is
-// not such a manifest: another format or a later version, missing or mistyped fields, counts
-// outside 0-255, a node the counts do not have or listed twice, a digest that is not 64 hex
-// digits, a mode for an input the device does not have.
-bool ParseManifest(std::string_view text, BackupManifest& out, std::string& error);
-
 // What a restore will do, worked out before anything is sent.
 struct RestoreStep {
     enum class Kind { Upload, Mode };
@@ -114,16 +106,22 @@ struct RestorePlan {
     bool usable(bool force) const { return errors.empty() && (force || mismatches.empty()); }
 };
 
-// The contents of the files a manifest names, by file name; none when the file could not be
-// read. Files longer than a node's 256 bytes may be cut to 257 bytes by the caller.
-using BackupFiles = std::map<std::string, std::optional<std::vector<std::uint8_t>>>;
+// A file of the backup as read: its bytes (a file longer than a node's 256 bytes may be cut
+// to 257 by the reader) and the SHA-256 of those bytes, 64 lower-case hex digits.
+struct BackupFile {
+    std::vector<std::uint8_t> bytes;
+    std::string sha256;
+};
+
+// The files a manifest names, by file name; none when the file could not be read.
+using BackupFiles = std::map<std::string, std::optional<BackupFile>>;
 
 // The restore of `manifest` onto `device` (the connected one). Every file the manifest lists
-// as read must be in `files`, exactly 256 bytes long and match its digest, or the plan has an
-// error. User slots are written first, then the inputs, then the input modes (COM port only).
-// A node whose saved bytes are no valid EDID (an empty slot) is skipped, not written, as the
-// program never uploads an invalid EDID. A model, vendor or product different from the
-// backup's, other node counts, or an incomplete backup are mismatches; with them forced, the
+// as read must be in `files`, exactly 256 bytes long, with the digest the manifest recorded,
+// or the plan has an error. User slots are written first, then the inputs, then the input modes
+// (COM port only). A node whose saved bytes are no valid EDID (an empty slot) is skipped, not
+// written, as the program never uploads an invalid EDID. A model, vendor or product different from
+// the backup's, other node counts, or an incomplete backup are mismatches; with them forced, the
 // nodes and mode sources the device does not have are skipped.
 RestorePlan PlanRestore(const BackupManifest& manifest, const BackupDevice& device,
                         const BackupFiles& files);

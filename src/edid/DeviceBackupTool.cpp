@@ -1,10 +1,8 @@
 #include "edid/DeviceBackupTool.h"
 
 #include "connection/ConnectionController.h"
-#include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
-#include "edid/Sha256.h"
 #include "protocol/TransferBracket.h"
 
 #include <QDateTime>
@@ -12,7 +10,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <memory>
 
 namespace lvx {
 
@@ -29,32 +26,66 @@ QString Text(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-// Whether the folder holds a backup that is complete and intact: its manifest says so and
-// every file it lists is there with its recorded SHA-256.
-bool HoldsCompleteBackup(const QDir& folder) {
-    const std::optional<QByteArray> text = ReadFileHead(
-        folder.filePath(Text(std::string(kManifestName))), static_cast<qint64>(kManifestMaxBytes));
-    BackupManifest manifest;
-    std::string error;
-    if (!text ||
-        !ParseManifest(std::string_view(text->constData(), static_cast<std::size_t>(text->size())),
-                       manifest, error) ||
-        !manifest.complete()) {
-        return false;
+QString StepLine(const BackupEntry& entry) {
+    return entry.ok ? QStringLiteral("%1: saved").arg(Text(NodeFileName(entry.node)))
+                    : QStringLiteral("%1: failed (%2)")
+                          .arg(Text(NodeName(entry.node)), Text(entry.error));
+}
+
+QString StepLine(const BackupMode& mode) {
+    const QString name = QStringLiteral("input%1").arg(mode.input + 1);
+    if (!mode.ok) {
+        return QStringLiteral("%1 mode: failed (%2)").arg(name, Text(mode.error));
     }
-    for (const BackupEntry& entry : manifest.nodes) {
-        const std::optional<QByteArray> bytes = ReadFileHead(
-            folder.filePath(Text(NodeFileName(entry.node))), static_cast<qint64>(kEdidSize));
-        if (!bytes || bytes->size() != static_cast<qsizetype>(kEdidSize) ||
-            Sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes->constData()), kEdidSize) !=
-                entry.sha256) {
-            return false;
-        }
-    }
-    return true;
+    return QStringLiteral("%1 mode: %2 (%3)")
+        .arg(name)
+        .arg(mode.mode)
+        .arg(mode.source.empty() ? QStringLiteral("no source") : Text(mode.source));
 }
 
 } // namespace
+
+// Why the remaining steps of a backup are not tried, once that is known: cancelled, the link
+// lost, or the device silent for too many nodes in a row.
+class DeviceBackupTool::BackupRun {
+public:
+    BackupRun(DeviceBackupTool& tool, BackupResult& result, const QString& directory)
+        : tool(tool), result(result), writer(directory) {}
+
+    QString stopReason() {
+        if (stopped.isEmpty()) {
+            if (tool.cancelled_) {
+                stopped = QStringLiteral("cancelled");
+            } else if (!tool.linkUp()) {
+                stopped = QStringLiteral("the link to the device was lost");
+            }
+        }
+        return stopped;
+    }
+
+    // Counts a node that brought no answer at all; enough of them in a row stop the run.
+    void noteSilence(bool silent) {
+        silentNodes = silent ? silentNodes + 1 : 0;
+        if (silentNodes >= kSilentNodesToStop && stopped.isEmpty()) {
+            stopped = QStringLiteral("the device stopped answering");
+        }
+    }
+
+    // The first failure is the result's error.
+    void failed(const QString& what) {
+        if (result.error.isEmpty()) {
+            result.error = what;
+        }
+    }
+
+    DeviceBackupTool& tool;
+    BackupResult& result;
+    BackupWriter writer;
+    QString stopped;
+    int silentNodes = 0;
+    int done = 0;
+    int total = 0;
+};
 
 DeviceBackupTool::DeviceBackupTool(ConnectionController& connection, EdidTransfer& transfer,
                                    InputModeTool& modes, QObject* parent)
@@ -96,21 +127,25 @@ BackupDevice DeviceBackupTool::currentDevice() const {
     return d;
 }
 
-DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory) {
-    BackupResult result;
+QString DeviceBackupTool::refusal(const QString& directory) const {
     if (!linkUp()) {
-        result.error = QStringLiteral("no device is connected");
-        return result;
+        return QStringLiteral("no device is connected");
     }
     if (connection_.busy()) {
-        result.error = QStringLiteral("another device flow is running");
-        return result;
+        return QStringLiteral("another device flow is running");
     }
     if (directory.isEmpty() || QFileInfo(directory).isFile() || !QDir().mkpath(directory)) {
-        result.error = QStringLiteral("cannot create the folder %1").arg(directory);
+        return QStringLiteral("cannot create the folder %1").arg(directory);
+    }
+    return QString();
+}
+
+DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory) {
+    BackupResult result;
+    result.error = refusal(directory);
+    if (!result.error.isEmpty()) {
         return result;
     }
-    const QDir folder(directory);
     const FlowGuard flow(connection_);
     running_ = true;
     cancelled_ = false;
@@ -123,188 +158,142 @@ DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory
     const bool serial = m.device.link == "serial";
     const std::vector<NodeRef> nodes = AllNodes(m.device.counts);
     const int inputs = serial ? m.device.counts.inputs : 0;
-    const int total = static_cast<int>(nodes.size()) + inputs + 1;
+    BackupRun run(*this, result, directory);
+    run.total = static_cast<int>(nodes.size()) + inputs + 1;
 
     TransferBracket bracket(connection_.session(), serial);
-
-    // Why the remaining steps are not tried, once that is known.
-    QString stopped;
-    auto stopReason = [&]() -> QString {
-        if (!stopped.isEmpty()) {
-            return stopped;
-        }
-        if (cancelled_) {
-            stopped = QStringLiteral("cancelled");
-        } else if (!linkUp()) {
-            stopped = QStringLiteral("the link to the device was lost");
-        }
-        return stopped;
-    };
-
-    // Each node's file is written beside its final name as soon as it is read, and nothing in
-    // the folder is replaced before the end: then either every file and the manifest go in
-    // place, or (an incomplete backup where a complete one is) nothing does. Links in the
-    // folder are replaced themselves, never followed.
-    std::vector<std::unique_ptr<AtomicFileWriter>> staged;
-    int done = 0;
-    int silent = 0;
     for (const NodeRef node : nodes) {
-        const QString name = Text(NodeName(node));
-        const QString file = Text(NodeFileName(node));
-        BackupEntry entry;
-        entry.node = node;
-        emit progress(done, total, QStringLiteral("Reading %1").arg(name));
-        if (!stopReason().isEmpty()) {
-            entry.error = ("not read: " + stopped).toStdString();
-        } else if (transfer_.readNode(node)) {
-            silent = 0;
-            const EdidImage& image = connection_.deviceEdidImage();
-            auto writer = std::make_unique<AtomicFileWriter>();
-            if (writer->open(folder.filePath(file), AtomicFileWriter::Links::Replace) &&
-                writer->prepare(reinterpret_cast<const char*>(image.data()),
-                                static_cast<qint64>(image.size()))) {
-                entry.ok = true;
-                entry.sha256 = Sha256Hex(image.data(), image.size());
-                staged.push_back(std::move(writer));
-            } else {
-                entry.error =
-                    QStringLiteral("cannot write %1: %2").arg(file, writer->error()).toStdString();
-            }
-        } else {
-            const auto& blocks = transfer_.blocks();
-            const bool anyAnswer =
-                !serial ? false
-                        : std::any_of(blocks.begin(), blocks.end(), [](bool b) { return b; });
-            silent = anyAnswer ? 0 : silent + 1;
-            entry.error = linkUp() ? "the device did not send the whole EDID"
-                                   : "the link to the device was lost";
-            if (silent >= kSilentNodesToStop && stopped.isEmpty()) {
-                stopped = QStringLiteral("the device stopped answering");
-            }
-        }
-        finishStep(entry.ok ? QStringLiteral("%1: saved").arg(file)
-                            : QStringLiteral("%1: failed (%2)").arg(name, Text(entry.error)),
-                   entry.ok);
-        if (!entry.ok && result.error.isEmpty()) {
-            result.error = QStringLiteral("%1: %2").arg(name, Text(entry.error));
-        }
-        m.nodes.push_back(std::move(entry));
-        ++done;
+        m.nodes.push_back(backUpNode(run, node, serial));
     }
-
     for (int input = 0; input < inputs; ++input) {
-        BackupMode mode;
-        mode.input = input;
-        const QString name = QStringLiteral("input%1").arg(input + 1);
-        emit progress(done, total, QStringLiteral("Reading the mode of %1").arg(name));
-        if (!stopReason().isEmpty()) {
-            mode.error = ("not read: " + stopped).toStdString();
-        } else {
-            const int reported = modes_.readModeInFlow(input, kModeAnswerWaitMs);
-            if (reported >= 0) {
-                mode.ok = true;
-                mode.mode = reported;
-                mode.source = ModeSourceName(reported, ModeCountsOf(m.device.counts));
-            } else {
-                mode.error =
-                    linkUp() ? "the device did not report it" : "the link to the device was lost";
-            }
-        }
-        finishStep(mode.ok ? QStringLiteral("%1 mode: %2 (%3)")
-                                 .arg(name)
-                                 .arg(mode.mode)
-                                 .arg(mode.source.empty() ? QStringLiteral("no source")
-                                                          : Text(mode.source))
-                           : QStringLiteral("%1 mode: failed (%2)").arg(name, Text(mode.error)),
-                   mode.ok);
-        if (!mode.ok && result.error.isEmpty()) {
-            result.error = QStringLiteral("%1 mode: %2").arg(name, Text(mode.error));
-        }
-        m.modes.push_back(std::move(mode));
-        ++done;
+        m.modes.push_back(backUpMode(run, input));
     }
-
     endLink(bracket, serial);
 
-    emit progress(done, total, QStringLiteral("Writing manifest.json"));
-    bool written = false;
-    if (!m.complete() && HoldsCompleteBackup(folder)) {
-        // A refresh that failed part way must not cost the user the backup they had.
-        result.keptEarlier = true;
-        finishStep(QStringLiteral("manifest.json: not replaced: this backup is incomplete, the "
-                                  "earlier complete backup in the folder is kept"),
-                   false);
-    } else {
-        // The manifest is on disk before the first file is put in place, so a full disk
-        // changes nothing in the folder.
-        AtomicFileWriter manifest;
-        QString error;
-        if (!manifest.open(folder.filePath(Text(std::string(kManifestName))),
-                           AtomicFileWriter::Links::Replace) ||
-            !manifest.prepare(QByteArray::fromStdString(ManifestToJson(m)))) {
-            error = manifest.error();
-        } else {
-            for (const std::unique_ptr<AtomicFileWriter>& file : staged) {
-                if (!file->commit()) {
-                    error = QStringLiteral("%1: %2").arg(file->targetPath(), file->error());
-                    break;
-                }
-            }
-            if (error.isEmpty() && !manifest.commit()) {
-                error = manifest.error();
-            }
-        }
-        written = error.isEmpty();
-        if (!written) {
-            finishStep(QStringLiteral("manifest.json: failed (%1)").arg(error), false);
-            if (result.error.isEmpty()) {
-                result.error = QStringLiteral("cannot write manifest.json: %1").arg(error);
-            }
-        } else {
-            finishStep(QStringLiteral("manifest.json: saved"), true);
-        }
-    }
-    staged.clear(); // what was not put in place is removed
-    emit progress(total, total, QString());
+    emit progress(run.done, run.total, QStringLiteral("Writing manifest.json"));
+    const bool written = writeManifest(run);
+    emit progress(run.total, run.total, QString());
     result.ok = written && m.complete();
     running_ = false;
     return result;
 }
 
+BackupEntry DeviceBackupTool::backUpNode(BackupRun& run, NodeRef node, bool serial) {
+    BackupEntry entry;
+    entry.node = node;
+    emit progress(run.done, run.total, QStringLiteral("Reading %1").arg(Text(NodeName(node))));
+    if (!run.stopReason().isEmpty()) {
+        entry.error = ("not read: " + run.stopped).toStdString();
+    } else if (transfer_.readNode(node)) {
+        run.noteSilence(false);
+        QString error;
+        entry.ok = run.writer.stage(node, connection_.deviceEdidImage(), entry.sha256, error);
+        entry.error = entry.ok ? std::string() : error.toStdString();
+    } else {
+        const auto& blocks = transfer_.blocks();
+        const bool anyAnswer =
+            serial && std::any_of(blocks.begin(), blocks.end(), [](bool b) { return b; });
+        run.noteSilence(!anyAnswer);
+        entry.error =
+            linkUp() ? "the device did not send the whole EDID" : "the link to the device was lost";
+    }
+    finishStep(StepLine(entry), entry.ok);
+    if (!entry.ok) {
+        run.failed(QStringLiteral("%1: %2").arg(Text(NodeName(node)), Text(entry.error)));
+    }
+    ++run.done;
+    return entry;
+}
+
+BackupMode DeviceBackupTool::backUpMode(BackupRun& run, int input) {
+    BackupMode mode;
+    mode.input = input;
+    const QString name = QStringLiteral("input%1").arg(input + 1);
+    emit progress(run.done, run.total, QStringLiteral("Reading the mode of %1").arg(name));
+    if (!run.stopReason().isEmpty()) {
+        mode.error = ("not read: " + run.stopped).toStdString();
+    } else {
+        const int reported = modes_.readModeInFlow(input, kModeAnswerWaitMs);
+        if (reported >= 0) {
+            mode.ok = true;
+            mode.mode = reported;
+            mode.source = ModeSourceName(reported, ModeCountsOf(run.result.manifest.device.counts));
+        } else {
+            mode.error =
+                linkUp() ? "the device did not report it" : "the link to the device was lost";
+        }
+    }
+    finishStep(StepLine(mode), mode.ok);
+    if (!mode.ok) {
+        run.failed(QStringLiteral("%1 mode: %2").arg(name, Text(mode.error)));
+    }
+    ++run.done;
+    return mode;
+}
+
+bool DeviceBackupTool::writeManifest(BackupRun& run) {
+    QString error;
+    switch (run.writer.finish(run.result.manifest, error)) {
+    case BackupWriter::Outcome::Saved:
+        finishStep(QStringLiteral("manifest.json: saved"), true);
+        return true;
+    case BackupWriter::Outcome::KeptEarlier:
+        run.result.keptEarlier = true;
+        finishStep(QStringLiteral("manifest.json: not replaced: this backup is incomplete, the "
+                                  "earlier complete backup in the folder is kept"),
+                   false);
+        return false;
+    case BackupWriter::Outcome::Failed:
+        break;
+    }
+    finishStep(QStringLiteral("manifest.json: failed (%1)").arg(error), false);
+    run.failed(QStringLiteral("cannot write manifest.json: %1").arg(error));
+    return false;
+}
+
 DeviceBackupTool::RestorePreparation
 DeviceBackupTool::prepareRestore(const QString& directory) const {
+    StoredBackup stored = ReadBackup(directory);
     RestorePreparation p;
-    const QDir folder(directory);
-    const QString manifestPath = folder.filePath(Text(std::string(kManifestName)));
-    const std::optional<QByteArray> text =
-        ReadFileHead(manifestPath, static_cast<qint64>(kManifestMaxBytes));
-    if (!text) {
-        p.error = QStringLiteral("cannot read %1").arg(manifestPath);
-        return p;
+    p.readable = stored.readable;
+    p.error = stored.error;
+    p.manifest = std::move(stored.manifest);
+    if (p.readable) {
+        p.plan = PlanRestore(p.manifest, currentDevice(), stored.files);
     }
-    std::string error;
-    if (!ParseManifest(std::string_view(text->constData(), static_cast<std::size_t>(text->size())),
-                       p.manifest, error)) {
-        p.error = QStringLiteral("%1: %2").arg(manifestPath, Text(error));
-        return p;
-    }
-    p.readable = true;
-    BackupFiles files;
-    for (const BackupEntry& entry : p.manifest.nodes) {
-        if (!entry.ok) {
-            continue;
-        }
-        const std::string name = NodeFileName(entry.node);
-        const std::optional<QByteArray> bytes =
-            ReadFileHead(folder.filePath(Text(name)), static_cast<qint64>(kEdidSize));
-        if (bytes) {
-            files[name] = std::vector<std::uint8_t>(bytes->begin(), bytes->end());
-        } else {
-            files[name] = std::nullopt;
-        }
-    }
-    p.plan = PlanRestore(p.manifest, currentDevice(), files);
     return p;
+}
+
+bool DeviceBackupTool::restoreStep(const RestoreStep& step, bool serial, QString& line) {
+    const QString text = Text(step.text);
+    if (cancelled_ || !linkUp()) {
+        line = QStringLiteral("%1: not done (%2)")
+                   .arg(text, cancelled_ ? QStringLiteral("cancelled")
+                                         : QStringLiteral("the link was lost"));
+        return false;
+    }
+    if (step.kind == RestoreStep::Kind::Mode) {
+        modes_.setModeInFlow(step.input, step.mode);
+        const int reported = modes_.readModeInFlow(step.input, kModeAnswerWaitMs);
+        const bool ok = reported == step.mode;
+        line =
+            ok ? QStringLiteral("%1: done").arg(text)
+               : QStringLiteral("%1: failed (the device reports mode %2)").arg(text).arg(reported);
+        return ok;
+    }
+    if (!transfer_.writeNode(step.node, step.image)) {
+        line = QStringLiteral("%1: failed (%2)")
+                   .arg(text, QString::fromStdString(transfer_.failure()));
+        return false;
+    }
+    if (!serial) {
+        connection_.session().wait(100); // the write datagram has no reply: give it time to land
+    }
+    // Read it back: the datagram is not acknowledged, a restore must know.
+    const bool ok = transfer_.readNode(step.node) && connection_.deviceEdidImage() == step.image;
+    line = ok ? QStringLiteral("%1: done, read back alike").arg(text)
+              : QStringLiteral("%1: failed (the node reads back otherwise)").arg(text);
+    return ok;
 }
 
 DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparation& preparation,
@@ -336,41 +325,13 @@ DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparati
     cancelled_ = false;
     result.started = true;
     const bool serial = connection_.devices().current().isSerial();
-    ProtocolSession& session = connection_.session();
-    TransferBracket bracket(session, serial);
+    TransferBracket bracket(connection_.session(), serial);
     const int total = static_cast<int>(plan.steps.size());
     int done = 0;
     for (const RestoreStep& step : plan.steps) {
         emit progress(done, total, Text(step.text));
-        bool ok = false;
         QString line;
-        if (cancelled_ || !linkUp()) {
-            line = QStringLiteral("%1: not done (%2)")
-                       .arg(Text(step.text), cancelled_ ? QStringLiteral("cancelled")
-                                                        : QStringLiteral("the link was lost"));
-        } else if (step.kind == RestoreStep::Kind::Upload) {
-            if (!transfer_.writeNode(step.node, step.image)) {
-                line = QStringLiteral("%1: failed (%2)")
-                           .arg(Text(step.text), QString::fromStdString(transfer_.failure()));
-            } else {
-                if (!serial) {
-                    session.wait(100); // the write datagram has no reply: give it time to land
-                }
-                // Read it back: the datagram is not acknowledged, a restore must know.
-                ok = transfer_.readNode(step.node) && connection_.deviceEdidImage() == step.image;
-                line = ok ? QStringLiteral("%1: done, read back alike").arg(Text(step.text))
-                          : QStringLiteral("%1: failed (the node reads back otherwise)")
-                                .arg(Text(step.text));
-            }
-        } else {
-            modes_.setModeInFlow(step.input, step.mode);
-            const int reported = modes_.readModeInFlow(step.input, kModeAnswerWaitMs);
-            ok = reported == step.mode;
-            line = ok ? QStringLiteral("%1: done").arg(Text(step.text))
-                      : QStringLiteral("%1: failed (the device reports mode %2)")
-                            .arg(Text(step.text))
-                            .arg(reported);
-        }
+        const bool ok = restoreStep(step, serial, line);
         finishStep(line, ok);
         if (ok) {
             ++result.stepsDone;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "edid/BackupManifest.h"
+#include "edid/BackupStore.h"
 
 #include <QObject>
 #include <QString>
@@ -79,6 +79,16 @@ signals:
     void stepFinished(const QString& line, bool ok);
 
 private:
+    class BackupRun;
+
+    // Why a flow cannot start on `directory`; empty when it can.
+    QString refusal(const QString& directory) const;
+    BackupEntry backUpNode(BackupRun& run, NodeRef node, bool serial);
+    BackupMode backUpMode(BackupRun& run, int input);
+    // Puts the read files and the manifest in place; false when the folder was not written.
+    bool writeManifest(BackupRun& run);
+    // Runs one step of a restore; `line` says how it went.
+    bool restoreStep(const RestoreStep& step, bool serial, QString& line);
     bool linkUp() const;
     void endLink(TransferBracket& bracket, bool serial);
     void finishStep(const QString& line, bool ok);

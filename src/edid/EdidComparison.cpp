@@ -374,18 +374,9 @@ int EdidComparison::differingFacts() const {
                                           [](const FactComparison& f) { return f.differs; }));
 }
 
-EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
-    EdidComparison c;
-    for (std::size_t i = 0; i < kEdidSize; ++i) {
-        c.differs[i] = a[i] != b[i];
-        c.differingBytes += c.differs[i] ? 1 : 0;
-    }
-    c.equal = c.differingBytes == 0;
+namespace {
 
-    Side sa;
-    Side sb;
-    sa.report = AnalyzeImage(sa.record, a);
-    sb.report = AnalyzeImage(sb.record, b);
+void CompareFacts(const Side& sa, const Side& sb, EdidComparison& c) {
     c.facts.reserve(kAnalyzerRowCount);
     for (const AnalyzerRow& row : AnalyzerRows()) {
         FactComparison f;
@@ -400,14 +391,10 @@ EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
         f.differs = f.a != f.b;
         c.facts.push_back(std::move(f));
     }
-    if (c.equal) {
-        return c;
-    }
+}
 
-    // The lists are read whatever the checksums say, so that a broken checksum does not
-    // hide what else changed; the walk never leaves the image.
-    ReadLists(sa, a);
-    ReadLists(sb, b);
+// The VICs, audio descriptors, speakers and detailed timings only one side has.
+void CompareLists(const Side& sa, const Side& sb, EdidComparison& c) {
     c.changes.reserve(32);
     auto change = [&](ListChange::List list, bool added, std::string text) {
         c.changes.push_back({list, added, std::move(text)});
@@ -437,8 +424,10 @@ EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
     for (const auto& t : Missing(sb.timings, sa.timings)) {
         change(ListChange::List::Timing, true, DescribeDetailedTiming(t.data()));
     }
+}
 
-    // Runs of differing bytes, cut where the field changes on either side.
+// Runs of differing bytes, cut where the field changes on either side.
+void CompareRanges(const EdidImage& a, const EdidImage& b, EdidComparison& c) {
     c.ranges.reserve(static_cast<std::size_t>(std::min(c.differingBytes, 64)));
     const EdidFieldMap mapA = MapEdidFields(a);
     const EdidFieldMap mapB = MapEdidFields(b);
@@ -461,6 +450,32 @@ EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
         c.ranges.push_back(std::move(range));
         i = last;
     }
+}
+
+} // namespace
+
+EdidComparison CompareEdids(const EdidImage& a, const EdidImage& b) {
+    EdidComparison c;
+    for (std::size_t i = 0; i < kEdidSize; ++i) {
+        c.differs[i] = a[i] != b[i];
+        c.differingBytes += c.differs[i] ? 1 : 0;
+    }
+    c.equal = c.differingBytes == 0;
+
+    Side sa;
+    Side sb;
+    sa.report = AnalyzeImage(sa.record, a);
+    sb.report = AnalyzeImage(sb.record, b);
+    CompareFacts(sa, sb, c);
+    if (c.equal) {
+        return c;
+    }
+    // The lists are read whatever the checksums say, so that a broken checksum does not
+    // hide what else changed; the walk never leaves the image.
+    ReadLists(sa, a);
+    ReadLists(sb, b);
+    CompareLists(sa, sb, c);
+    CompareRanges(a, b, c);
     return c;
 }
 

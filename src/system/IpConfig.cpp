@@ -1,6 +1,7 @@
 #include "system/IpConfig.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace lvx {
 namespace {
@@ -60,6 +61,89 @@ struct AddressField {
     std::string NetworkRecord::*stored;
 };
 
+// The mode entry, when the mode changes; DHCP clears the stored addresses.
+void PlanMode(const IpEdits& edits, IpConfigPlan& plan) {
+    NetworkRecord& after = plan.stored;
+    if (edits.mode == after.ipMode) {
+        return;
+    }
+    plan.entries.push_back({kTagIpMode, {static_cast<std::uint8_t>(edits.mode)}});
+    after.ipMode = edits.mode;
+    if (edits.mode == 1) {
+        after.ipAddress = "0.0.0.0";
+        after.subnetMask = "0.0.0.0";
+        after.gateway = "0.0.0.0";
+    }
+}
+
+// One entry per changed address (address, mask and gateway in static mode only, the DNS
+// always); an address that is not four numbers is skipped. The reason when a number refuses
+// the whole write.
+std::optional<std::string> PlanAddresses(const IpEdits& edits, IpConfigPlan& plan) {
+    std::vector<AddressField> fields;
+    if (edits.mode == 0) {
+        fields.push_back({"IP Address", kTagIpAddress, edits.ipAddress, &NetworkRecord::ipAddress});
+        fields.push_back(
+            {"SubNet Mask", kTagSubnetMask, edits.subnetMask, &NetworkRecord::subnetMask});
+        fields.push_back({"GateWay IP", kTagGateway, edits.gateway, &NetworkRecord::gateway});
+    }
+    fields.push_back({"DNS", kTagDns, edits.dns, &NetworkRecord::dns});
+    for (const AddressField& field : fields) {
+        if (field.edit == plan.stored.*field.stored) {
+            continue;
+        }
+        const std::vector<std::string> pieces = SplitDots(field.edit);
+        if (pieces.size() != 4) {
+            plan.skipped.push_back(std::string(field.caption) + " \"" + field.edit +
+                                   "\" is not four numbers: not sent.");
+            continue;
+        }
+        TlvEntry entry{field.tag, {}};
+        for (const std::string& piece : pieces) {
+            unsigned long value = 0;
+            switch (ParseDecimal(piece, 255, value)) {
+            case Number::NotDecimal:
+                return NotANumber(field.caption, piece);
+            case Number::TooLarge:
+                return Above(field.caption, piece, "255");
+            case Number::Ok:
+                entry.value.push_back(static_cast<std::uint8_t>(value));
+                break;
+            }
+        }
+        plan.entries.push_back(std::move(entry));
+        plan.stored.*field.stored = field.edit;
+    }
+    return std::nullopt;
+}
+
+// One entry per changed port. The reason when a port refuses the whole write.
+std::optional<std::string> PlanPorts(const IpEdits& edits, IpConfigPlan& plan) {
+    const struct {
+        const char* caption;
+        std::uint8_t tag;
+        const std::string& edit;
+        int NetworkRecord::*stored;
+    } ports[] = {{"WebGUI Port", kTagWebPort, edits.webPort, &NetworkRecord::webPort},
+                 {"Telnet Port", kTagTelnetPort, edits.telnetPort, &NetworkRecord::telnetPort}};
+    for (const auto& port : ports) {
+        unsigned long value = 0;
+        switch (ParseDecimal(port.edit, 65535, value)) {
+        case Number::NotDecimal:
+            return NotANumber(port.caption, port.edit);
+        case Number::TooLarge:
+            return Above(port.caption, port.edit, "65535");
+        case Number::Ok:
+            break;
+        }
+        if (static_cast<int>(value) != plan.stored.*port.stored) {
+            plan.entries.push_back(PortEntry(port.tag, static_cast<std::uint16_t>(value)));
+            plan.stored.*port.stored = static_cast<int>(value);
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 IpEdits IpEditsOf(const NetworkRecord& record) {
@@ -77,83 +161,19 @@ IpEdits IpEditsOf(const NetworkRecord& record) {
 IpConfigPlan PlanIpConfiguration(const NetworkRecord& stored, const IpEdits& edits) {
     IpConfigPlan plan;
     plan.stored = stored;
-    NetworkRecord& after = plan.stored;
-    // A refused write changes nothing that is stored.
-    auto refuse = [&stored](std::string why) {
+    plan.entries.push_back(MacEntry(stored.mac));
+    PlanMode(edits, plan);
+    std::optional<std::string> refusal = PlanAddresses(edits, plan);
+    if (!refusal) {
+        refusal = PlanPorts(edits, plan);
+    }
+    if (refusal) {
+        // A refused write changes nothing that is stored.
         IpConfigPlan refused;
         refused.refused = true;
-        refused.error = std::move(why);
+        refused.error = std::move(*refusal);
         refused.stored = stored;
         return refused;
-    };
-
-    plan.entries.push_back(MacEntry(stored.mac));
-    if (edits.mode != stored.ipMode) {
-        plan.entries.push_back({kTagIpMode, {static_cast<std::uint8_t>(edits.mode)}});
-        after.ipMode = edits.mode;
-        if (edits.mode == 1) {
-            after.ipAddress = "0.0.0.0";
-            after.subnetMask = "0.0.0.0";
-            after.gateway = "0.0.0.0";
-        }
-    }
-
-    std::vector<AddressField> fields;
-    if (edits.mode == 0) {
-        fields.push_back({"IP Address", kTagIpAddress, edits.ipAddress, &NetworkRecord::ipAddress});
-        fields.push_back(
-            {"SubNet Mask", kTagSubnetMask, edits.subnetMask, &NetworkRecord::subnetMask});
-        fields.push_back({"GateWay IP", kTagGateway, edits.gateway, &NetworkRecord::gateway});
-    }
-    fields.push_back({"DNS", kTagDns, edits.dns, &NetworkRecord::dns});
-    for (const AddressField& field : fields) {
-        if (field.edit == after.*field.stored) {
-            continue;
-        }
-        const std::vector<std::string> pieces = SplitDots(field.edit);
-        if (pieces.size() != 4) {
-            plan.skipped.push_back(std::string(field.caption) + " \"" + field.edit +
-                                   "\" is not four numbers: not sent.");
-            continue;
-        }
-        TlvEntry entry{field.tag, {}};
-        for (const std::string& piece : pieces) {
-            unsigned long value = 0;
-            switch (ParseDecimal(piece, 255, value)) {
-            case Number::NotDecimal:
-                return refuse(NotANumber(field.caption, piece));
-            case Number::TooLarge:
-                return refuse(Above(field.caption, piece, "255"));
-            case Number::Ok:
-                entry.value.push_back(static_cast<std::uint8_t>(value));
-                break;
-            }
-        }
-        plan.entries.push_back(std::move(entry));
-        after.*field.stored = field.edit;
-    }
-
-    const struct {
-        const char* caption;
-        std::uint8_t tag;
-        const std::string& edit;
-        int NetworkRecord::*stored;
-    } ports[] = {{"WebGUI Port", kTagWebPort, edits.webPort, &NetworkRecord::webPort},
-                 {"Telnet Port", kTagTelnetPort, edits.telnetPort, &NetworkRecord::telnetPort}};
-    for (const auto& port : ports) {
-        unsigned long value = 0;
-        switch (ParseDecimal(port.edit, 65535, value)) {
-        case Number::NotDecimal:
-            return refuse(NotANumber(port.caption, port.edit));
-        case Number::TooLarge:
-            return refuse(Above(port.caption, port.edit, "65535"));
-        case Number::Ok:
-            break;
-        }
-        if (static_cast<int>(value) != after.*port.stored) {
-            plan.entries.push_back(PortEntry(port.tag, static_cast<std::uint16_t>(value)));
-            after.*port.stored = static_cast<int>(value);
-        }
     }
     return plan;
 }

@@ -267,6 +267,34 @@ TEST(SerialBackup, RestoreOntoAnotherUnitWritesUsersInputsAndModes) {
     EXPECT_EQ(Manifest(again)["modes"], Manifest(folder)["modes"]);
 }
 
+// A folder as an earlier release wrote it (tests/data/backup) restores onto a fresh unit.
+TEST(SerialBackup, AFolderOfAnEarlierReleaseRestores) {
+    EnsureApplication();
+    const QString folder = QStringLiteral(LVX_SOURCE_DIR "/tests/data/backup/serial-complete");
+    QTemporaryDir dir;
+    QJsonObject fresh = SerialDevice(QStringLiteral("UHD+EDID Manager"));
+    fresh.remove("inputModes");
+    fresh.remove("edids");
+    Devsim target({"--config", WriteJson(dir, "sim.json", {{"serial", fresh}})});
+    Connected c;
+    ASSERT_TRUE(c.serial(target.path()));
+
+    const DeviceBackupTool::RestorePreparation prep = c.tool->prepareRestore(folder);
+    ASSERT_TRUE(prep.readable) << prep.error.toStdString();
+    EXPECT_TRUE(prep.plan.usable(false));
+    const DeviceBackupTool::RestoreResult result = c.tool->restore(prep, false);
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(result.stepsDone, 8); // four user slots, two inputs, two modes
+
+    const QString again = dir.filePath("again");
+    ASSERT_TRUE(c.tool->backup(again).ok);
+    for (const char* node : {"input1", "input2", "user1", "user2", "user3", "user4"}) {
+        EXPECT_EQ(FileBytes(again + "/" + node + ".bin"), FileBytes(folder + "/" + node + ".bin"))
+            << node;
+    }
+    EXPECT_EQ(Manifest(again)["modes"], Manifest(folder)["modes"]);
+}
+
 TEST(SerialBackup, ADamagedFolderOrAnotherModelSendsNothing) {
     EnsureApplication();
     QTemporaryDir dir;

@@ -5,7 +5,7 @@
 #include "creator/CreatorControls.h"
 #include "creator/CreatorModel.h"
 #include "creator/CreatorTool.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidTransfer.h"
 #include "links/UdpEndpoints.h"
 #include "protocol/Crc16.h"
@@ -139,7 +139,7 @@ protected:
     std::unique_ptr<Devsim> device;
     std::unique_ptr<ConnectionController> controller;
     std::unique_ptr<EdidTransfer> transfer;
-    HexTableModel hex;
+    EdidWorkImage hex;
     std::unique_ptr<CreatorModel> model;
     std::unique_ptr<CreatorTool> tool;
     RecordingPrompt prompt;
@@ -157,7 +157,7 @@ TEST_F(CreatorFlow, OpenOnTheComPortIsBracketedAndLoadsTheFile) {
               (QStringList{Frame("SET", "SYS_STM"), Frame("SET", "SYS_CTM")}));
     // The memo's text is set at the open; the device's answer to SYS_CTM is traced after it.
     EXPECT_EQ(controller->log().text().rfind("Edid Open OK.\r\n", 0), 0u);
-    EXPECT_EQ(hex.image(), FileImage(kSample));
+    EXPECT_EQ(hex.bytes(), FileImage(kSample));
     EXPECT_EQ(model->record().status & (kStatusContentPresent | kStatusCreatorLoaded),
               kStatusContentPresent | kStatusCreatorLoaded);
     EXPECT_FALSE(controller->session().hasFlag(FlagTransfer));
@@ -167,14 +167,14 @@ TEST_F(CreatorFlow, OpenOnTheComPortIsBracketedAndLoadsTheFile) {
 TEST_F(CreatorFlow, CancelAndUnreadableFilesChangeNothingButCloseTheBracket) {
     connectSerial();
     model->brandNew();
-    const EdidImage before = hex.image();
+    const EdidImage before = hex.bytes();
     EXPECT_EQ(tool->openEdid(prompt), CreatorTool::Outcome::Cancelled);
     prompt.openAnswers = {dir.filePath("missing.bin").toStdString()};
     EXPECT_EQ(tool->openEdid(prompt), CreatorTool::Outcome::Failed);
     EXPECT_EQ(controller->log().text().rfind("Edid Open Fail.\r\n", 0), 0u);
     prompt.openAnswers = {dir.path().toStdString()}; // a folder is no file
     EXPECT_EQ(tool->openEdid(prompt), CreatorTool::Outcome::Failed);
-    EXPECT_EQ(hex.image(), before);
+    EXPECT_EQ(hex.bytes(), before);
     EXPECT_NE(model->record().status & kStatusBrandNew, 0);
     EXPECT_EQ(
         requestsSinceConnect(),

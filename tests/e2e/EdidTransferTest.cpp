@@ -156,8 +156,10 @@ TEST_F(SerialTransfer, UploadToUserSlotTwoSelectsThenWritesFourBlocks) {
         EXPECT_EQ(texts[2 + i], Frame("SET", names[i], file.mid(64 * i, 64)));
     }
     EXPECT_EQ(texts[6], Frame("SET", "SYS_CTM"));
-    // A user slot's selection is paced 20 + 100 ms, the others 20 + 50 ms.
-    EXPECT_GE(requests[2].ms - requests[1].ms, 110);
+    // A user slot's selection is paced 20 + 100 ms, the others 20 + 50 ms. The simulator
+    // stamps arrival times, so a loaded machine can shorten one gap: the bound sits halfway
+    // between the two pacings.
+    EXPECT_GE(requests[2].ms - requests[1].ms, 95);
 
     // Reading the slot back gives the file.
     prompt.saveAnswers = {dir.filePath("back.bin").toStdString()};

@@ -8,7 +8,7 @@
 #include "app/EdidCreatorTab.h"
 #include "app/MainWindow.h"
 #include "app/MonitorsWindow.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/CompareTool.h"
 #include "edid/DeviceBackupTool.h"
 #include "edid/EdidControllerTool.h"
@@ -139,7 +139,7 @@ private slots:
         QTest::mouseClick(in<QPushButton>(w, "Button_Monitor_Copy"), Qt::LeftButton);
         const QByteArray lg = FileBytes(kLg);
         for (int offset = 0; offset < 256; ++offset) {
-            QCOMPARE(int(window_->hexTableModel().byteAt(offset)),
+            QCOMPARE(int(window_->workImage().byteAt(offset)),
                      int(static_cast<unsigned char>(lg[offset])));
         }
 

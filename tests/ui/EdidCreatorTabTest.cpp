@@ -7,7 +7,7 @@
 #include "creator/CreatorControls.h"
 #include "creator/CreatorModel.h"
 #include "creator/CreatorTool.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
 #include "support/RecordingPrompt.h"
@@ -49,7 +49,7 @@ class EdidCreatorTabTest : public QObject {
 
 private slots:
     void init() {
-        hex_ = std::make_unique<HexTableModel>();
+        hex_ = std::make_unique<EdidWorkImage>();
         model_ = std::make_unique<CreatorModel>(*hex_);
         model_->setClock([] { return CalendarDate{2026, 12, 7}; });
         window_ = std::make_unique<CommanderWindow>();
@@ -248,7 +248,7 @@ private slots:
 
 private:
     RecordingPrompt prompt_;
-    std::unique_ptr<HexTableModel> hex_;
+    std::unique_ptr<EdidWorkImage> hex_;
     std::unique_ptr<CreatorModel> model_;
     std::unique_ptr<CommanderWindow> window_;
 };

@@ -1,10 +1,10 @@
-// The "EDID Hex Table" window: StringGrid_Hex drawing a HexTableModel, what it repaints when
-// the model changes, and the Tool > Hex Table item of the main window.
+// The "EDID Hex Table" window: StringGrid_Hex drawing the work image through a HexTableModel,
+// what it repaints when the image changes, and the Tool > Hex Table item of the main window.
 #include "app/HexTableWindow.h"
+#include "app/HexTableModel.h"
 #include "app/MainWindow.h"
-#include "creator/HexTableModel.h"
-#include "edid/EdidDecoder.h"
 #include "edid/EdidFile.h"
+#include "edid/EdidValidation.h"
 #include "support/RecordingPrompt.h"
 
 #include <QAction>
@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
@@ -22,7 +23,8 @@ using namespace lvx;
 
 namespace {
 
-EdidRecord CorpusRecord(const QString& name, QByteArray* bytes = nullptr) {
+// Loads a corpus file into the image as the creator does: a valid one becomes the reference.
+void LoadCorpus(EdidWorkImage& image, const QString& name, QByteArray* bytes = nullptr) {
     QFile file(QDir(LVX_CORPUS_DIR).filePath(name));
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning("cannot open %s", qPrintable(file.fileName()));
@@ -31,26 +33,48 @@ EdidRecord CorpusRecord(const QString& name, QByteArray* bytes = nullptr) {
     if (bytes != nullptr) {
         *bytes = read;
     }
-    EdidRecord record;
-    Decode(record, ImageFromFileBytes(reinterpret_cast<const std::uint8_t*>(read.constData()),
-                                      static_cast<std::size_t>(read.size())));
-    return record;
+    const EdidImage edid =
+        ImageFromFileBytes(reinterpret_cast<const std::uint8_t*>(read.constData()),
+                           static_cast<std::size_t>(read.size()));
+    image.load(edid, ValidationError(edid) == 0 ? EdidWorkImage::Reference::Take
+                                                : EdidWorkImage::Reference::Keep);
 }
 
 QTableView* Grid(const QWidget* window) {
     return window->findChild<QTableView*>("StringGrid_Hex");
 }
 
+// Cells as the window shows them, 17 x 17: row 0 and column 0 are the headers, image byte
+// `offset` is at (offset % 16 + 1, offset / 16 + 1).
 QString CellText(const QTableView* grid, int column, int row) {
-    return grid->model()->index(row, column).data().toString();
+    const QAbstractItemModel* model = grid->model();
+    if (row == 0 && column == 0) {
+        return QString();
+    }
+    if (row == 0) {
+        return model->headerData(column - 1, Qt::Horizontal).toString();
+    }
+    if (column == 0) {
+        return model->headerData(row - 1, Qt::Vertical).toString();
+    }
+    return model->index(row - 1, column - 1).data().toString();
+}
+
+// Where the grid widget shows a cell, headers included.
+QRect CellInGrid(const QTableView* grid, int column, int row) {
+    const int x = column == 0
+                      ? grid->verticalHeader()->geometry().x()
+                      : grid->viewport()->geometry().x() + grid->columnViewportPosition(column - 1);
+    const int y = row == 0 ? grid->horizontalHeader()->geometry().y()
+                           : grid->viewport()->geometry().y() + grid->rowViewportPosition(row - 1);
+    return QRect(x, y, HexTableWindow::kColumnWidth, HexTableWindow::kRowHeight);
 }
 
 // The colour the grid actually painted near the top left corner of a cell (clear of the
 // centred text).
 QColor PaintedColour(QTableView* grid, int column, int row) {
-    const QImage image = grid->viewport()->grab().toImage();
-    const QRect cell = grid->visualRect(grid->model()->index(row, column));
-    return image.pixelColor(cell.topLeft() + QPoint(2, 2));
+    const QImage image = grid->grab().toImage();
+    return image.pixelColor(CellInGrid(grid, column, row).topLeft() + QPoint(2, 2));
 }
 
 QRect CellRect(const QTableView* grid, int offset) {
@@ -82,18 +106,21 @@ class HexTableWindowTest : public QObject {
 private slots:
     // The grid's shape, and the model's bytes and colours as the window paints them.
     void drawsTheModel() {
-        HexTableModel model;
+        EdidWorkImage model;
         HexTableWindow window(model);
         QCOMPARE(window.windowTitle(), QString("EDID Hex Table"));
         QCOMPARE(window.size(), QSize(428, 360));
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QTableView* grid = Grid(&window);
-        QCOMPARE(grid->model()->columnCount(), 17);
-        QCOMPARE(grid->model()->rowCount(), 17);
-        for (int i = 0; i < 17; ++i) {
+        // 16 x 16 bytes and a header row and column: 17 x 17 cells of 24 x 20 pixels.
+        QCOMPARE(grid->model()->columnCount(), 16);
+        QCOMPARE(grid->model()->rowCount(), 16);
+        for (int i = 0; i < 16; ++i) {
             QCOMPARE(grid->columnWidth(i), 24);
             QCOMPARE(grid->rowHeight(i), 20);
         }
+        QCOMPARE(grid->verticalHeader()->width(), 24);
+        QCOMPARE(grid->horizontalHeader()->height(), 20);
         QVERIFY(grid->font().bold());
         QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
         QVERIFY(!(grid->model()->index(3, 3).flags() & Qt::ItemIsEditable));
@@ -109,7 +136,7 @@ private slots:
         QCOMPARE(PaintedColour(grid, 3, 3), QColor(Qt::white));
 
         QByteArray bytes;
-        model.load(CorpusRecord("00495CE9E498.bin", &bytes));
+        LoadCorpus(model, "00495CE9E498.bin", &bytes);
         for (int offset = 0; offset < 256; ++offset) {
             QCOMPARE(CellText(grid, offset % 16 + 1, offset / 16 + 1),
                      QString("%1").arg(quint8(bytes[offset]), 2, 16, QChar('0')).toUpper());
@@ -126,17 +153,51 @@ private slots:
         QCOMPARE(PaintedColour(grid, 16, 8), QColor(Qt::white));
     }
 
+    // The item model alone: headers from headerData, "%02X" for a byte its cell holds, nothing
+    // for one it does not, the cell's colour as background, and one dataChanged per changed
+    // cell (one for all cells after a load).
+    void tableModelShowsTheImage() {
+        HexTableModel table;
+        QCOMPARE(table.rowCount(), 16);
+        QCOMPARE(table.columnCount(), 16);
+        QVERIFY(!table.index(0, 0).data().isValid());
+        QCOMPARE(table.headerData(0, Qt::Horizontal).toString(), QString("00"));
+        QCOMPARE(table.headerData(10, Qt::Horizontal).toString(), QString("0A"));
+        QCOMPARE(table.headerData(15, Qt::Vertical).toString(), QString("F0"));
+        QVERIFY(!table.headerData(16, Qt::Horizontal).isValid());
+        QCOMPARE(table.headerData(3, Qt::Vertical, Qt::BackgroundRole).value<QColor>(),
+                 QColor(0xA6, 0xCA, 0xF0));
+
+        EdidWorkImage image;
+        table.setImage(&image);
+        QSignalSpy changed(&table, &QAbstractItemModel::dataChanged);
+        image.writeBytes(26, {0x0A}, kCellYellow); // 26 to 127, the checksum
+        QCOMPARE(table.index(1, 10).data().toString(), QString("0A"));
+        QCOMPARE(table.index(1, 10).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 0));
+        QCOMPARE(table.index(1, 9).data().toString(), QString());
+        QCOMPARE(table.index(7, 15).data().toString(), QString("F6")); // 0x100 - 0x0A
+        QCOMPARE(changed.size(), 127 - 26 + 1);
+        QCOMPARE(changed.first().at(0).toModelIndex(), table.index(1, 10));
+        QCOMPARE(changed.last().at(1).toModelIndex(), table.index(7, 15));
+        changed.clear();
+        image.load(EdidImage{}, EdidWorkImage::Reference::Keep);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().at(0).toModelIndex(), table.index(0, 0));
+        QCOMPARE(changed.first().at(1).toModelIndex(), table.index(15, 15));
+        QCOMPARE(table.index(1, 9).data().toString(), QString("00"));
+    }
+
     // A change repaints the run of cells the model reports, not the table; a load repaints
     // every cell.
     void repaintsOnlyTheChangedCells() {
-        HexTableModel model;
+        EdidWorkImage model;
         HexTableWindow window(model);
         QTableView* grid = Grid(&window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         PaintRecorder recorder(grid->viewport());
 
-        model.load(CorpusRecord("00495CE9E498.bin"));
+        LoadCorpus(model, "00495CE9E498.bin");
         QTRY_VERIFY(!recorder.painted.isEmpty());
         QCoreApplication::processEvents();
         QRegion painted = recorder.take();
@@ -146,7 +207,7 @@ private slots:
 
         // Two bytes near the end of block 0: the model reports 120 to the checksum cell.
         std::vector<std::pair<int, int>> ranges;
-        connect(&model, &HexTableModel::cellsChanged, this,
+        connect(&model, &EdidWorkImage::changed, this,
                 [&](int first, int count) { ranges.emplace_back(first, count); });
         const std::vector<std::uint8_t> old = model.readBytes(120, 2);
         model.writeBytes(120, {std::uint8_t(old[0] + 1), std::uint8_t(old[1] + 1)}, kCellYellow);
@@ -163,19 +224,19 @@ private slots:
         QVERIFY2((painted - run).isEmpty(), "painted beyond the changed cells");
     }
 
-    // A borrowed model that goes away leaves the window on its own one, not on freed memory.
+    // A borrowed image that goes away leaves the window on its own one, not on freed memory.
     void survivesTheEndOfItsModel() {
         HexTableWindow window;
-        auto borrowed = std::make_unique<HexTableModel>();
-        borrowed->load(CorpusRecord("002959BBD30B.bin"));
-        window.setModel(borrowed.get());
+        auto borrowed = std::make_unique<EdidWorkImage>();
+        LoadCorpus(*borrowed, "002959BBD30B.bin");
+        window.setImage(borrowed.get());
         QCOMPARE(CellText(Grid(&window), 2, 1), QString("FF"));
         borrowed.reset();
         QCOMPARE(CellText(Grid(&window), 2, 1), QString());
         QCOMPARE(CellText(Grid(&window), 2, 0), QString("01"));
     }
 
-    // Tool > Hex Table shows the main window's model; the close box hides the window and
+    // Tool > Hex Table shows the main window's work image; the close box hides the window and
     // unchecks the item, and the table keeps its contents.
     void closeBoxUnchecksTheMenuItem() {
         test::RecordingPrompt prompt;
@@ -184,7 +245,7 @@ private slots:
         MainWindow main(options, &prompt);
         HexTableWindow* window = main.hexTableWindow();
         QAction* item = main.findChild<QAction*>("Hex1");
-        main.hexTableModel().load(CorpusRecord("00495CE9E498.bin"));
+        LoadCorpus(main.workImage(), "00495CE9E498.bin");
 
         item->trigger();
         QVERIFY(item->isChecked());

@@ -3,7 +3,7 @@
 #include "creator/CreatorBuild.h"
 #include "creator/CreatorControls.h"
 #include "creator/CreatorModel.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "edid/EdidDecoder.h"
 #include "edid/EdidValidation.h"
 #include "unit/edid/EdidTestImages.h"
@@ -33,7 +33,7 @@ void ExpectBlock1(const EdidImage& image, const Bytes& head) {
 
 class CreatorBuild : public ::testing::Test {
 protected:
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model{hex};
 
     void SetUp() override {
@@ -218,7 +218,7 @@ TEST_F(CreatorBuild, TheChosenBlock1PresetIsTheFirstTimingBuilt) {
     model.openImage(low);
     check(names::kHdmi); // the walk stops at 128 + 2: no HDMI block was seen
     ASSERT_TRUE(model.setIndex(id(names::kBlock1Preset), 9));
-    EXPECT_EQ(hex.image(), low);
+    EXPECT_EQ(hex.bytes(), low);
     rebuilt = built();
     EXPECT_EQ(Bytes(rebuilt.begin() + 128 + rebuilt[130], rebuilt.begin() + 140 + rebuilt[130]),
               Bytes(timing.begin(), timing.begin() + 12)); // row 9 is 1280x720p, as loaded

@@ -4,7 +4,7 @@
 #include "creator/CreatorControls.h"
 #include "creator/CreatorEntry.h"
 #include "creator/CreatorModel.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 
 #include <gtest/gtest.h>
 
@@ -58,14 +58,14 @@ std::vector<fs::path> Corpus() {
 TEST(CreatorCorpus, EveryFileLoadsOneAfterAnother) {
     const std::vector<fs::path> files = Corpus();
     ASSERT_GE(files.size(), 1000u);
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     int valid = 0;
     for (const fs::path& file : files) {
         const EdidImage image = ReadBin(file);
         model.openImage(image);
         const std::string name = file.filename().string();
-        ASSERT_EQ(hex.image(), image) << name;
+        ASSERT_EQ(hex.bytes(), image) << name;
         ASSERT_TRUE(model.loaded()) << name;
         if (!Usable(image)) {
             EXPECT_EQ(model.text(names::kManufacturer), "Error.") << name;
@@ -97,7 +97,7 @@ TEST(CreatorCorpus, EveryFileLoadsOneAfterAnother) {
 // and end exactly where the timings begin; block 0 as loaded (with "DVI": no extension).
 // A second build from the record the first one left gives the same image.
 TEST(CreatorCorpus, EveryValidFileBuildsIntoAValidImage) {
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model(hex);
     int built = 0;
     for (const fs::path& file : Corpus()) {

@@ -3,7 +3,7 @@
 #include "creator/BrandNewTemplate.h"
 #include "creator/CreatorControls.h"
 #include "creator/CreatorModel.h"
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "unit/edid/EdidTestImages.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ Bytes Concat(Bytes a, const Bytes& b) {
 
 class CreatorLoad : public ::testing::Test {
 protected:
-    HexTableModel hex;
+    EdidWorkImage hex;
     CreatorModel model{hex};
 
     void SetUp() override {
@@ -38,9 +38,7 @@ protected:
     std::string text(std::string_view name) const { return model.text(name); }
     std::string warning() const { return text(names::kWarningLabel); }
     TextColour colour(std::string_view name) const { return model.state(name).colour; }
-    CellColour cell(int offset) const {
-        return hex.cellColour(HexTableModel::columnOf(offset), HexTableModel::rowOf(offset));
-    }
+    CellColour cell(int offset) const { return hex.colourAt(offset); }
     Bytes shown(int offset, int count) const { return hex.readBytes(offset, count); }
 };
 
@@ -58,7 +56,7 @@ TEST_F(CreatorLoad, BrandNewOn7December2026StampsWeek50OfYear2026) {
         sum += expected[static_cast<std::size_t>(i)];
     }
     expected[127] = static_cast<std::uint8_t>(256 - sum % 256);
-    EXPECT_EQ(hex.image(), expected);
+    EXPECT_EQ(hex.bytes(), expected);
     EXPECT_EQ(hex.byteAt(255), 0xC8);
     EXPECT_EQ(model.record().status,
               kStatusBrandNew | kStatusContentPresent | kStatusCreatorLoaded);
@@ -88,7 +86,7 @@ TEST_F(CreatorLoad, CopyRefusesAnAnalysedRecordWithAValidationError) {
     analysed.status = kStatusChecksum0Error;
     EXPECT_FALSE(model.copyFrom(analysed));
     EXPECT_EQ(model.record().status, 0);
-    EXPECT_EQ(hex.cellText(1, 1), QString());
+    EXPECT_FALSE(hex.holdsByte(0));
 
     analysed.status = 0;
     model.brandNew();
@@ -96,7 +94,7 @@ TEST_F(CreatorLoad, CopyRefusesAnAnalysedRecordWithAValidationError) {
     EXPECT_EQ(model.record().status & (kStatusBrandNew | kStatusContentPresent),
               kStatusContentPresent);
     EXPECT_EQ(text(names::kManufacturer), "AAA");
-    EXPECT_EQ(hex.image(), analysed.image);
+    EXPECT_EQ(hex.bytes(), analysed.image);
 }
 
 // --- The load, control by control --------------------------------------------------------
@@ -241,7 +239,7 @@ TEST_F(CreatorLoad, AnInvalidImageShowsTheErrorStateAndKeepsCombosAndFormat) {
     model.brandNew();
     model.setIndex(id(names::kBlock1Preset), 9);
     model.setChecked(id(names::kDvi), true);
-    const EdidRecord reference = hex.referenceRecord();
+    const EdidRecord reference = model.reference();
 
     EdidImage broken = BrandNewTemplate();
     broken[127] ^= 1;
@@ -264,8 +262,49 @@ TEST_F(CreatorLoad, AnInvalidImageShowsTheErrorStateAndKeepsCombosAndFormat) {
     EXPECT_EQ(model.index(names::kBlock1Preset), 9);
     EXPECT_TRUE(on(names::kDvi));
     // The hex table shows the bytes; the reference stays the last valid image.
-    EXPECT_EQ(hex.image(), broken);
-    EXPECT_EQ(hex.referenceRecord().image, reference.image);
+    EXPECT_EQ(hex.bytes(), broken);
+    EXPECT_EQ(model.reference().image, reference.image);
+}
+
+// One loaded EDID: after an invalid Open the work image shows exactly the creator record's
+// bytes, and the reference its colours are judged against is the creator's reference, the
+// last image that loaded valid, down to the two checksum bytes; after the next valid Open all
+// of them are that image again.
+TEST_F(CreatorLoad, AfterAnInvalidOpenTheRecordAndTheTableAgree) {
+    const EdidImage first = Cta({{0x42, 0x10, 0x04}});
+    model.openImage(first);
+    EdidImage broken = first;
+    broken[0] = 0x01; // header
+    broken[130] = 0x20;
+    model.openImage(broken);
+    EXPECT_EQ(model.record().status & kStatusValidationMask, kStatusHeaderError);
+    EXPECT_EQ(model.record().image, broken);
+    EXPECT_EQ(hex.bytes(), broken);
+    EXPECT_EQ(model.reference().image, first);
+    EXPECT_EQ(hex.referenceChecksum(0), first[127]);
+    EXPECT_EQ(hex.referenceChecksum(1), first[255]);
+    // An edit is an edit of what the table shows, and "as loaded" is the reference's value:
+    // product 5 is written yellow, the reference's 0 goes back white; the checksum cell is
+    // green while block 0 (its header) differs from the reference.
+    model.setText(id(names::kProduct), "5");
+    EXPECT_EQ(shown(10, 2), Bytes({0x05, 0x00}));
+    EXPECT_EQ(cell(10), kCellYellow);
+    model.setText(id(names::kProduct), "0");
+    EXPECT_EQ(shown(10, 2), Bytes({first[10], first[11]}));
+    EXPECT_EQ(cell(10), kCellWhite);
+    EXPECT_EQ(cell(127), kCellGreen);
+    EXPECT_EQ(shown(0, 1), Bytes({0x01}));
+
+    EdidImage next = Image(0, {{10, {0x34, 0x12}}});
+    model.openImage(next);
+    EXPECT_EQ(model.record().image, next);
+    EXPECT_EQ(hex.bytes(), next);
+    EXPECT_EQ(model.reference().image, next);
+    EXPECT_EQ(hex.referenceChecksum(0), next[127]);
+    EXPECT_EQ(text(names::kProduct), "4660"); // 0x1234
+    for (int offset = 0; offset < 256; ++offset) {
+        ASSERT_EQ(cell(offset), kCellWhite) << offset;
+    }
 }
 
 // --- Presets ---------------------------------------------------------------------------------
@@ -283,7 +322,7 @@ TEST_F(CreatorLoad, PresetRecognisedDespiteImageSizeAndRestoredWhite) {
 
     model.setIndex(id(names::kBlock0Preset), 4);
     EXPECT_EQ(shown(54, 18), loaded);
-    EXPECT_EQ(hex.image(), image);
+    EXPECT_EQ(hex.bytes(), image);
     for (int offset = 54; offset < 72; ++offset) {
         EXPECT_EQ(cell(offset), kCellWhite) << offset;
     }
@@ -347,22 +386,22 @@ TEST_F(CreatorLoad, Block1PresetIsWrittenOnlyWhereItFits) {
         const EdidImage image = withOffset(d);
         model.openImage(image);
         model.setIndex(id(names::kBlock1Preset), 4);
-        EXPECT_EQ(hex.image(), image) << int(d);
+        EXPECT_EQ(hex.bytes(), image) << int(d);
     }
     // d = 109: bytes 237 to 254, the checksum recomputed behind them.
     model.openImage(withOffset(109));
     model.setIndex(id(names::kBlock1Preset), 4);
     EXPECT_EQ(shown(237, 18), Concat(Concat(k1080pHead, Bytes(5, 0)), {0x1E}));
     EXPECT_EQ(cell(237), kCellYellow);
-    EdidImage expected = hex.image();
+    EdidImage expected = hex.bytes();
     EXPECT_EQ(hex.byteAt(255), BlockChecksum(expected, 1));
 }
 
 TEST_F(CreatorLoad, PresetsChangeNothingBeforeTheFirstLoad) {
     EXPECT_TRUE(model.setIndex(id(names::kBlock0Preset), 4));
     EXPECT_TRUE(model.setIndex(id(names::kBlock1Preset), 4));
-    EXPECT_EQ(hex.cellText(1, 1), QString());
-    EXPECT_EQ(hex.cellText(16, 16), QString());
+    EXPECT_FALSE(hex.holdsByte(0));
+    EXPECT_FALSE(hex.holdsByte(255));
     EXPECT_FALSE(model.setIndex(id(names::kBlock0Preset), 11));
     EXPECT_FALSE(model.setIndex(id(names::kBlock0Preset), -1));
 }

@@ -1,6 +1,5 @@
-#include "creator/HexTableModel.h"
+#include "creator/EdidWorkImage.h"
 #include "creator/BrandNewTemplate.h"
-#include "edid/EdidDecoder.h"
 #include "edid/EdidFile.h"
 #include "edid/EdidValidation.h"
 
@@ -12,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -22,24 +22,17 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Range = std::pair<int, int>;
 
-EdidRecord RecordOf(const EdidImage& image) {
-    EdidRecord record;
-    Decode(record, image);
-    return record;
+constexpr auto kTake = EdidWorkImage::Reference::Take;
+constexpr auto kKeep = EdidWorkImage::Reference::Keep;
+
+CellColour ColourAt(const EdidWorkImage& m, int offset) {
+    return m.colourAt(offset);
 }
 
-QString TextAt(const HexTableModel& m, int offset) {
-    return m.cellText(HexTableModel::columnOf(offset), HexTableModel::rowOf(offset));
-}
-
-CellColour ColourAt(const HexTableModel& m, int offset) {
-    return m.cellColour(HexTableModel::columnOf(offset), HexTableModel::rowOf(offset));
-}
-
-// Every cellsChanged() the model emits, in order.
+// Every changed() the image emits, in order.
 struct Recorder {
-    explicit Recorder(HexTableModel& m) {
-        QObject::connect(&m, &HexTableModel::cellsChanged,
+    explicit Recorder(EdidWorkImage& m) {
+        QObject::connect(&m, &EdidWorkImage::changed,
                          [this](int first, int count) { ranges.emplace_back(first, count); });
     }
     std::vector<Range> take() { return std::exchange(ranges, {}); }
@@ -48,87 +41,81 @@ struct Recorder {
 
 } // namespace
 
-TEST(hexTableModel, HeadersAndInitialCells) {
-    const HexTableModel m;
-    EXPECT_EQ(m.cellText(0, 0), "");
-    EXPECT_EQ(m.cellText(1, 0), "00");
-    EXPECT_EQ(m.cellText(16, 0), "0F");
-    EXPECT_EQ(m.cellText(0, 2), "10");
-    EXPECT_EQ(m.cellText(0, 16), "F0");
-    for (int i = 0; i < 17; ++i) {
-        EXPECT_EQ(m.cellColour(i, 0), kCellLightSkyBlue);
-        EXPECT_EQ(m.cellColour(0, i), kCellLightSkyBlue);
-    }
+TEST(edidWorkImage, InitialCells) {
+    const EdidWorkImage m;
     for (int i = 0; i < 256; ++i) {
-        ASSERT_EQ(TextAt(m, i), "");
+        ASSERT_FALSE(m.holdsByte(i));
+        ASSERT_EQ(m.byteAt(i), 0);
         ASSERT_EQ(ColourAt(m, i), kCellWhite);
     }
-    EXPECT_EQ(m.cellText(17, 0), "");
-    EXPECT_EQ(m.cellColour(3, -1), 0u);
+    EXPECT_FALSE(m.holdsByte(256));
+    EXPECT_FALSE(m.holdsByte(-1));
+    EXPECT_EQ(m.colourAt(256), 0u);
+    EXPECT_EQ(m.colourAt(-1), 0u);
 }
 
-TEST(hexTableModel, LoadValidTakesReferenceInvalidChangesTextsOnly) {
-    HexTableModel m;
+TEST(edidWorkImage, LoadTakingTheReferenceOrKeepingIt) {
+    EdidWorkImage m;
     EdidImage image = BrandNewTemplate();
     image[12] = 0x39; // makes block 0's checksum 0x9A
     image[127] = BlockChecksum(image, 0);
     ASSERT_EQ(image[127], 0x9A);
-    m.load(RecordOf(image));
-    EXPECT_EQ(m.cellText(16, 8), "9A");
-    EXPECT_EQ(m.cellColour(16, 8), kCellWhite);
-    EXPECT_EQ(m.cellText(2, 1), "FF");
-    EXPECT_EQ(m.image(), image);
-    EXPECT_EQ(m.referenceRecord().image, image);
-    EXPECT_EQ(FieldText(m.referenceRecord().monitorName), "BrandNewEdid");
+    m.load(image, kTake);
+    EXPECT_EQ(m.byteAt(127), 0x9A);
+    EXPECT_EQ(m.colourAt(127), kCellWhite);
+    EXPECT_EQ(m.byteAt(1), 0xFF);
+    EXPECT_EQ(m.bytes(), image);
+    EXPECT_EQ(m.referenceChecksum(0), 0x9A);
+    EXPECT_EQ(m.referenceChecksum(1), image[255]);
 
     m.colourRange(8, 2, kCellYellow);
     m.deleteBytes(200, 2);
     const std::vector<CellColour> colours = m.saveColours(0, 256);
     EdidImage bad = BrandNewTemplate();
     bad[0] = 0x01;
-    m.load(RecordOf(bad));
-    EXPECT_EQ(m.image(), bad);
+    m.load(bad, kKeep);
+    EXPECT_EQ(m.bytes(), bad);
     EXPECT_EQ(m.saveColours(0, 256), colours);
-    EXPECT_EQ(m.referenceRecord().image, image);
+    EXPECT_EQ(m.referenceChecksum(0), 0x9A);
     EXPECT_EQ(m.freedCount(), 2);
 
-    m.load(RecordOf(BrandNewTemplate())); // valid again: all white, nothing freed
+    m.load(BrandNewTemplate(), kTake); // valid again: all white, nothing freed
     EXPECT_EQ(m.saveColours(0, 256), std::vector<CellColour>(256, kCellWhite));
     EXPECT_EQ(m.freedCount(), 0);
-    EXPECT_EQ(m.referenceRecord().image, BrandNewTemplate());
+    EXPECT_EQ(m.referenceChecksum(0), BrandNewTemplate()[127]);
 }
 
-TEST(hexTableModel, WriteUpdatesTheChecksumOfTheBlockItStartsIn) {
-    HexTableModel m;
+TEST(edidWorkImage, WriteUpdatesTheChecksumOfTheBlockItStartsIn) {
+    EdidWorkImage m;
     const EdidImage t = BrandNewTemplate(); // checksums D3 and C8
-    m.load(RecordOf(t));
+    m.load(t, kTake);
     m.writeBytes(20, {0x81}, kCellYellow);
-    EXPECT_EQ(m.cellText(5, 2), "81");
-    EXPECT_EQ(m.cellColour(5, 2), kCellYellow);
-    EXPECT_EQ(m.byteAt(127), BlockChecksum(m.image(), 0));
+    EXPECT_EQ(m.byteAt(20), 0x81);
+    EXPECT_EQ(m.colourAt(20), kCellYellow);
+    EXPECT_EQ(m.byteAt(127), BlockChecksum(m.bytes(), 0));
     EXPECT_EQ(ColourAt(m, 127), kCellGreen);
     m.writeBytes(20, {t[20]}, kCellWhite);
-    EXPECT_EQ(TextAt(m, 127), "D3");
+    EXPECT_EQ(m.byteAt(127), 0xD3);
     EXPECT_EQ(ColourAt(m, 127), kCellWhite);
 
     // From 127 on a write counts for block 1; 127 keeps what was written.
     m.writeBytes(127, {0x55, 0x03}, kCellYellow);
-    EXPECT_EQ(TextAt(m, 127), "55");
+    EXPECT_EQ(m.byteAt(127), 0x55);
     EXPECT_EQ(m.byteAt(255), static_cast<std::uint8_t>(0xC8 - 1));
     EXPECT_EQ(ColourAt(m, 255), kCellGreen);
     // A write from block 0 into block 1 updates block 0 only.
-    m.load(RecordOf(t));
+    m.load(t, kTake);
     m.writeBytes(126, {0x00}, kCellYellow);
-    EXPECT_EQ(TextAt(m, 127), "D4");
+    EXPECT_EQ(m.byteAt(127), 0xD4);
     m.writeBytes(120, Bytes(10, 0x77), kCellYellow);
-    EXPECT_EQ(m.byteAt(127), BlockChecksum(m.image(), 0));
-    EXPECT_EQ(TextAt(m, 255), "C8");
+    EXPECT_EQ(m.byteAt(127), BlockChecksum(m.bytes(), 0));
+    EXPECT_EQ(m.byteAt(255), 0xC8);
 }
 
-TEST(hexTableModel, DeleteThenInsertAt140) {
-    HexTableModel m;
+TEST(edidWorkImage, DeleteThenInsertAt140) {
+    EdidWorkImage m;
     const EdidImage orig = BrandNewTemplate();
-    m.load(RecordOf(orig));
+    m.load(orig, kTake);
     m.colourRange(150, 3, kCellOrange);
 
     m.deleteBytes(140, 3);
@@ -136,7 +123,7 @@ TEST(hexTableModel, DeleteThenInsertAt140) {
     std::copy(orig.begin() + 140, orig.begin() + 255, e.begin() + 137);
     e[252] = e[253] = e[254] = 0;
     e[255] = BlockChecksum(e, 1);
-    EXPECT_EQ(m.image(), e);
+    EXPECT_EQ(m.bytes(), e);
     EXPECT_EQ(m.freedCount(), 3);
     EXPECT_EQ(m.saveColours(146, 5), std::vector<CellColour>({kCellWhite, kCellOrange, kCellOrange,
                                                               kCellOrange, kCellWhite}));
@@ -147,7 +134,7 @@ TEST(hexTableModel, DeleteThenInsertAt140) {
     EdidImage f = e;
     std::copy(e.begin() + 140, e.begin() + 252, f.begin() + 143);
     f[255] = BlockChecksum(f, 1);
-    EXPECT_EQ(m.image(), f);
+    EXPECT_EQ(m.bytes(), f);
     EXPECT_EQ(m.freedCount(), 0);
     const std::vector<CellColour> colours = m.saveColours(0, 256);
     EXPECT_EQ(std::count(colours.begin(), colours.end(), kCellGrey), 0);
@@ -156,20 +143,22 @@ TEST(hexTableModel, DeleteThenInsertAt140) {
     EXPECT_EQ(ColourAt(m, 255), kCellGreen);
     // Filling the gap with the deleted bytes gives the loaded image back, checksum white.
     m.writeBytes(137, Bytes(orig.begin() + 137, orig.begin() + 143), kCellWhite);
-    EXPECT_EQ(m.image(), orig);
+    EXPECT_EQ(m.bytes(), orig);
     EXPECT_EQ(ColourAt(m, 255), kCellWhite);
 
     // Without enough freed cells the checksum cell keeps the colour moved into it.
     m.colourRange(253, 1, kCellOrange);
     m.insertGap(140, 2);
-    EXPECT_EQ(m.byteAt(255), BlockChecksum(m.image(), 1));
+    EXPECT_EQ(m.byteAt(255), BlockChecksum(m.bytes(), 1));
     EXPECT_EQ(ColourAt(m, 255), kCellOrange);
 }
 
-TEST(hexTableModel, ReadBytesGoThroughTheCellTexts) {
-    HexTableModel m;
-    m.writeBytes(10, {0xAB, 0x00, 0x7F}, kCellYellow); // before any load: cells are empty
-    EXPECT_EQ(TextAt(m, 9), "");
+TEST(edidWorkImage, WritesBeforeAnyLoadAndShortReads) {
+    EdidWorkImage m;
+    m.writeBytes(10, {0xAB, 0x00, 0x7F}, kCellYellow); // before any load: cells hold nothing
+    EXPECT_FALSE(m.holdsByte(9));
+    EXPECT_TRUE(m.holdsByte(10));
+    EXPECT_TRUE(m.holdsByte(127)); // the checksum the write updated
     EXPECT_EQ(m.readBytes(8, 7), Bytes({0x00, 0x00, 0xAB, 0x00, 0x7F, 0x00, 0x00}));
     EXPECT_EQ(m.byteAt(127), static_cast<std::uint8_t>(0x100 - 0xAB - 0x7F));
     EXPECT_EQ(m.readBytes(250, 10).size(), 6u);
@@ -177,11 +166,11 @@ TEST(hexTableModel, ReadBytesGoThroughTheCellTexts) {
     EXPECT_TRUE(m.readBytes(256, 1).empty());
 }
 
-TEST(hexTableModel, SignalsOncePerOperationWithTheChangedSpan) {
-    HexTableModel m;
+TEST(edidWorkImage, SignalsOncePerOperationWithTheChangedSpan) {
+    EdidWorkImage m;
     Recorder rec(m);
-    m.load(RecordOf(BrandNewTemplate()));
-    m.load(RecordOf(BrandNewTemplate()));
+    m.load(BrandNewTemplate(), kTake);
+    m.load(BrandNewTemplate(), kTake);
     EXPECT_EQ(rec.take(), std::vector<Range>({{0, 256}, {0, 256}}));
     m.writeBytes(20, {0x81}, kCellYellow); // the byte up to block 0's checksum
     m.writeBytes(20, {0x81}, kCellYellow); // no change, no signal
@@ -190,9 +179,9 @@ TEST(hexTableModel, SignalsOncePerOperationWithTheChangedSpan) {
 
     // Whatever the operation, the span is that of the cells that differ afterwards.
     auto cells = [&m] {
-        std::vector<std::pair<QString, CellColour>> c;
+        std::vector<std::tuple<bool, std::uint8_t, CellColour>> c;
         for (int i = 0; i < 256; ++i) {
-            c.emplace_back(TextAt(m, i), ColourAt(m, i));
+            c.emplace_back(m.holdsByte(i), m.byteAt(i), ColourAt(m, i));
         }
         return c;
     };
@@ -239,16 +228,16 @@ TEST(hexTableModel, SignalsOncePerOperationWithTheChangedSpan) {
     }
 }
 
-TEST(hexTableModel, ExtremeOffsetsAndCounts) {
-    HexTableModel m;
-    m.load(RecordOf(BrandNewTemplate()));
+TEST(edidWorkImage, ExtremeOffsetsAndCounts) {
+    EdidWorkImage m;
+    m.load(BrandNewTemplate(), kTake);
     const Bytes five = {1, 2, 3, 4, 5};
     m.writeBytes(-3, five, kCellYellow); // 4 and 5 land at 0 and 1
     m.writeBytes(10, INT_MAX, five, kCellYellow);
     EXPECT_EQ(m.readBytes(0, 3), Bytes({4, 5, 0xFF}));
     EXPECT_EQ(m.readBytes(10, 6), Bytes({1, 2, 3, 4, 5, 0x00}));
 
-    const EdidImage before = m.image();
+    const EdidImage before = m.bytes();
     m.writeBytes(INT_MAX, INT_MAX, five, kCellRed);
     m.writeBytes(INT_MIN, INT_MAX, five, kCellRed);
     m.colourRange(INT_MIN, INT_MAX, kCellRed);
@@ -257,7 +246,7 @@ TEST(hexTableModel, ExtremeOffsetsAndCounts) {
     m.deleteBytes(10, INT_MIN);
     m.insertGap(-1, 1);
     m.insertGap(0, INT_MAX); // everything would move past 255
-    EXPECT_EQ(m.image(), before);
+    EXPECT_EQ(m.bytes(), before);
     EXPECT_EQ(m.saveColours(INT_MIN, INT_MAX).size(), 0u);
     EXPECT_EQ(m.readBytes(0, INT_MAX).size(), 256u);
 
@@ -276,8 +265,8 @@ TEST(hexTableModel, ExtremeOffsetsAndCounts) {
     EXPECT_EQ(m.freedCount(), 0);
 }
 
-TEST(hexTableModel, CorpusImagesRoundTrip) {
-    HexTableModel m; // one table for the whole run, as the program keeps
+TEST(edidWorkImage, CorpusImagesRoundTrip) {
+    EdidWorkImage m; // one image for the whole run, as the program keeps
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(LVX_CORPUS_DIR)) {
         if (entry.path().extension() != ".bin") {
@@ -288,11 +277,11 @@ TEST(hexTableModel, CorpusImagesRoundTrip) {
         std::ifstream in(entry.path(), std::ios::binary);
         const EdidImage image = ImageFromFileBytes(
             Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
-        const EdidRecord record = RecordOf(image);
-        const EdidImage reference = m.referenceRecord().image;
-        m.load(record);
-        ASSERT_EQ(m.image(), image);
-        ASSERT_EQ(m.referenceRecord().image, isValid(record) ? image : reference);
+        const bool valid = ValidationError(image) == 0;
+        const std::uint8_t reference = m.referenceChecksum(1);
+        m.load(image, valid ? kTake : kKeep);
+        ASSERT_EQ(m.bytes(), image);
+        ASSERT_EQ(m.referenceChecksum(1), valid ? image[255] : reference);
         // Moving block-1 bytes about leaves block 0 as it was.
         m.deleteBytes(140, 3);
         m.insertGap(133, 3);
