@@ -13,6 +13,7 @@
 #include "connection/ConnectionController.h"
 #include "protocol/CommandTable.h"
 #include "protocol/PumpDelay.h"
+#include "protocol/TransferBracket.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -201,14 +202,13 @@ int main(int argc, char** argv) {
     constexpr int kDirectTicks = 200000;
     double tickWorkUs = -1;
     if (stillConnected) {
-        session.setFlag(FlagTransfer, true);
+        TransferBracket transfer(session, true, TransferBracket::Tell::Nobody);
         const CpuTimes before = ProcessCpu();
         for (int i = 0; i < kDirectTicks; ++i) {
             session.receiveTick();
         }
         tickWorkUs = 1e6 * (ProcessCpu().total() - before.total()) / kDirectTicks;
-        session.setFlag(FlagTransfer, false);
-        session.resetWatchdog();
+        transfer.close();
     }
 
     controller.disconnectDevices();

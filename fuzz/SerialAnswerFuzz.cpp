@@ -22,6 +22,7 @@
 #include "FuzzQt.h"
 #include "FuzzSupport.h"
 
+#include "connection/DescriptorRequest.h"
 #include "edid/EdidBlocks.h"
 #include "edid/InputModes.h"
 #include "protocol/Crc16.h"
@@ -105,8 +106,8 @@ struct Device {
 
     void tick() {
         session.receiveTick();
-        LVX_FUZZ_CHECK(session.state().count <= kReceiveBufferSize);
-        LVX_FUZZ_CHECK(session.state().text().size() <= kReceiveBufferSize);
+        LVX_FUZZ_CHECK(session.bufferedBytes() <= kReceiveBufferSize);
+        LVX_FUZZ_CHECK(session.received().size() <= kReceiveBufferSize);
     }
 
     void checkRules() const {
@@ -127,6 +128,11 @@ struct Device {
         if (command == CmdSysDscpt) {
             ++descriptorSends;
             descriptorGets += mode == ModeGet ? 1 : 0;
+        }
+        if (command == CmdSysDscpt && mode == ModeGet) {
+            // As the Search asks: the answer is judged during the pacing's tick, no later.
+            RequestDeviceDescriptor(session, 0);
+            return;
         }
         const std::vector<std::uint8_t> payload(
             body.begin(), body.begin() + std::min<std::size_t>(8, body.size()));

@@ -1,5 +1,9 @@
 #include "connection/ConnectionController.h"
 
+#include "connection/DescriptorRequest.h"
+
+#include <algorithm>
+
 namespace lvx {
 
 namespace {
@@ -14,8 +18,9 @@ std::string MissingAnswer(const std::string& what, const std::string& command, A
 } // namespace
 
 ConnectionController::ConnectionController(QObject* parent)
-    : QObject(parent), session_(devices_, log_) {
+    : QObject(parent), session_(devices_, log_), polls_(session_, devices_) {
     session_.setParent(this);
+    polls_.setParent(this);
     connect(&session_, &ProtocolSession::connectionLost, this,
             &ConnectionController::disconnectDevices);
     connect(&session_, &ProtocolSession::deviceDescribed, this,
@@ -36,6 +41,11 @@ ConnectionController::~ConnectionController() {
 void ConnectionController::setBusy(bool on) {
     const bool was = busy();
     busy_ += on ? 1 : -1;
+    if (on) {
+        polls_.pause();
+    } else {
+        polls_.resume();
+    }
     if (busy() != was) {
         emit busyChanged(busy());
     }
@@ -175,82 +185,31 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
     if (devices_.full()) {
         return true;
     }
-    std::unique_ptr<ByteLink> opened = opener_ ? opener_(port, log_) : nullptr;
-    if (!opened) {
+    ByteLink* link = probePort(port);
+    if (link == nullptr) {
         return false;
     }
-    ByteLink* link = opened.get();
-    links_.push_back({std::move(opened), 0});
-    session_.setLink(link);
-    session_.startReceiving();
-
-    session_.SendCommand(ModeGet, CmdEntrance);
-    session_.wait(150);
     if (epoch != epoch_) {
         return true; // Disconnect closed the link and forgot every device
     }
-    const ProtocolState& state = session_.state();
-    const bool accepted = state.contains("$ACCEPT");
-    const bool isp029 = !accepted && state.contains("$ISP029");
-    const bool isp091 = !accepted && state.contains("$ISP091");
+    const std::string_view all = session_.received();
+    const bool accepted = all.find("$ACCEPT") != std::string_view::npos;
+    const bool isp029 = !accepted && all.find("$ISP029") != std::string_view::npos;
+    const bool isp091 = !accepted && all.find("$ISP091") != std::string_view::npos;
     if ((accepted || isp029 || isp091) && devices_.full()) {
         // Replies that came in during the wait took the last slot: this device is dropped.
         log_.addLine("\r\nDevice table full: " + port.toStdString() + " not listed.");
-        session_.stopReceiving();
-        session_.pollStatusTimer().stop();
-        session_.multiComTimer().stop();
-        dropLink(link);
+        dropProbe(link);
         return true;
     }
 
     if (accepted) {
-        log_.addLine("\r\nGot One Device.");
-        const int index = devices_.count;
-        const int row = index + 1;
-        devices_.count += 1;
-        devices_.selected = index;
-        DeviceRecord& record = devices_.at(index);
-        record = DeviceRecord{};
-        record.linkKind = LinkKind::Serial;
-        links_.back().row = row;
-        setRow(index, {std::to_string(row), port.toStdString(), "", "", "NC", "NC", false, {}});
-
-        std::string missing = readDescription(record, epoch);
-        if (epoch != epoch_) {
-            return true;
-        }
-        if (record.inputNodes[0].modeSelectFlag()) {
-            modeSelect_ = {record.internalEdidCount, record.outputCount, record.userEdidCount};
-        }
-        ApplyModelTable(record);
-        if (record.comChannelCount > 0) {
-            session_.SendCommand(ModeGet, CmdComConfig);
-            if (epoch != epoch_) {
-                return true;
-            }
-        }
-        record.linkKind = LinkKind::Serial;
-        if (!link->isOpen()) {
-            missing = "its description (the link to the device was lost while connecting)";
-            log_.notice("\r\n" + port.toStdString() +
-                        ": the link to the device was lost while connecting.\r\n");
-        } else if (!missing.empty()) {
-            // Listed all the same (the port answers), but never silently without them.
-            log_.notice("\r\n" + port.toStdString() + ": the device did not send " + missing +
-                        "; it is listed without them.\r\n");
-        }
-        setRow(index, {std::to_string(row), port.toStdString(), record.model,
-                       " " + record.productString + " ", "NC", "NC", false, missing});
-        record.inputNodes[0].edidMode() = 255;
-        emit rowsChanged();
-        return true;
+        return listAccepted(port, *link, epoch);
     }
 
     log_.appendText("No Device Detected.\r\n");
-    const std::string_view all(reinterpret_cast<const char*>(state.buffer.data()),
-                               state.buffer.size());
     if (isp029 || isp091) {
-        session_.setFlag(FlagIspMode, true);
+        session_.setLoaderMode(true);
         searchEnabled_ = false;
         disconnectEnabled_ = true;
         const int index = devices_.count;
@@ -270,11 +229,70 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         return false;
     }
 
-    session_.stopReceiving();
-    session_.pollStatusTimer().stop();
-    session_.multiComTimer().stop();
-    dropLink(link);
+    dropProbe(link);
     return false;
+}
+
+ByteLink* ConnectionController::probePort(const QString& port) {
+    std::unique_ptr<ByteLink> opened = opener_ ? opener_(port, log_) : nullptr;
+    if (!opened) {
+        return nullptr;
+    }
+    ByteLink* link = opened.get();
+    links_.push_back({std::move(opened), 0});
+    session_.setLink(link);
+    session_.startReceiving();
+    session_.SendCommand(ModeGet, CmdEntrance);
+    session_.wait(150);
+    return link;
+}
+
+void ConnectionController::dropProbe(ByteLink* link) {
+    session_.stopReceiving();
+    dropLink(link);
+}
+
+bool ConnectionController::listAccepted(const QString& port, ByteLink& link, std::uint64_t epoch) {
+    log_.addLine("\r\nGot One Device.");
+    const int index = devices_.count;
+    const int row = index + 1;
+    devices_.count += 1;
+    devices_.selected = index;
+    DeviceRecord& record = devices_.at(index);
+    record = DeviceRecord{};
+    record.linkKind = LinkKind::Serial;
+    links_.back().row = row;
+    setRow(index, {std::to_string(row), port.toStdString(), "", "", "NC", "NC", false, {}});
+
+    std::string missing = readDescription(record, epoch);
+    if (epoch != epoch_) {
+        return true;
+    }
+    if (record.inputNodes[0].modeSelectFlag()) {
+        modeSelect_ = {record.internalEdidCount, record.outputCount, record.userEdidCount};
+    }
+    ApplyModelTable(record);
+    if (record.comChannelCount > 0) {
+        session_.SendCommand(ModeGet, CmdComConfig);
+        if (epoch != epoch_) {
+            return true;
+        }
+    }
+    record.linkKind = LinkKind::Serial;
+    if (!link.isOpen()) {
+        missing = "its description (the link to the device was lost while connecting)";
+        log_.notice("\r\n" + port.toStdString() +
+                    ": the link to the device was lost while connecting.\r\n");
+    } else if (!missing.empty()) {
+        // Listed all the same (the port answers), but never silently without them.
+        log_.notice("\r\n" + port.toStdString() + ": the device did not send " + missing +
+                    "; it is listed without them.\r\n");
+    }
+    setRow(index, {std::to_string(row), port.toStdString(), record.model,
+                   " " + record.productString + " ", "NC", "NC", false, missing});
+    record.inputNodes[0].edidMode() = 255;
+    emit rowsChanged();
+    return true;
 }
 
 bool ConnectionController::selectedLinkUp() const {
@@ -292,8 +310,7 @@ std::string ConnectionController::readDescription(DeviceRecord& record, std::uin
     // Each answer is waited for: a slow or split one would otherwise be cleared half-read by
     // the next command, and the device listed with an empty model and no inputs.
     std::vector<std::string> missing;
-    session_.SendCommand(ModeGet, CmdSysDscpt);
-    const AnswerState described = session_.waitForAnswer();
+    const AnswerState described = RequestDeviceDescriptor(session_);
     if (epoch != epoch_) {
         return {};
     }
@@ -405,11 +422,10 @@ void ConnectionController::disconnectDevices() {
         return;
     }
     ++epoch_;
-    session_.state().flags = 0;
     // Every port link goes, also with the Com Port interface unchecked since the Search: a
     // link left open would still answer for a row of the next Search.
     closeLinks();
-    session_.forgetAnswer();
+    session_.endConnection();
     if (net_) {
         net_->closeDevice();
     }

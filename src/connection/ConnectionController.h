@@ -8,6 +8,7 @@
 #include "links/SerialLink.h"
 #include "protocol/Descriptor.h"
 #include "protocol/DeviceRecord.h"
+#include "protocol/PollScheduler.h"
 #include "protocol/ProtocolSession.h"
 
 #include <QObject>
@@ -32,6 +33,7 @@ public:
     const DeviceTable& devices() const { return devices_; }
     DebugLog& log() { return log_; }
     ProtocolSession& session() { return session_; }
+    PollScheduler& polls() { return polls_; }
 
     // Interfaces searched: both at start.
     bool ethernet = true;
@@ -77,6 +79,7 @@ public:
     const QStringList& ports() const { return ports_; }
 
     // Marks a device flow as running (see FlowGuard), so that no second one starts meanwhile.
+    // A busy connection (a flow, the Search, a selection) holds the polls paused.
     void setBusy(bool on);
 
     // The device at this index has a new product string: its Description cell becomes
@@ -104,6 +107,12 @@ private:
     };
 
     bool searchPort(const QString& port, std::uint64_t epoch);
+    // Opens a port for the Search and sends it ENTRANCE; null when it cannot be opened.
+    ByteLink* probePort(const QString& port);
+    // Lists the device that accepted on the probed port and reads its description.
+    bool listAccepted(const QString& port, ByteLink& link, std::uint64_t epoch);
+    // The probed port is no device's: its receive side stops and its link goes.
+    void dropProbe(ByteLink* link);
     // GET SYS_DSCPT, then ND_SEL and GET ND_DSCPT of input 1, into the record of a device
     // that accepted; what it did not send ("its description (no answer to SYS_DSCPT)"), empty
     // when it sent everything.
@@ -126,6 +135,7 @@ private:
     DebugLog log_;
     std::unique_ptr<NetworkLink> net_;
     ProtocolSession session_;
+    PollScheduler polls_;
     PortOpener opener_;
     std::vector<PortLink> links_; // the port being probed and one per listed serial device
     // Links of an earlier connection, closed; freed when the next Search starts (a link may
@@ -145,7 +155,8 @@ private:
     int busy_ = 0;
 };
 
-// Holds the controller busy for as long as a device flow runs.
+// Holds the controller busy for as long as a device flow runs, and with it the polls' lease:
+// nothing but the flow's own commands reaches the device meanwhile.
 class FlowGuard {
 public:
     explicit FlowGuard(ConnectionController& controller) : controller_(controller) {

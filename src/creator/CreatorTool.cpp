@@ -6,6 +6,7 @@
 #include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
 #include "edid/EdidValidation.h"
+#include "protocol/TransferBracket.h"
 
 #include <optional>
 
@@ -67,11 +68,10 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
     }
     lastError_.clear();
     std::optional<FlowGuard> flow;
-    ProtocolSession& session = connection_.session();
     if (bracket) {
         flow.emplace(connection_);
-        session.beginTransfer();
     }
+    const TransferBracket transfer(connection_.session(), bracket);
 
     Outcome outcome = Outcome::Cancelled;
     const std::string chosen = prompt.openFileNameFor(FileKind::Edid, kFilter);
@@ -88,10 +88,6 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
             model_.openImage(*image);
             outcome = Outcome::Done;
         }
-    }
-
-    if (bracket) {
-        session.endTransfer();
     }
     return outcome;
 }
@@ -113,11 +109,10 @@ CreatorTool::Outcome CreatorTool::save(Prompt& prompt) {
     }
     lastBuilt_ = built.image;
     std::optional<FlowGuard> flow;
-    ProtocolSession& session = connection_.session();
     if (bracket) {
         flow.emplace(connection_);
-        session.beginTransfer();
     }
+    const TransferBracket transfer(connection_.session(), bracket);
 
     Outcome outcome = Outcome::Cancelled;
     const std::string chosen = prompt.saveFileNameFor(FileKind::Edid, kFilter, "Created EDID");
@@ -137,10 +132,6 @@ CreatorTool::Outcome CreatorTool::save(Prompt& prompt) {
         }
     }
     logLeftOut(built);
-
-    if (bracket) {
-        session.endTransfer();
-    }
     return outcome;
 }
 
@@ -166,11 +157,7 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
         return Outcome::Failed;
     }
     const FlowGuard flow(connection_);
-    ProtocolSession& session = connection_.session();
-    const bool bracket = transfer_.serial();
-    if (bracket) {
-        session.beginTransfer();
-    }
+    const TransferBracket bracket(connection_.session(), transfer_.serial());
 
     const BuildResult built = model_.build();
     model_.setWriteEnabled(false);
@@ -185,9 +172,7 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
     } else {
         lastBuilt_ = built.image;
         model_.showStatus("Ok.", TextColour::Black);
-        session.disablePolling();
         const bool sent = transfer_.writeNode(target, built.image);
-        session.disablePolling(); // the block writes re-arm the timers; they wait for the end
         outcome = sent ? Outcome::Done : Outcome::Failed;
         if (!sent) {
             model_.showStatus("Edid Write Fail.", TextColour::Red);
@@ -196,14 +181,10 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
         // The written blocks went out with their pacing: the rest only keeps "Ok." on show.
         messageWait(800);
         model_.showStatus(std::string(), TextColour::Black);
-        session.enablePolling();
     }
     logLeftOut(built);
     messageWait(150);
     model_.setWriteEnabled(true);
-    if (bracket) {
-        session.endTransfer();
-    }
     return outcome;
 }
 

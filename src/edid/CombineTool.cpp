@@ -7,6 +7,7 @@
 #include "edid/EdidParse.h"
 #include "edid/EdidTransfer.h"
 #include "protocol/ProtocolSession.h"
+#include "protocol/TransferBracket.h"
 
 #include <QFileInfo>
 
@@ -22,18 +23,10 @@ std::optional<std::vector<std::uint8_t>> ReadDeviceNode(ConnectionController& co
         return std::nullopt;
     }
     const FlowGuard flow(connection);
-    ProtocolSession& session = connection.session();
-    const bool serial = transfer.serial();
-    session.disablePolling();
-    if (serial) {
-        session.beginTransfer();
-    }
-    const bool read = transfer.readNode(node);
-    if (connection.selectedLinkUp()) {
-        if (serial) {
-            session.endTransfer();
-        }
-        session.enablePolling();
+    bool read = false;
+    {
+        const TransferBracket bracket(connection.session(), transfer.serial());
+        read = transfer.readNode(node);
     }
     if (!read) {
         *error = QString::fromStdString(transfer.failure());

@@ -3,6 +3,7 @@
 #include "connection/ConnectionController.h"
 #include "edid/EdidTransfer.h"
 #include "edid/InputModeTool.h"
+#include "protocol/TransferBracket.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -90,17 +91,15 @@ DeviceBackupTool::DeviceBackupTool(ConnectionController& connection, EdidTransfe
                                    InputModeTool& modes, QObject* parent)
     : QObject(parent), connection_(connection), transfer_(transfer), modes_(modes) {}
 
-void DeviceBackupTool::endLink(bool serial) {
-    // The transfer bracket closed, the chooser input's mode shown again, the polls back on.
+void DeviceBackupTool::endLink(TransferBracket& bracket, bool serial) {
+    // The transfer bracket closed and the chooser input's mode shown again.
     if (!linkUp()) {
         return;
     }
-    ProtocolSession& session = connection_.session();
+    bracket.close();
     if (serial) {
-        session.endTransfer();
         modes_.rereadChosenInput();
     }
-    session.enablePolling();
 }
 
 bool DeviceBackupTool::linkUp() const {
@@ -162,18 +161,14 @@ DeviceBackupTool::BackupResult DeviceBackupTool::backup(const QString& directory
     BackupRun run(*this, result, directory);
     run.total = static_cast<int>(nodes.size()) + inputs + 1;
 
-    ProtocolSession& session = connection_.session();
-    session.disablePolling();
-    if (serial) {
-        session.beginTransfer();
-    }
+    TransferBracket bracket(connection_.session(), serial);
     for (const NodeRef node : nodes) {
         m.nodes.push_back(backUpNode(run, node, serial));
     }
     for (int input = 0; input < inputs; ++input) {
         m.modes.push_back(backUpMode(run, input));
     }
-    endLink(serial);
+    endLink(bracket, serial);
 
     emit progress(run.done, run.total, QStringLiteral("Writing manifest.json"));
     const bool written = writeManifest(run);
@@ -330,11 +325,7 @@ DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparati
     cancelled_ = false;
     result.started = true;
     const bool serial = connection_.devices().current().isSerial();
-    ProtocolSession& session = connection_.session();
-    session.disablePolling();
-    if (serial) {
-        session.beginTransfer();
-    }
+    TransferBracket bracket(connection_.session(), serial);
     const int total = static_cast<int>(plan.steps.size());
     int done = 0;
     for (const RestoreStep& step : plan.steps) {
@@ -352,7 +343,7 @@ DeviceBackupTool::RestoreResult DeviceBackupTool::restore(const RestorePreparati
         }
         ++done;
     }
-    endLink(serial);
+    endLink(bracket, serial);
     emit progress(total, total, QString());
     result.ok = result.stepsFailed == 0;
     running_ = false;

@@ -11,6 +11,7 @@ namespace lvx {
 class ConnectionController;
 class EdidTransfer;
 class InputModeTool;
+class TransferBracket;
 
 // Back Up Device and Restore Device without their windows. A backup reads every node's EDID
 // (and, over a COM port, every input's EDID mode) of the selected device into a folder: one
@@ -89,7 +90,7 @@ private:
     // Runs one step of a restore; `line` says how it went.
     bool restoreStep(const RestoreStep& step, bool serial, QString& line);
     bool linkUp() const;
-    void endLink(bool serial);
+    void endLink(TransferBracket& bracket, bool serial);
     void finishStep(const QString& line, bool ok);
 
     ConnectionController& connection_;

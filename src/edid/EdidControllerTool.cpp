@@ -6,6 +6,7 @@
 #include "edid/EdidFileIO.h"
 #include "edid/EdidTransfer.h"
 #include "edid/EdidValidation.h"
+#include "protocol/TransferBracket.h"
 
 namespace lvx {
 
@@ -49,14 +50,9 @@ EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& promp
     }
     const FlowGuard flow(connection_);
     lastError_.clear();
-    ProtocolSession& session = connection_.session();
     DebugLog& log = connection_.log();
-    session.disablePolling();
     connection_.devices().current().nodeSelector = NodeSelector(node);
-    const bool serial = transfer_.serial();
-    if (serial) {
-        session.beginTransfer();
-    }
+    const TransferBracket bracket(connection_.session(), transfer_.serial());
 
     Outcome outcome = Outcome::Cancelled;
     const std::string chosen =
@@ -88,11 +84,6 @@ EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& promp
             }
         }
     }
-
-    if (serial) {
-        session.endTransfer();
-    }
-    session.enablePolling();
     return outcome;
 }
 
@@ -102,13 +93,9 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     }
     const FlowGuard flow(connection_);
     lastError_.clear();
-    ProtocolSession& session = connection_.session();
     DebugLog& log = connection_.log();
     connection_.devices().current().nodeSelector = NodeSelector(node);
-    const bool serial = transfer_.serial();
-    if (serial) {
-        session.beginTransfer();
-    }
+    const TransferBracket bracket(connection_.session(), transfer_.serial());
 
     Outcome outcome = Outcome::Failed;
     const std::string chosen = prompt.openFileNameFor(FileKind::Edid, kFilter);
@@ -126,10 +113,6 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
         report(QStringLiteral("Upload Edid Canceled."), Severity::Failure);
         lastError_ = chosen.empty() ? QStringLiteral("Upload Edid Canceled.") : why;
         outcome = chosen.empty() ? Outcome::Cancelled : Outcome::Failed;
-    }
-
-    if (serial) {
-        session.endTransfer();
     }
     return outcome;
 }
@@ -175,15 +158,8 @@ EdidControllerTool::Outcome EdidControllerTool::uploadImage(NodeRef node, const 
     const FlowGuard flow(connection_);
     lastError_.clear();
     connection_.devices().current().nodeSelector = NodeSelector(node);
-    const bool serial = transfer_.serial();
-    if (serial) {
-        connection_.session().beginTransfer();
-    }
-    const Outcome outcome = validateAndWrite(node, image);
-    if (serial) {
-        connection_.session().endTransfer();
-    }
-    return outcome;
+    const TransferBracket bracket(connection_.session(), transfer_.serial());
+    return validateAndWrite(node, image);
 }
 
 bool EdidControllerTool::analysisRead(NodeRef node) {
@@ -192,7 +168,6 @@ bool EdidControllerTool::analysisRead(NodeRef node) {
     }
     const FlowGuard flow(connection_);
     ProtocolSession& session = connection_.session();
-    session.disablePolling();
     if (transfer_.serial()) {
         session.resetWatchdog();
     }
@@ -207,7 +182,6 @@ bool EdidControllerTool::analysisRead(NodeRef node) {
     }
     // The answers are in (or given up on): decode at once rather than after a fixed wait.
     Decode(record_, connection_.deviceEdidImage());
-    session.enablePolling();
     emit recordDecoded();
     return true;
 }

@@ -121,7 +121,7 @@ void EdidTransfer::repeatRead(bool allBlocks) {
         return;
     }
     ProtocolSession& session = connection_.session();
-    session.setFlag(FlagEdidBlockError, false);
+    session.clearEdidBlockError();
     session.resetWatchdog();
     session.SendCommand(ModeGet, CmdWakeUp);
     if (!selected_) {
@@ -174,7 +174,6 @@ bool EdidTransfer::writeNode(NodeRef node, const EdidImage& image) {
     connection_.devices().current().nodeSelector = selector;
     if (serial()) {
         ProtocolSession& session = connection_.session();
-        session.disablePolling();
         session.sendNodeSelect(selector);
         // Each SET is answered before the next goes: a write the device did not take, or a
         // device gone silent or lost part way, is a failed write, never a success.
@@ -185,7 +184,6 @@ bool EdidTransfer::writeNode(NodeRef node, const EdidImage& image) {
                                 image.data() + base);
             ok = setAnswered(static_cast<std::uint16_t>(command));
         }
-        session.enablePolling();
         return ok;
     }
     NetworkLink* net = connection_.network();

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "common/DebugLog.h"
+#include "protocol/AnswerFramer.h"
 #include "protocol/ByteLink.h"
 #include "protocol/CommandTable.h"
 #include "protocol/Descriptor.h"
 #include "protocol/DeviceRecord.h"
+#include "protocol/Watchdog.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -18,21 +20,16 @@
 
 namespace lvx {
 
-// Bits of the protocol's status word.
+// Bits of the protocol's status word, as hasFlag() reports them.
 enum StatusFlag : std::uint32_t {
-    FlagReceiveComplete = 0x001,
-    FlagIspMode = 0x008,
-    FlagRetry = 0x020,
-    FlagTransfer = 0x040,
-    FlagDescriptor = 0x080,
-    FlagEdidBlockError = 0x100,
+    FlagIspMode = 0x008,        // the device answered as a loader (the watchdog holds at 0)
+    FlagRetry = 0x020,          // a first CRC error of SYS_DSCPT or an EDID block: a second one
+                                // in a row gives the exchange up
+    FlagTransfer = 0x040,       // a transfer bracket is open (the watchdog pauses)
+    FlagDescriptor = 0x080,     // a device descriptor was read (the mode poll may run)
+    FlagEdidBlockError = 0x100, // an EDID block answer failed its CRC
 };
 
-constexpr std::size_t kReceiveBufferSize = 1024;
-constexpr int kWatchdogTicks = 250;
-constexpr int kReceiveTickMs = 12;
-constexpr int kPollStatusMs = 2500;
-constexpr int kMultiComPollMs = 400;
 // How long a command waits for the answer of a poll still on its way, counted from the poll.
 constexpr int kPollAnswerWaitMs = 150;
 // How long a flow waits for the answer of a command it cannot go on without.
@@ -45,24 +42,12 @@ enum class AnswerState {
     BadCrc,  // its answer failed the CRC check
 };
 
-// State shared by the sender and the receiver.
-struct ProtocolState {
-    std::array<std::uint8_t, kReceiveBufferSize> buffer{};
-    std::uint32_t count = 0;
-    std::uint32_t currentCommand = 0;
-    std::uint8_t lastMode = ModeGet;
-    std::uint32_t watchdog = 0;
-    std::uint32_t flags = 0;
-
-    // The buffer as text, up to its first zero byte.
-    std::string_view text() const;
-    bool contains(std::string_view needle) const;
-};
-
-// The serial command protocol on the main thread: sends request frames with their pacing,
-// reads the port on the 12 ms receive tick, validates answers and hands them to the handler
-// registered for their command, retries a failed device descriptor once, runs the link
-// watchdog and the two polling timers.
+// The serial command protocol on the main thread, one exchange at a time: a request frame
+// goes out with its pacing (PacingFor), the bytes of the port go through the AnswerFramer on
+// the 12 ms receive tick, and a valid answer goes to the handler registered for the command
+// awaited. The link Watchdog counts the ticks without a handled answer. The polls are the
+// PollScheduler's, which follows the exchanges through exchangeStarted and exchangeSettled;
+// whether a failed answer is asked for again is decided by the caller that sent the command.
 class ProtocolSession : public QObject {
     Q_OBJECT
 public:
@@ -78,11 +63,13 @@ public:
 
     // The wait used for pacing; PumpDelay unless a test steps time itself.
     void setDelay(Delay delay) { delay_ = std::move(delay); }
-    // Waits with the event loop running. Inside a receive tick (the descriptor retry is sent
-    // from the response handler) the tick timer cannot fire again, so the wait runs the
-    // receive tick itself every 12 ms.
+    // Waits about ms with the event loop running.
     void wait(int ms);
 
+    // Opens an exchange: the polls stop, the receive buffer is emptied, the frame is written
+    // in pieces and the pacing waited. When the exchange in flight is a poll's, its answer is
+    // first given until kPollAnswerWaitMs after the poll to arrive: otherwise it would be taken
+    // for this command's.
     void SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,
                      const std::uint8_t* data = nullptr);
     void sendGet(std::uint16_t command) { SendCommand(ModeGet, command); }
@@ -92,15 +79,17 @@ public:
     void sendNodeSelect(std::uint32_t selector);
 
     // The last command's answer, waited for at most `timeoutMs` while the event loop runs:
-    // Handled once its valid answer was handled, BadCrc once it failed its check (after the
-    // descriptor's retry), Missing when none came in time or the link went away. A flow
-    // that needs the answer before it goes on asks here instead of trusting the pacing.
+    // Handled once its valid answer was handled, BadCrc once it failed its check, Missing when
+    // none came in time or the link went away. A flow that needs the answer before it goes on
+    // asks here instead of trusting the pacing.
     AnswerState waitForAnswer(int timeoutMs = kAnswerWaitMs);
-    AnswerState answerState() const { return answerState_; }
+    AnswerState answerState() const { return exchange_.state; }
     // A command the device answered with a valid answer (the wait above).
     bool answered(int timeoutMs = kAnswerWaitMs) {
         return waitForAnswer(timeoutMs) == AnswerState::Handled;
     }
+    // A command went out and its answer has not been handled.
+    bool awaitingAnswer() const { return exchange_.awaiting; }
 
     // The receive side of an open port ("Timer_UART_Rx" enabled). While it is on, the 12 ms
     // tick runs only while something is awaited: a command sent and not yet answered, or part
@@ -109,8 +98,6 @@ public:
     // from the time elapsed, with one timer set for the moment it would reach 250.
     void startReceiving();
     void stopReceiving();
-    // Disconnect: no answer is awaited any more (the port is closed), so the tick sleeps.
-    void forgetAnswer();
     bool receiving() const { return rxEnabled_; }
     // Whether the 12 ms tick runs right now.
     bool ticking() const { return rxTimer_.isActive(); }
@@ -119,9 +106,6 @@ public:
     void receiveTick();
     // The receive step and the handler, run when the port reports new bytes.
     void receiveNow();
-    void watchdogStep();
-    void receiveStep();
-    void ResponseHandler();
 
     // Handlers for answers of commands the protocol core does not parse itself.
     void setHandler(std::uint16_t command, Handler handler);
@@ -129,27 +113,28 @@ public:
     // Bytes read from the link so far (benchmarks put them against the line rate).
     std::uint64_t bytesReceived() const { return bytesReceived_; }
 
-    ProtocolState& state() { return state_; }
-    const ProtocolState& state() const { return state_; }
-    bool hasFlag(std::uint32_t flag) const { return (state_.flags & flag) != 0; }
-    void setFlag(std::uint32_t flag, bool on);
-    void resetWatchdog();
+    // The exchange and the receive buffer, as they stand.
+    std::uint32_t currentCommand() const { return exchange_.command; }
+    std::uint8_t lastMode() const { return exchange_.mode; }
+    std::size_t bufferedBytes() const { return framer_.size(); }
+    // Every byte received since the last send, also those of an answer already handled.
+    std::string_view received() const { return framer_.stored(); }
+    std::uint32_t watchdogCount() const { return watchdog_.count(); }
 
-    // Transfer bracket: pause the watchdog and tell the device a block transfer starts/ends.
-    void beginTransfer();
-    void endTransfer();
+    bool hasFlag(std::uint32_t flag) const;
+    // Search found a device in its loader mode: the watchdog holds at 0 until Disconnect.
+    void setLoaderMode(bool on);
+    // The EDID transfer acted on a failed block.
+    void clearEdidBlockError() { flags_ &= ~FlagEdidBlockError; }
+    // A flow starts or ends an operation: the watchdog counts from 0.
+    void resetWatchdog();
 
     // The watchdog counts only while a connection is up (the Search button is disabled).
     void setConnected(bool connected);
-    bool connected() const { return connected_; }
-
-    QTimer& pollStatusTimer() { return pollStatusTimer_; }
-    QTimer& multiComTimer() { return multiComTimer_; }
-    void enablePolling();
-    void disablePolling();
-    // The polling timers' ticks.
-    void pollStatusTick();
-    void multiComTick();
+    bool connected() const { return watchdog_.connected(); }
+    // Disconnect: the status word is cleared and no answer is awaited any more (the port is
+    // closed), so the tick sleeps.
+    void endConnection();
 
     DeviceTable& devices() { return devices_; }
     DebugLog& log() { return log_; }
@@ -164,46 +149,67 @@ signals:
     void frameSent(std::uint8_t mode, std::uint16_t command, const std::string& frame);
     // An answer to this command failed its CRC check.
     void answerRejected(std::uint32_t command);
+    // A command is about to go out.
+    void exchangeStarted(std::uint16_t command);
+    // The exchange of this command is over: its answer was handled or given up (`byAnswer`),
+    // or it was a SET or the wake-up and its pacing has passed.
+    void exchangeSettled(std::uint16_t command, bool byAnswer);
 
 private:
+    friend class PollScheduler;
+    friend class TransferBracket;
+
+    // A GET sent by the poll scheduler (an exchange the next command lets finish first).
+    void sendPoll(std::uint16_t command);
+
+    // The exchange in flight.
+    struct Exchange {
+        std::uint32_t command = 0; // awaited; 0 once the answer was handled
+        std::uint8_t mode = ModeGet;
+        bool awaiting = false; // sent and its answer not yet handled
+        bool poll = false;     // sent by the poll scheduler
+        AnswerState state = AnswerState::Missing;
+        QElapsedTimer sent; // valid for a poll
+    };
+
+    void openExchange(std::uint8_t mode, std::uint16_t command, bool poll);
+    void writeFrame(std::uint8_t mode, std::uint16_t command,
+                    const std::vector<std::string>& pieces);
     void write(std::string_view bytes);
-    void dispatch(std::string_view answer);
+    // Lets the answer of a poll still on its way arrive before another command goes out.
+    void finishPollInFlight();
+
+    void receive();
+    AnswerFramer::Verdict receiveStep();
+    void ResponseHandler(AnswerFramer::Verdict verdict);
+    void rejectAnswer();
+    void acceptAnswer();
+    void dispatch(std::uint32_t command, std::uint8_t mode, std::string_view answer);
     void linkLost();
+
+    // The transfer bracket (see TransferBracket): the watchdog pauses.
+    void setTransfer(bool on);
+
     // Runs the tick while something is awaited, sleeps otherwise.
     void updateTicking();
-    bool awaiting() const;
-    bool watchdogCounts() const;
-    // Adds the ticks that passed while the tick timer slept to the watchdog.
-    void settleSleep();
+    bool awaiting() const { return exchange_.awaiting || framer_.partial(); }
     void watchdogDue();
-    // Lets the answer of a poll still on its way arrive before another command goes out.
-    void awaitPollAnswer();
-    void sendPoll(std::uint16_t command);
 
     DeviceTable& devices_;
     DebugLog& log_;
     ByteLink* link_ = nullptr;
-    ProtocolState state_;
-    bool connected_ = false;
     Delay delay_;
-    int tickDepth_ = 0;
-    // The device descriptor request in flight has had its one retry.
-    bool descriptorRetried_ = false;
-    bool retrying_ = false;
+    AnswerFramer framer_;
+    Exchange exchange_;
+    bool sendingPoll_ = false;
+    std::uint32_t flags_ = 0; // FlagRetry, FlagDescriptor, FlagEdidBlockError
     std::array<Handler, kCommandCount> handlers_{};
+    std::uint64_t bytesReceived_ = 0;
+    QElapsedTimer clock_;
+    Watchdog watchdog_;
     QTimer rxTimer_;
     bool rxEnabled_ = false;
-    std::uint64_t bytesReceived_ = 0;
-    bool awaiting_ = false; // a command went out and its answer has not been handled
-    AnswerState answerState_ = AnswerState::Missing; // of the last command sent
-    QElapsedTimer asleep_;        // valid while the tick timer sleeps with the receive side on
-    std::int64_t sleptTicks_ = 0; // ticks of this sleep already given to the watchdog
-    QTimer watchdogTimer_;
-    bool sendingPoll_ = false;
-    std::uint16_t pollCommand_ = 0; // the awaited command, when a poll sent it
-    QElapsedTimer pollSent_;        // started when pollCommand_ is set
-    QTimer pollStatusTimer_;
-    QTimer multiComTimer_;
+    QTimer watchdogTimer_; // wakes the sleeping session when the watchdog is due
 };
 
 } // namespace lvx

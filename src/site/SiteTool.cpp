@@ -300,23 +300,14 @@ bool SiteTool::linkUp() const {
 }
 
 void SiteTool::beginLink(bool serial) {
-    ProtocolSession& session = connection_.session();
-    session.disablePolling();
-    if (serial) {
-        session.beginTransfer();
-    }
+    bracket_.emplace(connection_.session(), serial);
 }
 
 void SiteTool::endLink(bool serial) {
-    if (!linkUp()) {
-        return;
-    }
-    ProtocolSession& session = connection_.session();
-    if (serial) {
-        session.endTransfer();
+    bracket_.reset(); // the device is told only while its link is still open
+    if (serial && linkUp()) {
         modes_.rereadChosenInput();
     }
-    session.enablePolling();
 }
 
 PresentState SiteTool::readPresent(const SiteDevice& device) {

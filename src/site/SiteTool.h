@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/EdidImage.h"
+#include "protocol/TransferBracket.h"
 #include "site/SiteFile.h"
 #include "site/SitePlan.h"
 #include "site/SiteWriter.h"
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace lvx {
@@ -150,6 +152,7 @@ private:
     // Selects a device row; false when it cannot be reached.
     bool selectRow(int row);
     bool linkUp() const;
+    // A transfer bracket over the reads or writes of one device (serial devices only).
     void beginLink(bool serial);
     void endLink(bool serial);
 
@@ -158,6 +161,7 @@ private:
     InputModeTool& modes_;
     DeviceBackupTool& backups_;
     bool cancelled_ = false;
+    std::optional<TransferBracket> bracket_;
 };
 
 } // namespace lvx

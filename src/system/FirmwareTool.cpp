@@ -110,7 +110,37 @@ FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
     }
     lastError_.clear();
     failedPage_ = 0;
-    ProtocolSession& session = connection_.session();
+    int kind = 0;
+    if (const std::optional<Outcome> refused = checkUpdate(prompt, kind)) {
+        return *refused;
+    }
+
+    const FlowGuard flow(connection_);
+    report(statusText(), Severity::Info); // the label turns black as the transfer starts
+    setPercent(0);
+    FirmwareTransfer transfer(connection_.session(), image_, kind);
+    if (clock_) {
+        transfer.setClock(clock_);
+    }
+    if (pump_) {
+        transfer.setPump(pump_);
+    }
+    transfer.onProgress = [this](int percent) {
+        report(QString::number(percent) + QLatin1Char('%'), Severity::Info);
+        setPercent(percent);
+    };
+    const FirmwareTransfer::Result result = transfer.run();
+    if (result == FirmwareTransfer::Result::Done) {
+        report(QStringLiteral("100%"), Severity::Success);
+        return Outcome::Done;
+    }
+    failedPage_ = transfer.failedPage();
+    report(QStringLiteral("Update Fw Failed."), Severity::Failure);
+    lastError_ = failureText(result);
+    return Outcome::Failed;
+}
+
+std::optional<FirmwareTool::Outcome> FirmwareTool::checkUpdate(Prompt& prompt, int& kind) {
     if (!selectedIsLoader()) {
         return refuse(QStringLiteral("Not ISP Mode."), {});
     }
@@ -118,7 +148,7 @@ FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
         return refuse(QStringLiteral("Illegal FW."), {});
     }
     // The loader kind this device answered with, not that of another loader found since.
-    const int kind = connection_.devices().current().ispKind;
+    kind = connection_.devices().current().ispKind;
     if (!FirmwareFitsLoader(kind, image_.size())) {
         // Its 16-bit address would wrap to 0 and overwrite the start of the device's flash.
         const QString why =
@@ -139,43 +169,20 @@ FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
     if (!connection_.connected() || !selectedIsLoader()) {
         return refuse(QStringLiteral("Not ISP Mode."), {});
     }
+    return std::nullopt;
+}
 
-    const FlowGuard flow(connection_);
-    report(statusText(), Severity::Info); // the label turns black as the transfer starts
-    setPercent(0);
-    FirmwareTransfer transfer(session, image_, kind);
-    if (clock_) {
-        transfer.setClock(clock_);
-    }
-    if (pump_) {
-        transfer.setPump(pump_);
-    }
-    transfer.onProgress = [this](int percent) {
-        report(QString::number(percent) + QLatin1Char('%'), Severity::Info);
-        setPercent(percent);
-    };
-    const FirmwareTransfer::Result result = transfer.run();
-    if (result == FirmwareTransfer::Result::Done) {
-        report(QStringLiteral("100%"), Severity::Success);
-        return Outcome::Done;
-    }
-    failedPage_ = transfer.failedPage();
-    report(QStringLiteral("Update Fw Failed."), Severity::Failure);
+QString FirmwareTool::failureText(FirmwareTransfer::Result result) const {
     switch (result) {
     case FirmwareTransfer::Result::PageFailed:
-        lastError_ = QStringLiteral("page 0x%1 failed its check after %2 resends")
-                         .arg(failedPage_, 0, 16)
-                         .arg(FirmwareTransfer::kMaxPageResends);
-        break;
+        return QStringLiteral("page 0x%1 failed its check after %2 resends")
+            .arg(failedPage_, 0, 16)
+            .arg(FirmwareTransfer::kMaxPageResends);
     case FirmwareTransfer::Result::NoPageCheck:
-        lastError_ =
-            QStringLiteral("no $CHK answer for page 0x%1 within 2 s").arg(failedPage_, 0, 16);
-        break;
+        return QStringLiteral("no $CHK answer for page 0x%1 within 2 s").arg(failedPage_, 0, 16);
     default:
-        lastError_ = QStringLiteral("the port went away during the update");
-        break;
+        return QStringLiteral("the port went away during the update");
     }
-    return Outcome::Failed;
 }
 
 } // namespace lvx

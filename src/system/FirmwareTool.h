@@ -64,6 +64,11 @@ private:
     void setPercent(int percent);
     Outcome refuse(const QString& label, const QString& why);
     bool selectedIsLoader() const;
+    // Why an update cannot run (the user may be asked to confirm); nothing when it can, with
+    // the loader kind of the selected device in `kind`.
+    std::optional<Outcome> checkUpdate(Prompt& prompt, int& kind);
+    // The error of a transfer that did not end as done.
+    QString failureText(FirmwareTransfer::Result result) const;
 
     ConnectionController& connection_;
     QString path_;

@@ -24,7 +24,7 @@ std::string Hex(std::uint32_t value) {
 
 } // namespace
 
-void ServiceLoaderPort(ByteLink& link, ProtocolState& state) {
+void ServiceLoaderPort(ByteLink& link, std::string& received) {
     const std::int64_t waiting = link.bytesWaiting();
     if (waiting <= 0) {
         return;
@@ -36,13 +36,8 @@ void ServiceLoaderPort(ByteLink& link, ProtocolState& state) {
     } else {
         bytes = link.read(static_cast<std::size_t>(waiting));
     }
-    const std::size_t count = std::min<std::size_t>(state.count, kReceiveBufferSize);
-    const std::size_t kept = std::min(bytes.size(), kReceiveBufferSize - count);
-    std::memcpy(state.buffer.data() + count, bytes.data(), kept);
-    state.count = static_cast<std::uint32_t>(count + kept);
-    if (state.count < kReceiveBufferSize) {
-        state.buffer[state.count] = 0;
-    }
+    const std::size_t room = kReceiveBufferSize - std::min(received.size(), kReceiveBufferSize);
+    received.append(bytes, 0, std::min(bytes.size(), room));
 }
 
 FirmwareTransfer::FirmwareTransfer(ProtocolSession& session, const FirmwareImage& image, int kind)
@@ -69,11 +64,9 @@ void FirmwareTransfer::progress(int percent) {
 }
 
 void FirmwareTransfer::sendSet(std::uint16_t command, const std::vector<std::uint8_t>& payload) {
+    received_.clear();
     session_.SendCommand(ModeSet, command, static_cast<std::uint16_t>(payload.size()),
                          payload.empty() ? nullptr : payload.data());
-    // SendCommand switches the polls on again after a SET; nothing but the loader's own
-    // frames may reach the device while it is being flashed.
-    session_.disablePolling();
 }
 
 FirmwareTransfer::Result FirmwareTransfer::run() {
@@ -82,7 +75,7 @@ FirmwareTransfer::Result FirmwareTransfer::run() {
         return Result::LinkLost;
     }
     session_.stopReceiving();
-    session_.disablePolling();
+    received_.clear();
     state_ = State::SendAddress;
     address_ = 0;
     pageSum_ = 0;
@@ -91,7 +84,7 @@ FirmwareTransfer::Result FirmwareTransfer::run() {
             fail(Result::LinkLost, "\r\nFirmware update stopped: the port is gone.");
             break;
         }
-        ServiceLoaderPort(*link_, session_.state());
+        ServiceLoaderPort(*link_, received_);
         switch (state_) {
         case State::SendAddress:
             sendAddress();
@@ -169,7 +162,8 @@ void FirmwareTransfer::pageCheck() {
         checking_ = true;
         checkStarted_ = clock_();
     }
-    const PageCheckAnswer answer = ReadPageCheckAnswer(session_.state().text());
+    // The text up to a zero byte, as the protocol's receive buffer gives it.
+    const PageCheckAnswer answer = ReadPageCheckAnswer(std::string_view(received_.c_str()));
     if (answer.state != PageCheckAnswer::State::Complete) {
         if (clock_() - checkStarted_ >= kPageCheckTimeoutMs) {
             failedPage_ = pageStart;

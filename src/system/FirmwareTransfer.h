@@ -10,12 +10,11 @@ namespace lvx {
 
 class ByteLink;
 class ProtocolSession;
-struct ProtocolState;
 
 // The loader's own read of the port, once per pass of the transfer: what waits is appended to
-// the receive buffer (bytes past its 1024 are dropped). When more than 1024 bytes wait, 16 of
-// them are read and the rest of the port's receive queue is discarded.
-void ServiceLoaderPort(ByteLink& link, ProtocolState& state);
+// `received` (bytes past its 1024 are dropped). When more than 1024 bytes wait, 16 of them are
+// read and the rest of the port's receive queue is discarded.
+void ServiceLoaderPort(ByteLink& link, std::string& received);
 
 // Sends a firmware image to a device in loader mode, block by block with FW_ADDR and FW_DATA,
 // and FW_END at the end; kind 2 checks every 2048-byte page with FW_CHK and the device's
@@ -25,7 +24,9 @@ void ServiceLoaderPort(ByteLink& link, ProtocolState& state);
 // adds 100 ms after the first block of each kind-2 page and 50 ms before FW_END.
 //
 // While it runs the protocol's receive tick is stopped and the transfer reads the port
-// itself, once per pass of its loop; each pass also lets the event loop run. A page sent 3
+// itself, once per pass of its loop, into a buffer of its own that each frame empties (as a
+// send empties the protocol's); each pass also lets the event loop run. The polls are paused
+// by the flow that runs the transfer. A page sent 3
 // times more without its sum matching, or 2 s without a "$CHK" answer, ends the transfer;
 // so does a port that went away (or a Disconnect).
 class FirmwareTransfer {
@@ -74,6 +75,7 @@ private:
     Clock clock_;
     Pump pump_;
     ByteLink* link_ = nullptr;
+    std::string received_; // what the loader sent since the last frame
     State state_ = State::SendAddress;
     Result result_ = Result::Done;
     std::uint32_t address_ = 0;

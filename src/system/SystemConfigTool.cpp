@@ -1,7 +1,9 @@
 #include "system/SystemConfigTool.h"
 
 #include "connection/ConnectionController.h"
+#include "connection/DescriptorRequest.h"
 #include "links/NetCommand.h"
+#include "protocol/TransferBracket.h"
 #include "system/ProductString.h"
 
 namespace lvx {
@@ -46,8 +48,8 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
     const std::string before = record.productString;
     record.setProductString(ProductStringStored(text));
     const bool serial = record.isSerial();
-    session.setFlag(FlagTransfer, true);
-    session.resetWatchdog();
+    // The watchdog pauses; the device is not told (no block transfer follows).
+    TransferBracket bracket(session, true, TransferBracket::Tell::Nobody);
     report(QStringLiteral("Ok."), Severity::Success);
 
     const std::vector<std::uint8_t> bytes = ProductStringBytes(text);
@@ -62,7 +64,7 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
     if (answer == AnswerState::Handled) {
         session.wait(1000);
     }
-    session.setFlag(FlagTransfer, false);
+    bracket.close();
 
     // The waits ran the event loop: the record is found again, and the text is shown only if
     // the device took it and is still listed.
@@ -105,16 +107,10 @@ SystemConfigTool::Outcome SystemConfigTool::factoryDefault(Prompt& prompt) {
                         QStringLiteral("the device did not answer SET SYS_DEF"));
     }
 
-    // The description is shown once it came, not while its answer is still on its way.
-    bool described = false;
-    const QMetaObject::Connection watch = connect(&session, &ProtocolSession::deviceDescribed, this,
-                                                  [&described] { described = true; });
-    session.sendGet(CmdSysDscpt);
-    for (int waited = 0; !described && connection_.connected() && waited < kDescriptionWaitMs;
-         waited += 10) {
-        session.wait(10);
-    }
-    disconnect(watch);
+    // The description is shown once it came, not while its answer is still on its way; one
+    // that fails its check is asked for once more, as the Search does.
+    const bool described =
+        RequestDeviceDescriptor(session, kDescriptionWaitMs) == AnswerState::Handled;
     if (!connection_.connected() || index >= connection_.devices().count) {
         return noAnswer(QStringLiteral("Default Fail."), QString());
     }

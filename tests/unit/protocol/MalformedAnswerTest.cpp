@@ -110,7 +110,7 @@ void RunCase(const Case& c, std::uint16_t command) {
     for (const std::string& chunk : c.chunks) {
         link.incoming += chunk;
         session.receiveTick();
-        ASSERT_LE(session.state().count, kReceiveBufferSize) << c.name;
+        ASSERT_LE(session.bufferedBytes(), kReceiveBufferSize) << c.name;
     }
     session.receiveTick();
 
@@ -120,7 +120,7 @@ void RunCase(const Case& c, std::uint16_t command) {
     link.incoming += kNode;
     session.receiveTick();
     EXPECT_EQ(devices.current().inputNodes[0].bytes[0], 7) << c.name;
-    EXPECT_EQ(session.state().currentCommand, 0u) << c.name;
+    EXPECT_EQ(session.currentCommand(), 0u) << c.name;
 }
 
 } // namespace

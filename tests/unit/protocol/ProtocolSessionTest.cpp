@@ -1,6 +1,8 @@
 #include "protocol/ProtocolSession.h"
 #include "protocol/Crc16.h"
 #include "protocol/Hex.h"
+#include "protocol/PollScheduler.h"
+#include "protocol/TransferBracket.h"
 #include "support/FakeByteLink.h"
 #include "support/QtTestSupport.h"
 
@@ -37,7 +39,7 @@ const std::string kNode = Answer("1\x0C"
 // the 12 ms tick does during a real wait.
 class SessionTest : public ::testing::Test {
 protected:
-    SessionTest() : session(devices, log) {
+    SessionTest() : session(devices, log), polls(session, devices) {
         session.setLink(&link);
         session.setDelay([this](int ms) {
             waits.push_back(ms);
@@ -73,6 +75,7 @@ protected:
     DebugLog log;
     FakeByteLink link;
     ProtocolSession session;
+    PollScheduler polls;
     std::vector<int> waits;
     bool tickDuringWaits = false;
     std::map<std::uint16_t, int> calls;
@@ -86,10 +89,10 @@ TEST_F(SessionTest, SendCommandWritesHeaderPairsTrailerAndPaces) {
     session.SendCommand(ModeSet, CmdSysDef, 1, &def);
     EXPECT_EQ(link.writes, (std::vector<std::string>{"$SET SYS_DEF ", "55", "5E8C\r\n"}));
     EXPECT_EQ(waits, (std::vector<int>{20, 500}));
-    EXPECT_TRUE(session.pollStatusTimer().isActive());
-    EXPECT_TRUE(session.multiComTimer().isActive());
-    EXPECT_EQ(session.state().lastMode, ModeSet);
-    EXPECT_EQ(session.state().currentCommand, CmdSysDef);
+    EXPECT_TRUE(polls.statusPollArmed());
+    EXPECT_TRUE(polls.channelPollArmed());
+    EXPECT_EQ(session.lastMode(), ModeSet);
+    EXPECT_EQ(session.currentCommand(), CmdSysDef);
 
     link.writes.clear();
     waits.clear();
@@ -97,8 +100,8 @@ TEST_F(SessionTest, SendCommandWritesHeaderPairsTrailerAndPaces) {
     EXPECT_EQ(link.writes, (std::vector<std::string>{"$GET SYS_DSCPT ", "FFFF\r\n"}));
     EXPECT_EQ(waits, (std::vector<int>{60}));
     // After a GET the polls wait for the answer.
-    EXPECT_FALSE(session.pollStatusTimer().isActive());
-    EXPECT_FALSE(session.multiComTimer().isActive());
+    EXPECT_FALSE(polls.statusPollArmed());
+    EXPECT_FALSE(polls.channelPollArmed());
 }
 
 TEST_F(SessionTest, PacingOfNodeSelectFirmwareDataEntranceAndWakeUp) {
@@ -130,16 +133,16 @@ TEST_F(SessionTest, PacingOfNodeSelectFirmwareDataEntranceAndWakeUp) {
     session.SendCommand(ModeGet, CmdEntrance);
     EXPECT_EQ(link.writes, (std::vector<std::string>{" \r", "$ENTRANCE ", "FFFF\r\n"}));
     EXPECT_EQ(waits, (std::vector<int>{150, 60}));
-    EXPECT_FALSE(session.pollStatusTimer().isActive());
-    EXPECT_FALSE(session.multiComTimer().isActive());
+    EXPECT_FALSE(polls.statusPollArmed());
+    EXPECT_FALSE(polls.channelPollArmed());
 
     link.writes.clear();
     waits.clear();
     session.SendCommand(ModeGet, CmdWakeUp);
     EXPECT_EQ(link.writes, (std::vector<std::string>{" \r"}));
     EXPECT_EQ(waits, (std::vector<int>{200}));
-    EXPECT_TRUE(session.pollStatusTimer().isActive());
-    EXPECT_TRUE(session.multiComTimer().isActive());
+    EXPECT_TRUE(polls.statusPollArmed());
+    EXPECT_TRUE(polls.channelPollArmed());
 }
 
 TEST_F(SessionTest, AFlowLearnsWhatBecameOfTheAnswerItNeeds) {
@@ -173,13 +176,15 @@ TEST_F(SessionTest, AFlowLearnsWhatBecameOfTheAnswerItNeeds) {
 }
 
 TEST_F(SessionTest, ComMsgLeavesTheStatusPollAsItWas) {
-    session.pollStatusTimer().stop();
+    session.SendCommand(ModeGet, CmdRxEdMd); // a GET stops both polls
+    ASSERT_FALSE(polls.statusPollArmed());
     session.SendCommand(ModeGet, CmdComMsg);
-    EXPECT_FALSE(session.pollStatusTimer().isActive());
-    session.pollStatusTimer().start();
+    EXPECT_FALSE(polls.statusPollArmed());
+    session.sendSet(CmdSysStr, {'A'}); // a SET's pacing over: both run
+    ASSERT_TRUE(polls.statusPollArmed());
     session.SendCommand(ModeGet, CmdComMsg);
-    EXPECT_TRUE(session.pollStatusTimer().isActive());
-    EXPECT_FALSE(session.multiComTimer().isActive());
+    EXPECT_TRUE(polls.statusPollArmed());
+    EXPECT_FALSE(polls.channelPollArmed());
 }
 
 TEST_F(SessionTest, AnswerSplitOverTicksIsHandledOnceAfterItsLineFeed) {
@@ -192,9 +197,9 @@ TEST_F(SessionTest, AnswerSplitOverTicksIsHandledOnceAfterItsLineFeed) {
     arrive(answer.substr(5));
     EXPECT_EQ(handled(CmdRxEdMd), 1);
     EXPECT_EQ(lastAnswer, answer);
-    EXPECT_EQ(session.state().count, 0u);
-    EXPECT_EQ(session.state().currentCommand, 0u);
-    EXPECT_TRUE(session.pollStatusTimer().isActive());
+    EXPECT_EQ(session.bufferedBytes(), 0u);
+    EXPECT_EQ(session.currentCommand(), 0u);
+    EXPECT_TRUE(polls.statusPollArmed());
     session.receiveTick();
     EXPECT_EQ(handled(CmdRxEdMd), 1);
 }
@@ -205,7 +210,7 @@ TEST_F(SessionTest, SecondAnswerIncompleteWaitsForALaterLineFeed) {
     const std::string first = Answer("05\x0C");
     const std::string second = Answer("07\x0C");
     arrive(first + second.substr(0, 4));
-    EXPECT_FALSE(session.hasFlag(FlagReceiveComplete));
+    EXPECT_EQ(log.text().find("CRC Err!"), std::string::npos); // nothing judged yet
     EXPECT_EQ(handled(CmdRxEdMd), 0);
     arrive(second.substr(4));
     // Both answers form one text, whose CRC then fails.
@@ -217,87 +222,11 @@ TEST_F(SessionTest, ShortTextIsKeptAndLaterBytesAppended) {
     countCalls(CmdRxEdMd);
     session.SendCommand(ModeGet, CmdRxEdMd);
     arrive("\r\n");
-    EXPECT_EQ(session.state().count, 2u);
+    EXPECT_EQ(session.bufferedBytes(), 2u);
     EXPECT_EQ(handled(CmdRxEdMd), 0);
     arrive(Answer("05\x0C"));
     EXPECT_EQ(handled(CmdRxEdMd), 0); // "\r\n" + the answer: a CRC error
     EXPECT_NE(log.text().find("CRC Err! [Cmd=12]"), std::string::npos);
-}
-
-TEST_F(SessionTest, DescriptorIsRetriedOnceAfterAWakeUp) {
-    tickDuringWaits = true;
-    int sends = 0;
-    link.onWrite = [&](const std::string& w) {
-        if (w == "$GET SYS_DSCPT ") {
-            ++sends;
-        }
-        if (w == "FFFF\r\n" && sends > 0) {
-            std::string answer = kDescriptor;
-            if (sends == 1) {
-                answer[answer.size() - 2] ^= 1; // the first answer fails its CRC
-            }
-            link.incoming += answer;
-        }
-    };
-    session.SendCommand(ModeGet, CmdSysDscpt);
-    EXPECT_EQ(sends, 2);
-    EXPECT_FALSE(session.hasFlag(FlagRetry));
-    EXPECT_TRUE(session.hasFlag(FlagDescriptor));
-    EXPECT_EQ(devices.current().vid, "V1");
-    EXPECT_EQ(devices.current().comChannelCount, 2);
-    const std::string& text = log.text();
-    EXPECT_NE(text.find("CRC Err! [Cmd=1]"), std::string::npos);
-    EXPECT_NE(text.find("Retry [Cmd=1]"), std::string::npos);
-    EXPECT_EQ(text.find("Retry", text.find("Retry [Cmd=1]") + 1), std::string::npos);
-    // The wake-up went out between the two requests.
-    const std::string written = link.written();
-    const std::size_t firstGet = written.find("$GET SYS_DSCPT");
-    const std::size_t wake = written.find(" \r", firstGet);
-    EXPECT_LT(wake, written.find("$GET SYS_DSCPT", firstGet + 1));
-}
-
-TEST_F(SessionTest, SecondDescriptorCrcErrorGivesUp) {
-    tickDuringWaits = true;
-    link.onWrite = [&](const std::string& w) {
-        if (w == "FFFF\r\n") {
-            std::string answer = kDescriptor;
-            answer[answer.size() - 2] ^= 1;
-            link.incoming += answer;
-        }
-    };
-    session.SendCommand(ModeGet, CmdSysDscpt);
-    EXPECT_TRUE(session.hasFlag(FlagRetry));
-    EXPECT_FALSE(session.hasFlag(FlagDescriptor));
-    EXPECT_EQ(session.state().count, 0u);
-    EXPECT_EQ(session.state().currentCommand, CmdSysDscpt);
-    EXPECT_TRUE(session.pollStatusTimer().isActive());
-    EXPECT_TRUE(session.multiComTimer().isActive());
-}
-
-TEST_F(SessionTest, DescriptorRetryIsSpentOncePerRequest) {
-    // A device that answers every wake-up with a valid line and every descriptor request
-    // with a bad CRC: the valid line must not buy another retry (each retry waits inside the
-    // one before, so this would never end).
-    tickDuringWaits = true;
-    int descriptorRequests = 0;
-    link.onWrite = [&](const std::string& w) {
-        if (w == " \r") {
-            link.incoming += Answer("OK");
-        } else if (w == "FFFF\r\n" && descriptorRequests < 50) {
-            ++descriptorRequests;
-            std::string answer = kDescriptor;
-            answer[answer.size() - 2] ^= 1;
-            link.incoming += answer;
-        }
-    };
-    session.SendCommand(ModeGet, CmdSysDscpt);
-    EXPECT_EQ(descriptorRequests, 2);
-    EXPECT_TRUE(session.hasFlag(FlagRetry));
-    EXPECT_FALSE(session.hasFlag(FlagDescriptor));
-    const std::string& text = log.text();
-    const std::size_t retry = text.find("Retry [Cmd=1]");
-    ASSERT_NE(retry, std::string::npos);
-    EXPECT_EQ(text.find("Retry", retry + 1), std::string::npos);
 }
 
 TEST_F(SessionTest, RejectedAnswerIsJudgedOnce) {
@@ -326,10 +255,10 @@ TEST_F(SessionTest, OneBadEdidBlockIsOneErrorNotTwo) {
     // read and turns the polls back on in the middle of the transfer.
     session.receiveTick();
     session.receiveTick();
-    EXPECT_FALSE(session.pollStatusTimer().isActive());
-    EXPECT_FALSE(session.multiComTimer().isActive());
-    EXPECT_EQ(session.state().currentCommand, CmdNdEd0A);
-    EXPECT_GT(session.state().count, 0u);
+    EXPECT_FALSE(polls.statusPollArmed());
+    EXPECT_FALSE(polls.channelPollArmed());
+    EXPECT_EQ(session.currentCommand(), CmdNdEd0A);
+    EXPECT_GT(session.bufferedBytes(), 0u);
 }
 
 TEST_F(SessionTest, CrcErrorOnChannelPollIsOnlyLogged) {
@@ -341,8 +270,8 @@ TEST_F(SessionTest, CrcErrorOnChannelPollIsOnlyLogged) {
     arrive(answer);
     EXPECT_EQ(handled(CmdComMsg), 0);
     EXPECT_FALSE(session.hasFlag(FlagRetry));
-    EXPECT_FALSE(session.multiComTimer().isActive());
-    EXPECT_EQ(session.state().currentCommand, CmdComMsg);
+    EXPECT_FALSE(polls.channelPollArmed());
+    EXPECT_EQ(session.currentCommand(), CmdComMsg);
     EXPECT_NE(log.text().find("\r\nCRC Err! [Cmd=17]"), std::string::npos);
 }
 
@@ -386,7 +315,7 @@ TEST_F(SessionTest, WatchdogEndsASilentConnectionAfter250Ticks) {
     EXPECT_EQ(lost, 0);
     session.receiveTick();
     EXPECT_EQ(lost, 1);
-    EXPECT_EQ(session.state().watchdog, 0u);
+    EXPECT_EQ(session.watchdogCount(), 0u);
 
     // A handled answer starts the count again.
     for (int i = 0; i < 200; ++i) {
@@ -400,18 +329,21 @@ TEST_F(SessionTest, WatchdogEndsASilentConnectionAfter250Ticks) {
     EXPECT_EQ(lost, 1);
 
     // A transfer pauses it; so does the loader mode and having no connection.
-    session.setFlag(FlagTransfer, true);
+    {
+        const TransferBracket transfer(session, true, TransferBracket::Tell::Nobody);
+        EXPECT_TRUE(session.hasFlag(FlagTransfer));
+        for (int i = 0; i < 1000; ++i) {
+            session.receiveTick();
+        }
+        EXPECT_EQ(lost, 1);
+    }
+    EXPECT_FALSE(session.hasFlag(FlagTransfer));
+    session.setLoaderMode(true);
     for (int i = 0; i < 1000; ++i) {
         session.receiveTick();
     }
-    EXPECT_EQ(lost, 1);
-    session.setFlag(FlagTransfer, false);
-    session.setFlag(FlagIspMode, true);
-    for (int i = 0; i < 1000; ++i) {
-        session.receiveTick();
-    }
-    EXPECT_EQ(session.state().watchdog, 0u);
-    session.setFlag(FlagIspMode, false);
+    EXPECT_EQ(session.watchdogCount(), 0u);
+    session.setLoaderMode(false);
     session.setConnected(false);
     for (int i = 0; i < 1000; ++i) {
         session.receiveTick();
@@ -424,11 +356,11 @@ TEST_F(SessionTest, FloodIsPurgedAndTheBufferStaysBounded) {
     link.incoming = std::string(1025, 'x');
     session.receiveTick();
     EXPECT_EQ(link.purges, 1);
-    EXPECT_EQ(session.state().count, 0u);
+    EXPECT_EQ(session.bufferedBytes(), 0u);
     for (int i = 0; i < 5; ++i) {
         arrive(std::string(1000, 'y'));
     }
-    EXPECT_EQ(session.state().count, 1024u);
+    EXPECT_EQ(session.bufferedBytes(), 1024u);
     EXPECT_EQ(link.purges, 1);
 }
 
@@ -449,18 +381,22 @@ TEST_F(SessionTest, StatusPollAsksSerialDevicesThatWantIt) {
     devices.records[0].inputNodes[0].bytes[7] = 1;
     devices.records[1].linkKind = LinkKind::Network;
     devices.records[1].inputNodes[0].bytes[7] = 1;
-    session.pollStatusTick();
+    polls.pollStatus();
     EXPECT_TRUE(link.writes.empty()); // not before a descriptor was read
-    session.setFlag(FlagDescriptor, true);
-    session.pollStatusTick();
+    session.SendCommand(ModeGet, CmdSysDscpt);
+    arrive(kDescriptor);
+    ASSERT_TRUE(session.hasFlag(FlagDescriptor));
+    devices.current().comChannelCount = 0;
+    link.writes.clear();
+    polls.pollStatus();
     EXPECT_EQ(link.written(), "$GET RXEDMD FFFF\r\n");
-    EXPECT_TRUE(session.multiComTimer().isActive());
+    EXPECT_TRUE(polls.channelPollArmed());
 
     link.writes.clear();
-    session.multiComTick();
+    polls.pollChannels();
     EXPECT_TRUE(link.writes.empty());
     devices.current().comChannelCount = 1;
-    session.multiComTick();
+    polls.pollChannels();
     EXPECT_EQ(link.written(), "$GET COM_MSG FFFF\r\n");
 }
 
@@ -468,7 +404,7 @@ TEST_F(SessionTest, APollAnswerOnItsWayIsNotTakenForTheNextCommandsAnswer) {
     devices.current().comChannelCount = 1;
     countCalls(CmdComMsg);
     countCalls(CmdSysDscpt);
-    session.multiComTick(); // GET COM_MSG; its answer has not come within the GET's wait
+    polls.pollChannels(); // GET COM_MSG; its answer has not come within the GET's wait
     ASSERT_EQ(link.written(), "$GET COM_MSG FFFF\r\n");
     link.writes.clear();
     waits.clear();
@@ -493,7 +429,7 @@ TEST_F(SessionTest, APollAnswerOnItsWayIsNotTakenForTheNextCommandsAnswer) {
 
 TEST_F(SessionTest, ALostPollAnswerHoldsTheNextCommandBackAtMostItsWait) {
     devices.current().comChannelCount = 1;
-    session.multiComTick();
+    polls.pollChannels();
     waits.clear();
     tickDuringWaits = true; // nothing arrives
     session.SendCommand(ModeGet, CmdSysDscpt);
@@ -506,7 +442,7 @@ TEST_F(SessionTest, ALostPollAnswerHoldsTheNextCommandBackAtMostItsWait) {
     EXPECT_EQ(waits.back(), 60);
 
     // Once its moment has passed, a lost poll answer holds nothing back.
-    session.multiComTick();
+    polls.pollChannels();
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollAnswerWaitMs + 10));
     waits.clear();
     session.SendCommand(ModeGet, CmdSysDscpt);
@@ -519,13 +455,13 @@ TEST_F(SessionTest, ALostPollAnswerHoldsTheNextCommandBackAtMostItsWait) {
 
 TEST_F(SessionTest, AnswersDoNotPushBackTheModePoll) {
     devices.current().comChannelCount = 1;
-    session.pollStatusTimer().start();
+    session.sendSet(CmdSysStr, {'A'}); // the SET's pacing over: the mode poll counts down
     // Coarse timers may move their deadline by 5 % (125 ms here): wait well past that.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     session.SendCommand(ModeGet, CmdComMsg); // a channel poll leaves the mode poll running
     arrive(Answer("CHA:x\x0C"));
-    ASSERT_TRUE(session.pollStatusTimer().isActive());
-    EXPECT_LE(session.pollStatusTimer().remainingTime(), kPollStatusMs - 150);
+    ASSERT_TRUE(polls.statusPollArmed());
+    EXPECT_LE(polls.statusPollDueMs(), kPollStatusMs - 150);
 }
 
 namespace {
@@ -533,7 +469,7 @@ namespace {
 // A session in real time on an in-memory link whose device answers every GET RXEDMD at once.
 class SleepingSession : public ::testing::Test {
 protected:
-    SleepingSession() : session(devices, log) {
+    SleepingSession() : session(devices, log), polls(session, devices) {
         lvx::test::EnsureApplication();
         devices.count = 1;
         link.onWrite = [this](const std::string& w) {
@@ -557,6 +493,7 @@ protected:
     DebugLog log;
     FakeByteLink link;
     ProtocolSession session;
+    PollScheduler polls;
     bool answers = true;
     int lost = 0;
     qint64 lostAfterMs = -1;
@@ -570,7 +507,7 @@ TEST_F(SleepingSession, TickRunsOnlyWhileAnAnswerIsAwaited) {
     link.incoming += Answer("01\x0C");
     lvx::test::WaitUntil([&] { return !session.ticking(); }, 500);
     EXPECT_FALSE(session.ticking());
-    EXPECT_EQ(session.state().currentCommand, 0u);
+    EXPECT_EQ(session.currentCommand(), 0u);
 
     // Part of an answer keeps it ticking until the line feed is there.
     answers = true;
@@ -602,17 +539,17 @@ TEST_F(SleepingSession, SleepingTicksCountForTheWatchdogUnlessATransferRuns) {
     PumpDelay(600);
     link.incoming += "x"; // bytes without an answer: read at once, the count goes on
     session.receiveNow();
-    EXPECT_GE(session.state().watchdog, 40u);
-    EXPECT_LT(session.state().watchdog, 250u);
+    EXPECT_GE(session.watchdogCount(), 40u);
+    EXPECT_LT(session.watchdogCount(), 250u);
 
-    session.setFlag(FlagTransfer, true);
-    const std::uint32_t paused = session.state().watchdog;
+    const TransferBracket transfer(session, true, TransferBracket::Tell::Nobody);
+    const std::uint32_t paused = session.watchdogCount();
     session.SendCommand(ModeGet, CmdRxEdMd);
-    const std::uint32_t afterAnswer = session.state().watchdog;
+    const std::uint32_t afterAnswer = session.watchdogCount();
     EXPECT_LE(afterAnswer, paused);
     PumpDelay(3500);
     EXPECT_EQ(lost, 0);
-    EXPECT_EQ(session.state().watchdog, afterAnswer);
+    EXPECT_EQ(session.watchdogCount(), afterAnswer);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // with a clock that only the waits move.
 #include "system/FirmwareTransfer.h"
 
+#include "protocol/PollScheduler.h"
 #include "protocol/ProtocolSession.h"
 #include "support/FakeLoaderDevice.h"
 #include "support/QtTestSupport.h"
@@ -19,7 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class TransferTest : public ::testing::Test {
 protected:
-    TransferTest() : session(devices, log), loader(link) {
+    TransferTest() : session(devices, log), polls(session, devices), loader(link) {
         EnsureApplication();
         session.setLink(&link);
         session.startReceiving();
@@ -36,13 +37,14 @@ protected:
     FirmwareTransfer::Result run(const Bytes& file, int kind) {
         image = FirmwareImage(file);
         devices.current().ispKind = static_cast<std::uint8_t>(kind);
+        // The lease the update flow holds: none of the transfer's frames may start a poll.
+        const PollLease lease(polls);
         FirmwareTransfer transfer(session, image, kind);
         transfer.setClock([this] { return now; });
         transfer.setPump([this] {
             ++passes;
             // Between passes the event loop runs: no poll may be due then.
-            pollsQuiet = pollsQuiet && !session.pollStatusTimer().isActive() &&
-                         !session.multiComTimer().isActive();
+            pollsQuiet = pollsQuiet && !polls.statusPollArmed() && !polls.channelPollArmed();
             if (onPass) {
                 onPass();
             }
@@ -75,6 +77,7 @@ protected:
     DebugLog log;
     FakeByteLink link;
     ProtocolSession session;
+    PollScheduler polls;
     FakeLoaderDevice loader;
     FirmwareImage image;
     std::vector<int> waits;
@@ -298,25 +301,25 @@ TEST_F(TransferTest, ReceiveSideLeavesTheBytesToTheLoader) {
     EXPECT_FALSE(session.ticking());
     link.onArrival();
     EXPECT_EQ(link.incoming, "$CHK01234\r\n");
-    EXPECT_EQ(session.state().count, 0u);
+    EXPECT_EQ(session.bufferedBytes(), 0u);
 }
 
 TEST(LoaderPort, FloodIsCutToSixteenBytesAndPurged) {
     FakeByteLink link;
-    ProtocolState state;
+    std::string received;
     link.incoming = std::string(1025, 'x');
-    ServiceLoaderPort(link, state);
-    EXPECT_EQ(state.count, 16u);
+    ServiceLoaderPort(link, received);
+    EXPECT_EQ(received.size(), 16u);
     EXPECT_EQ(link.purges, 1);
     EXPECT_TRUE(link.incoming.empty());
 
     // Up to 1024 waiting bytes are read whole; what does not fit in the buffer is dropped.
     link.incoming = std::string(1024, 'y');
-    ServiceLoaderPort(link, state);
-    EXPECT_EQ(state.count, 1024u);
+    ServiceLoaderPort(link, received);
+    EXPECT_EQ(received.size(), 1024u);
     EXPECT_EQ(link.purges, 1);
-    EXPECT_EQ(state.text().substr(14, 4), "xxyy");
+    EXPECT_EQ(received.substr(14, 4), "xxyy");
     link.incoming = "zz";
-    ServiceLoaderPort(link, state);
-    EXPECT_EQ(state.count, 1024u);
+    ServiceLoaderPort(link, received);
+    EXPECT_EQ(received.size(), 1024u);
 }
