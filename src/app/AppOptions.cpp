@@ -18,6 +18,9 @@ struct Parser {
         QStringLiteral("Keep the network endpoints on loopback (tests and demos).")};
     const QCommandLineOption search{QStringLiteral("search"),
                                     QStringLiteral("Search right after start-up.")};
+    const QCommandLineOption verbose{
+        QStringLiteral("verbose"),
+        QStringLiteral("Print each line of the activity log on standard error.")};
     const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Print this text.")};
     const QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
@@ -26,7 +29,7 @@ struct Parser {
     Parser() {
         // "-stylesheet" or "-reverse" (Qt's) must not read as -h or -v run together.
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({port, loopback, search, help, version});
+        parser.addOptions({port, loopback, search, verbose, help, version});
     }
 };
 
@@ -91,6 +94,7 @@ QString AppOptions::HelpText() {
         "  --port PATH     search exactly this serial port (repeatable, in order)\n"
         "  --loopback      keep the network endpoints on loopback (tests and demos)\n"
         "  --search        search right after start-up\n"
+        "  --verbose       print each line of the activity log on standard error\n"
         "  -h, --help      print this text\n"
         "  -v, --version   print the version\n"
         "\n"
@@ -150,6 +154,7 @@ bool AppOptions::Parse(const QStringList& arguments, AppOptions& options, QStrin
     options.ports = p.parser.values(p.port);
     options.loopback = p.parser.isSet(p.loopback);
     options.search = p.parser.isSet(p.search);
+    options.verbose = p.parser.isSet(p.verbose);
     return true;
 }
 

@@ -11,6 +11,10 @@ struct AppOptions {
     bool loopback = false;
     bool search = false;
     bool singleInstance = true;
+    // Each line of the activity log also goes to standard error.
+    bool verbose = false;
+    // Where the window keeps its own settings (tests); the user's settings when empty.
+    QString settingsFile;
 
     // Parses the program's arguments; false with a message for an unknown option.
     static bool Parse(const QStringList& arguments, AppOptions& options, QString* error);

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/ActivityLogView.h"
 #include "app/AnalyzerView.h"
 #include "app/AnalyzerWindow.h"
 #include "app/BackupDialog.h"
@@ -58,6 +59,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <cstdio>
 
 namespace lvx {
 
@@ -114,6 +116,21 @@ void MainWindow::makeTools(const AppOptions& options) {
     backupTool_ = std::make_unique<DeviceBackupTool>(*controller_, *transfer_, *modeTool_);
     compareTool_ = std::make_unique<CompareTool>();
 
+    activity_ = new ActivityLog(this);
+    activity_->followConnection(*controller_);
+    activity_->follow(*edidTool_, tr("the EDID transfer"));
+    activity_->follow(*modeTool_, tr("Mode Select"));
+    activity_->follow(*firmwareTool_, tr("the firmware update"));
+    activity_->follow(*configTool_, tr("the system configuration"));
+    activity_->follow(*ipTool_, tr("the IP configuration"));
+    activity_->follow(*multiComTool_, tr("Multi-COM"));
+    if (options.verbose) {
+        activity_->setEcho([](const QString& line) {
+            std::fprintf(stderr, "linkvex: %s\n", line.toLocal8Bit().constData());
+            std::fflush(stderr);
+        });
+    }
+
     // The companion windows, in their order.
     analyzer_ = std::make_unique<AnalyzerWindow>();
     details_ = std::make_unique<EdidDetailsWindow>(*prompt_);
@@ -140,6 +157,9 @@ int MainWindow::buildCentral() {
     grid_ = new DeviceGrid(central_);
     const int gridWidth = grid_->gridWidth();
     grid_->setGeometry(kMargin, kGridTop, gridWidth, kGridHeight);
+    activityView_ = new ActivityLogView(*activity_, *prompt_, options_.settingsFile, central_);
+    connect(activityView_, &ActivityLogView::openChanged, this,
+            [this] { fitToGrid(grid_->width()); });
     searchButton_->setGeometry(kMargin + gridWidth - 210, 20, 100, 32);
     disconnectButton_->setGeometry(kMargin + gridWidth - 100, 20, 100, 32);
 
@@ -229,6 +249,8 @@ void MainWindow::connectControls() {
     connect(controller_, &ConnectionController::selectionChanged, this,
             &MainWindow::applySelection);
     connect(controller_, &ConnectionController::disconnected, this, &MainWindow::onDisconnected);
+    connect(controller_, &ConnectionController::connectionLost, this,
+            &MainWindow::onConnectionLost);
     connect(controller_, &ConnectionController::busyChanged, this, &MainWindow::onBusy);
     connect(controller_, &ConnectionController::portsListed, this,
             [this](const QStringList& ports) {
@@ -266,7 +288,10 @@ void MainWindow::fitToGrid(int gridWidth) {
     memo_->move(kMargin + gridWidth + 15, kGridTop);
     clearButton_->move(kMargin + gridWidth + 15, kGridTop + kGridHeight - 26);
     const int width = gridWidth + 30 + (memoShown_ ? kMemoWidth + 25 : 0);
-    central_->setFixedSize(width, kGridTop + kGridHeight + kMargin);
+    activityView_->setGeometry(kMargin, kGridTop + kGridHeight + 4, gridWidth,
+                               activityView_->neededHeight());
+    central_->setFixedSize(width,
+                           kGridTop + kGridHeight + 4 + activityView_->neededHeight() + kMargin);
     setFixedSize(width, central_->height() + menuBar()->sizeHint().height());
 }
 
@@ -477,7 +502,8 @@ void MainWindow::restoreDevice() {
         question += "\n\nThe backup does not match this device:" + lines(prep.plan.mismatches) +
                     "\nRestore anyway?";
     }
-    if (!prompt_->confirm("Restore Device", question)) {
+    question += "\n\nThe device's EDIDs and modes are overwritten; this cannot be undone.";
+    if (!prompt_->confirmIrreversible("Restore Device", question)) {
         return;
     }
     if (backupDialog_ == nullptr) {
@@ -516,7 +542,7 @@ void MainWindow::search() {
 }
 
 void MainWindow::disconnectDevices() {
-    controller_->disconnectDevices();
+    controller_->closeByUser();
 }
 
 void MainWindow::selectRow(int row) {
@@ -617,6 +643,15 @@ void MainWindow::onDisconnected() {
     c->close();
     hexTable_->close();
     // The first channel's memo is emptied by the Multi-COM tool itself.
+}
+
+void MainWindow::onConnectionLost() {
+    // The log wrote its line first (it follows the connection from the start): the message
+    // says the same. It shows once the flow that noticed the loss has unwound.
+    const QString text =
+        activity_->entries().empty() ? QString() : activity_->entries().back().text;
+    QTimer::singleShot(0, this,
+                       [this, text] { prompt_->message("Connection Lost", text.toStdString()); });
 }
 
 void MainWindow::onBusy(bool busy) {

@@ -45,6 +45,8 @@ class EdidWorkImage;
 class HexTableWindow;
 class EdidDetailsWindow;
 class Prompt;
+class ActivityLog;
+class ActivityLogView;
 
 // The small panel whose double click shows or hides the debug memo.
 class DebugPanel : public QFrame {
@@ -83,6 +85,9 @@ public:
     // The creator's working image, which the hex table window shows.
     EdidWorkImage& workImage() const { return *workImage_; }
     DeviceGrid* grid() const { return grid_; }
+    // What the program did, below the device list.
+    ActivityLog& activityLog() const { return *activity_; }
+    ActivityLogView* activityView() const { return activityView_; }
     Prompt& prompt() { return *prompt_; }
     EdidControllerTool& edidTool() { return *edidTool_; }
     // The creator's working EDID, and the creator that works on it.
@@ -140,6 +145,8 @@ private:
     void copyToCreator();
     void applySelection();
     void onDisconnected();
+    // Tells the user which device stopped answering, what ran and what to check.
+    void onConnectionLost();
     void onBusy(bool busy);
     void refreshMemo();
     // Lays out the list, the memo and the window for a list of this width.
@@ -161,6 +168,7 @@ private:
     std::unique_ptr<MonitorsTool> monitorsTool_;
     std::unique_ptr<DeviceBackupTool> backupTool_;
     std::unique_ptr<CompareTool> compareTool_;
+    ActivityLog* activity_ = nullptr;    // a child: it outlives the tools it follows
     EdidWorkImage* workImage_ = nullptr; // children, so they outlive the windows
     CreatorModel* creatorModel_ = nullptr;
     std::unique_ptr<AnalyzerWindow> analyzer_;
@@ -181,6 +189,7 @@ private:
     QPushButton* searchButton_ = nullptr;
     QPushButton* disconnectButton_ = nullptr;
     DeviceGrid* grid_ = nullptr;
+    ActivityLogView* activityView_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     DebugPanel* debugPanel_ = nullptr;
     QPushButton* clearButton_ = nullptr;

@@ -41,13 +41,25 @@ public:
         inner_->message(caption, text);
     }
     bool confirm(const std::string& caption, const std::string& text) override {
+        return ask(caption, text, false);
+    }
+    bool confirmIrreversible(const std::string& caption, const std::string& text) override {
+        return ask(caption, text, true);
+    }
+
+private:
+    bool ask(const std::string& caption, const std::string& text, bool cancelFirst) {
         if (dynamic_cast<WidgetPrompt*>(inner_) == nullptr || anchor_ == nullptr) {
-            return inner_->confirm(caption, text);
+            return cancelFirst ? inner_->confirmIrreversible(caption, text)
+                               : inner_->confirm(caption, text);
         }
         QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption),
                         QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel,
                         anchor_);
         box.setObjectName(QStringLiteral("WarningBox"));
+        if (cancelFirst) {
+            box.setDefaultButton(QMessageBox::Cancel);
+        }
         const QPoint place = anchor_->pos() + QPoint(115, 130);
         box.move(place);
         // Its size is known once shown: near a screen edge it moves back into view.
@@ -55,7 +67,6 @@ public:
         return box.exec() == QMessageBox::Ok;
     }
 
-private:
     Prompt* inner_;
     QWidget* anchor_;
 };
@@ -121,7 +132,14 @@ void SystemTab::bind(FirmwareTool* firmware, SystemConfigTool* config, Prompt* p
 
     connect(open_, &QToolButton::clicked, this,
             [this, firmware] { firmware->openFirmware(*prompt_); });
-    connect(update_, &QToolButton::clicked, this, [this, firmware] { firmware->update(*prompt_); });
+    connect(update_, &QToolButton::clicked, this, [this, firmware] {
+        // The label keeps its short text; the page and the cause, or what comes next, are
+        // said once the transfer has ended.
+        const FirmwareTool::Outcome outcome = firmware->update(*prompt_);
+        if (outcome == FirmwareTool::Outcome::Done || outcome == FirmwareTool::Outcome::Failed) {
+            prompt_->message("Firmware", firmware->statusDetail().toStdString());
+        }
+    });
     connect(firmware, &FirmwareTool::pathChanged, path_, &QLineEdit::setText);
     connect(firmware, &FirmwareTool::versionLabelChanged, version_, &QLabel::setText);
     ShowStatusIn(progress_, *firmware);

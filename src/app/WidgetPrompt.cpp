@@ -86,6 +86,12 @@ bool WidgetPrompt::confirm(const std::string& caption, const std::string& text) 
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+bool WidgetPrompt::confirmIrreversible(const std::string& caption, const std::string& text) {
+    return QMessageBox::warning(parent_, QString::fromStdString(caption),
+                                QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel,
+                                QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
 std::string WidgetPrompt::chooseDirectory(const std::string& caption) {
     return QFileDialog::getExistingDirectory(parent_, QString::fromStdString(caption))
         .toStdString();

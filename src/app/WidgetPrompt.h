@@ -29,6 +29,8 @@ public:
                                 const std::string& proposedName) override;
     void message(const std::string& caption, const std::string& text) override;
     bool confirm(const std::string& caption, const std::string& text) override;
+    // Cancel is the default button.
+    bool confirmIrreversible(const std::string& caption, const std::string& text) override;
     std::string chooseDirectory(const std::string& caption) override;
 
     // lastFolder(kind) / rememberFolder(kind, path), for dialogs made elsewhere.

@@ -39,6 +39,8 @@ inline QToolButton* MakeSpeedButton(QWidget* parent, const QString& name, const 
                                     int x, int y, int size = 32) {
     auto* button = Named(new QToolButton(parent), name);
     button->setToolTip(hint);
+    // A picture says nothing to a screen reader: the hint is its name.
+    button->setAccessibleName(hint);
     button->setAutoRaise(true);
     button->setIconSize(QSize(size - 8, size - 8));
     button->setGeometry(x, y, size, size);

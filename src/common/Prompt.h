@@ -33,6 +33,11 @@ public:
     virtual void message(const std::string& caption, const std::string& text) = 0;
     // A question with OK/Cancel or Yes/No; true for OK or Yes.
     virtual bool confirm(const std::string& caption, const std::string& text) = 0;
+    // The same question for what cannot be undone (a firmware write, a factory default):
+    // the windows make Cancel the default answer, so a stray Enter changes nothing.
+    virtual bool confirmIrreversible(const std::string& caption, const std::string& text) {
+        return confirm(caption, text);
+    }
     // A folder (for a device backup), or an empty text when the user cancelled.
     virtual std::string chooseDirectory(const std::string& caption) {
         (void)caption;

@@ -1,5 +1,7 @@
 #include "connection/ConnectionController.h"
 
+#include "connection/ActivityLog.h"
+
 #include "connection/DescriptorRequest.h"
 
 #include <algorithm>
@@ -21,8 +23,7 @@ ConnectionController::ConnectionController(QObject* parent)
     : QObject(parent), session_(devices_, log_), polls_(session_, devices_) {
     session_.setParent(this);
     polls_.setParent(this);
-    connect(&session_, &ProtocolSession::connectionLost, this,
-            &ConnectionController::disconnectDevices);
+    connect(&session_, &ProtocolSession::connectionLost, this, &ConnectionController::lose);
     connect(&session_, &ProtocolSession::deviceDescribed, this,
             &ConnectionController::edidListsChanged);
     opener_ = [](const QString& port, DebugLog& log) -> std::unique_ptr<ByteLink> {
@@ -36,6 +37,22 @@ ConnectionController::ConnectionController(QObject* parent)
 
 ConnectionController::~ConnectionController() {
     session_.setLink(nullptr);
+}
+
+void ConnectionController::lose() {
+    if (devices_.count < 1) {
+        return;
+    }
+    emit connectionLost(DeviceLabel(*this));
+    disconnectDevices();
+}
+
+void ConnectionController::closeByUser() {
+    if (devices_.count < 1) {
+        return;
+    }
+    disconnectDevices();
+    emit closedByUser();
 }
 
 void ConnectionController::setBusy(bool on) {
@@ -145,6 +162,7 @@ void ConnectionController::search() {
         net_->closeDevice();
     }
     selectedRow_ = 0;
+    searchReasons_.clear();
     emit rowsChanged();
 
     if (ethernet && net_) {
@@ -153,6 +171,9 @@ void ConnectionController::search() {
     if (comPort) {
         ports_ = ListSerialPorts(givenPorts);
         emit portsListed(ports_);
+        if (ports_.isEmpty()) {
+            searchReasons_ << tr("Com Port: no serial port found on this computer.");
+        }
         for (const QString& port : ports_) {
             if (searchPort(port, epoch) || epoch != epoch_) {
                 break;
@@ -170,8 +191,21 @@ void ConnectionController::search() {
             session_.setConnected(true);
             listed_ = true;
         }
+        if (devices_.count == 0 && ethernet) {
+            searchReasons_
+                << (net_ ? tr("Ethernet: no device replied. Check the cable and that the firewall "
+                              "lets UDP replies in on port 31002 (for example: sudo ufw allow "
+                              "31002/udp).")
+                         : tr("Ethernet: the network endpoints are not open."));
+        }
+        if (!ethernet && !comPort) {
+            searchReasons_ << tr("Both interfaces are unchecked in the Interface menu.");
+        }
     }
     emit stateChanged();
+    if (epoch == epoch_) {
+        emit searchEnded(devices_.count, devices_.count > 0 ? QStringList() : searchReasons_);
+    }
     setBusy(false);
 }
 
@@ -229,13 +263,29 @@ bool ConnectionController::searchPort(const QString& port, std::uint64_t epoch) 
         return false;
     }
 
+    searchReasons_ << tr("%1: no device answered.").arg(port);
     dropProbe(link);
     return false;
 }
 
 ByteLink* ConnectionController::probePort(const QString& port) {
+    // What the link says about a port it may not open goes to the Search's reasons too.
+    std::string hint;
+    auto notice = log_.onNotice;
+    log_.onNotice = [&hint, notice](std::string_view text) {
+        hint += text;
+        if (notice) {
+            notice(text);
+        }
+    };
     std::unique_ptr<ByteLink> opened = opener_ ? opener_(port, log_) : nullptr;
+    log_.onNotice = notice;
     if (!opened) {
+        const QString why = QString::fromStdString(hint).trimmed();
+        searchReasons_ << (why.isEmpty() ? tr("%1: cannot be opened (it does not exist, or another "
+                                              "program holds it).")
+                                               .arg(port)
+                                         : tr("%1: cannot be opened. %2").arg(port, why));
         return nullptr;
     }
     ByteLink* link = opened.get();

@@ -59,6 +59,8 @@ public:
     void search();
     void select(int row);
     void disconnectDevices();
+    // Disconnect asked by the user (the button, the command line's end).
+    void closeByUser();
 
     bool searchEnabled() const { return searchEnabled_; }
     bool disconnectEnabled() const { return disconnectEnabled_; }
@@ -93,6 +95,13 @@ signals:
     void portsListed(const QStringList& ports);
     void edidListsChanged(const lvx::EdidSelectionLists& lists);
     void disconnected();
+    // The selected device stopped answering (the connection then closes as on Disconnect);
+    // `device` names its port or MAC address.
+    void connectionLost(const QString& device);
+    // The user closed the connection.
+    void closedByUser();
+    // A Search ended with this many devices; when none, why for each port and interface.
+    void searchEnded(int found, const QStringList& reasons);
     void busyChanged(bool busy);
     // A network link was attached (tools that follow its signals connect now).
     void networkAttached(lvx::NetworkLink* link);
@@ -129,6 +138,9 @@ private:
     void setRow(int index, DeviceRow row);
 
     void networkDeviceAdded(int index, const QStringList& row);
+    void lose();
+    // Why the Search found nothing: one line per port and interface that gave no device.
+    QStringList searchReasons_;
 
     DeviceTable devices_;
     EdidImage deviceEdid_{};

@@ -8,6 +8,8 @@
 #include "edid/EdidValidation.h"
 #include "protocol/TransferBracket.h"
 
+#include <QFileInfo>
+
 namespace lvx {
 
 EdidControllerTool::EdidControllerTool(ConnectionController& connection, EdidTransfer& transfer,
@@ -59,10 +61,14 @@ EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& promp
         prompt.saveFileNameFor(FileKind::Edid, kFilter, DefaultSaveName(node));
     if (!chosen.empty()) {
         const QString name = QString::fromStdString(BinSaveName(chosen));
+        const QString nodeName = QString::fromStdString(NodeItemText(node));
+        begin(tr("Saving %1 EDID to %2").arg(nodeName, name), nodeName);
         EdidFileWriter writer;
         if (!writer.open(name)) {
             log.setText("Edid Open Fail.\r\n");
             lastError_ = QStringLiteral("cannot create %1: %2").arg(name, writer.error());
+            note(tr("Nothing was read: %1 cannot be created (%2).").arg(name, writer.error()),
+                 Severity::Failure);
             outcome = Outcome::Failed;
         } else {
             log.setText("Edid Open OK.\r\n");
@@ -70,16 +76,20 @@ EdidControllerTool::Outcome EdidControllerTool::save(NodeRef node, Prompt& promp
                 // A file of mixed EDIDs is worse than none: keep what the user had.
                 writer.cancel();
                 log.setText("Edid Read Fail.\r\n");
-                report(QStringLiteral("Edid Read Fail."), Severity::Failure);
                 lastError_ = QString::fromStdString(transfer_.failure());
+                report(QStringLiteral("Edid Read Fail."), Severity::Failure,
+                       tr("Reading %1 failed (%2); %3 was left as it was.")
+                           .arg(nodeName, lastError_, name));
                 outcome = Outcome::Failed;
             } else if (!writer.write(connection_.deviceEdidImage())) {
                 log.setText("Edid Open Fail.\r\n");
-                report(QStringLiteral("Edid Save Fail."), Severity::Failure);
                 lastError_ = QStringLiteral("cannot write %1: %2").arg(name, writer.error());
+                report(QStringLiteral("Edid Save Fail."), Severity::Failure,
+                       tr("The EDID of %1 was read, but %2").arg(nodeName, lastError_));
                 outcome = Outcome::Failed;
             } else {
-                report(QStringLiteral("Ok."), Severity::Success);
+                report(QStringLiteral("Ok."), Severity::Success,
+                       tr("Saved %1 EDID to %2").arg(nodeName, name));
                 outcome = Outcome::Done;
             }
         }
@@ -106,37 +116,45 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     const std::optional<EdidImage> image = ReadEdidFile(QString::fromStdString(chosen), &why);
     if (image) {
         log.setText("Edid Open OK.\r\n");
+        const QString nodeName = QString::fromStdString(NodeItemText(node));
+        begin(tr("Uploading %1 to %2").arg(QFileInfo(uploadPath_).fileName(), nodeName), nodeName);
         report(QString(), Severity::Info);
-        outcome = validateAndWrite(node, *image);
+        outcome = validateAndWrite(node, *image, QFileInfo(uploadPath_).fileName());
     } else {
         log.setText("Edid Open Fail.\r\n");
-        report(QStringLiteral("Upload Edid Canceled."), Severity::Failure);
         lastError_ = chosen.empty() ? QStringLiteral("Upload Edid Canceled.") : why;
+        report(QStringLiteral("Upload Edid Canceled."), Severity::Failure,
+               chosen.empty() ? QString() : tr("Nothing was sent: %1").arg(why));
         outcome = chosen.empty() ? Outcome::Cancelled : Outcome::Failed;
     }
     return outcome;
 }
 
-EdidControllerTool::Outcome EdidControllerTool::validateAndWrite(NodeRef node,
-                                                                 const EdidImage& image) {
+EdidControllerTool::Outcome
+EdidControllerTool::validateAndWrite(NodeRef node, const EdidImage& image, const QString& source) {
     Outcome outcome = Outcome::Failed;
     // The file's bytes become the device EDID image, as a read's would.
     connection_.deviceEdidImage() = image;
     record_.image = image;
+    const QString nodeName = QString::fromStdString(NodeItemText(node));
     if (Validate(record_)) {
         report(QStringLiteral("Ok."), Severity::Success);
         if (transfer_.writeNode(node, image)) {
             outcome = Outcome::Done;
+            report(QStringLiteral("Ok."), Severity::Success,
+                   source.isEmpty() ? tr("Wrote the EDID to %1").arg(nodeName)
+                                    : tr("Uploaded %1 to %2").arg(source, nodeName));
         } else {
             connection_.log().setText("Edid Write Fail.\r\n");
-            report(QStringLiteral("Edid Write Fail."), Severity::Failure);
             lastError_ = QString::fromStdString(transfer_.failure());
+            report(QStringLiteral("Edid Write Fail."), Severity::Failure,
+                   tr("Writing %1 failed (%2).").arg(nodeName, lastError_));
         }
     } else {
         const QString message =
             QString::fromStdString(std::string(InvalidStatusMessage(record_.status)));
-        report(message, Severity::Failure);
         lastError_ = message;
+        report(message, Severity::Failure, tr("Nothing was sent to %1.").arg(nodeName));
     }
     return outcome;
 }
@@ -159,7 +177,9 @@ EdidControllerTool::Outcome EdidControllerTool::uploadImage(NodeRef node, const 
     lastError_.clear();
     connection_.devices().current().nodeSelector = NodeSelector(node);
     const TransferBracket bracket(connection_.session(), transfer_.serial());
-    return validateAndWrite(node, image);
+    const QString nodeName = QString::fromStdString(NodeItemText(node));
+    begin(tr("Writing an EDID to %1").arg(nodeName), nodeName);
+    return validateAndWrite(node, image, QString());
 }
 
 bool EdidControllerTool::analysisRead(NodeRef node) {

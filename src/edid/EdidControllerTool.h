@@ -70,7 +70,8 @@ signals:
 private:
     bool connected() const;
     // Validate and write, with the status texts of an upload.
-    Outcome validateAndWrite(NodeRef node, const EdidImage& image);
+    // `source` names where the image came from (a file's name) for the log; empty: none.
+    Outcome validateAndWrite(NodeRef node, const EdidImage& image, const QString& source);
 
     ConnectionController& connection_;
     EdidTransfer& transfer_;

@@ -1,8 +1,12 @@
 #include "system/FirmwareTool.h"
 
+#include "connection/ActivityLog.h"
 #include "connection/ConnectionController.h"
 
 #include "common/RegularFile.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace lvx {
 
@@ -116,6 +120,7 @@ FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
     }
 
     const FlowGuard flow(connection_);
+    begin(tr("Writing firmware %1 (%2)").arg(QFileInfo(path_).fileName(), targetText()));
     report(statusText(), Severity::Info); // the label turns black as the transfer starts
     setPercent(0);
     FirmwareTransfer transfer(connection_.session(), image_, kind);
@@ -131,12 +136,15 @@ FirmwareTool::Outcome FirmwareTool::update(Prompt& prompt) {
     };
     const FirmwareTransfer::Result result = transfer.run();
     if (result == FirmwareTransfer::Result::Done) {
-        report(QStringLiteral("100%"), Severity::Success);
+        report(QStringLiteral("100%"), Severity::Success, doneText());
         return Outcome::Done;
     }
     failedPage_ = transfer.failedPage();
-    report(QStringLiteral("Update Fw Failed."), Severity::Failure);
     lastError_ = failureText(result);
+    report(QStringLiteral("Update Fw Failed."), Severity::Failure,
+           tr("The firmware update stopped: %1. The device stays in its loader: check the "
+              "cable, then Search and update again.")
+               .arg(lastError_));
     return Outcome::Failed;
 }
 
@@ -158,7 +166,9 @@ std::optional<FirmwareTool::Outcome> FirmwareTool::checkUpdate(Prompt& prompt, i
         connection_.log().addLine("\r\n" + why.toStdString());
         return refuse(QStringLiteral("Fw Too Large."), why);
     }
-    if (!prompt.confirm("Warning", "Warning!\r\nUpdate system firmware.")) {
+    if (!prompt.confirmIrreversible(
+            "Warning",
+            ("Warning!\r\nUpdate system firmware.\r\n\r\n" + confirmText()).toStdString())) {
         lastError_ = QStringLiteral("Update cancelled.");
         return Outcome::Cancelled;
     }
@@ -170,6 +180,31 @@ std::optional<FirmwareTool::Outcome> FirmwareTool::checkUpdate(Prompt& prompt, i
         return refuse(QStringLiteral("Not ISP Mode."), {});
     }
     return std::nullopt;
+}
+
+QString FirmwareTool::targetText() const {
+    if (!header_) {
+        return tr("no firmware header");
+    }
+    return tr("for VID %1, PID %2, version %3")
+        .arg(QString::fromStdString(header_->vendorId), QString::fromStdString(header_->productId),
+             QString::fromStdString(header_->version));
+}
+
+QString FirmwareTool::confirmText() const {
+    const int row = connection_.devices().selected + 1;
+    const QString port = DeviceLabel(connection_);
+    return tr("File: %1\r\nFirmware: %2\r\nTo: row %3 (%4)\r\nThe device's firmware is "
+              "replaced; this cannot be undone.")
+        .arg(QDir::toNativeSeparators(path_), targetText())
+        .arg(row)
+        .arg(port);
+}
+
+QString FirmwareTool::doneText() const {
+    const QString version =
+        header_ ? QString::fromStdString(header_->version) : QFileInfo(path_).fileName();
+    return tr("Firmware %1 written; the device restarts: Search again.").arg(version);
 }
 
 QString FirmwareTool::failureText(FirmwareTransfer::Result result) const {

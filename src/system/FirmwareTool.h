@@ -68,6 +68,12 @@ private:
     // the loader kind of the selected device in `kind`.
     std::optional<Outcome> checkUpdate(Prompt& prompt, int& kind);
     // The error of a transfer that did not end as done.
+    // The header's target and version, as the log and the confirmation name them.
+    QString targetText() const;
+    // What the confirmation names: the file, its target and the row it goes to.
+    QString confirmText() const;
+    // The completion message of a firmware written whole.
+    QString doneText() const;
     QString failureText(FirmwareTransfer::Result result) const;
 
     ConnectionController& connection_;

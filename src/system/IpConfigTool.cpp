@@ -57,7 +57,8 @@ IpConfigTool::Outcome IpConfigTool::write(const IpEdits& edits) {
     }
     lastDatagram_ = BuildIpConfigDatagram(plan.entries);
     if (lastDatagram_.empty() || !net->sendIpConfiguration(plan.entries)) {
-        report(tr("The IP configuration could not be sent."), Severity::Failure);
+        report(tr("The IP configuration could not be sent."), Severity::Failure,
+               tr("Check that the network endpoints are open and the device is listed."));
         return Outcome::Failed;
     }
     // Only what went out is stored, so a second write without edits sends the MAC alone.
@@ -68,7 +69,9 @@ IpConfigTool::Outcome IpConfigTool::write(const IpEdits& edits) {
         lines << QString::fromStdString(line);
     }
     // A write that left addresses out says which; one that sent everything has nothing to say.
-    report(lines.join(QLatin1Char('\n')), lines.isEmpty() ? Severity::Info : Severity::Warning);
+    const QString sent = tr("Sent the IP configuration (%1 setting(s))").arg(plan.entries.size());
+    report(lines.join(QLatin1Char('\n')), lines.isEmpty() ? Severity::Info : Severity::Warning,
+           lines.isEmpty() ? sent : sent + tr("; left out: ") + lines.join(QStringLiteral("; ")));
     return Outcome::Sent;
 }
 

@@ -1,5 +1,6 @@
 #include "system/SystemConfigTool.h"
 
+#include "connection/ActivityLog.h"
 #include "connection/ConnectionController.h"
 #include "connection/DescriptorRequest.h"
 #include "links/NetCommand.h"
@@ -27,7 +28,7 @@ SystemConfigTool::Outcome SystemConfigTool::noAnswer(const QString& label, const
     lastError_ = connection_.connected() && connection_.devices().count > 0
                      ? why
                      : QStringLiteral("the link to the device was lost");
-    report(label, Severity::Failure);
+    report(label, Severity::Failure, why.isEmpty() ? lastError_ : why);
     return Outcome::NoAnswer;
 }
 
@@ -50,7 +51,8 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
     const bool serial = record.isSerial();
     // The watchdog pauses; the device is not told (no block transfer follows).
     TransferBracket bracket(session, true, TransferBracket::Tell::Nobody);
-    report(QStringLiteral("Ok."), Severity::Success);
+    report(QStringLiteral("Ok."), Severity::Success,
+           tr("Sending the description \"%1\"").arg(QString::fromStdString(text)));
 
     const std::vector<std::uint8_t> bytes = ProductStringBytes(text);
     AnswerState answer = AnswerState::Handled; // the datagram has no reply to wait for
@@ -77,7 +79,8 @@ SystemConfigTool::Outcome SystemConfigTool::writeConfiguration(const std::string
                             : QStringLiteral("the device did not answer SET SYS_STR"));
     }
     // Written: the label's "Ok." goes as the list shows the new text.
-    report(QString(), Severity::Info);
+    report(QString(), Severity::Info,
+           tr("Wrote the description \"%1\"").arg(QString::fromStdString(text)));
     connection_.showProductString(index);
     return Outcome::Done;
 }
@@ -86,7 +89,13 @@ SystemConfigTool::Outcome SystemConfigTool::factoryDefault(Prompt& prompt) {
     if (!ready() || !connection_.devices().current().isSerial()) {
         return Outcome::Nothing;
     }
-    if (!prompt.confirm("Warning", "Warning!\r\nReset system to default.")) {
+    const int row = connection_.devices().selected + 1;
+    const std::string port = DeviceLabel(connection_).toStdString();
+    const std::string product = connection_.devices().current().productString;
+    const std::string target = "\r\n\r\nDevice: row " + std::to_string(row) + " (" + port +
+                               (product.empty() ? std::string() : ", " + product) +
+                               ")\r\nIts settings are lost; this cannot be undone.";
+    if (!prompt.confirmIrreversible("Warning", "Warning!\r\nReset system to default." + target)) {
         return Outcome::Cancelled;
     }
     if (!ready()) {
@@ -122,6 +131,7 @@ SystemConfigTool::Outcome SystemConfigTool::factoryDefault(Prompt& prompt) {
                         QStringLiteral("the device was reset but did not send its description "
                                        "again"));
     }
+    note(tr("Reset the device to its factory settings"), Severity::Success);
     return Outcome::Done;
 }
 

@@ -47,6 +47,13 @@ public:
         return answer;
     }
 
+    // Recorded as a confirmation too; its text is also kept apart, so a test sees which
+    // questions came with Cancel as their default.
+    bool confirmIrreversible(const std::string& caption, const std::string& text) override {
+        irreversible.push_back(text);
+        return confirm(caption, text);
+    }
+
     std::string chooseDirectory(const std::string& caption) override {
         directoryCaptions.push_back(caption);
         return next(directoryAnswers);
@@ -61,6 +68,7 @@ public:
     std::vector<std::string> proposedNames;
     std::vector<FileKind> kinds; // of the dialogs asked for a kind of file
     std::vector<Message> messages;
+    std::vector<std::string> irreversible;
     std::vector<std::string> directoryCaptions;
 
 private:

@@ -6,6 +6,7 @@
 #include "app/DeviceGrid.h"
 #include "app/EdidControllerTab.h"
 #include "app/MainWindow.h"
+#include "connection/ActivityLog.h"
 #include "support/DevsimLog.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
@@ -135,7 +136,18 @@ private slots:
         QTest::mouseClick(child<QToolButton>("SpeedButton_UpdateFw"), Qt::LeftButton);
         const qint64 took = clock.elapsed();
         watcher.stop();
-        QCOMPARE(prompt_.messages.back().text, std::string("Warning!\r\nUpdate system firmware."));
+        // The question names the file, the header's target and the row, Cancel first; the
+        // end says what comes next.
+        QCOMPARE(prompt_.irreversible.size(), std::size_t{1});
+        const QString question = QString::fromStdString(prompt_.irreversible.front());
+        QVERIFY(question.startsWith("Warning!\r\nUpdate system firmware.\r\n"));
+        QVERIFY2(question.contains(path) && question.contains("VID 1A2B") &&
+                     question.contains("PID 2037") && question.contains("version 3.10") &&
+                     question.contains("row 1"),
+                 qPrintable(question));
+        QCOMPARE(prompt_.messages.back().caption, std::string("Firmware"));
+        QCOMPARE(prompt_.messages.back().text,
+                 std::string("Firmware 3.10 written; the device restarts: Search again."));
         QCOMPARE(label->text(), QString("100%"));
         QCOMPARE(bar->value(), 100);
         // About 3 s of pacing: the timer fired all along, and saw the bar at several places.
@@ -150,6 +162,33 @@ private slots:
         QByteArray expected = image;
         expected.append(QByteArray(6144 + 128 - 5000, '\xFF'));
         QCOMPARE(flashed.readAll().left(5120), expected.left(5120));
+    }
+
+    void aFailedUpdateNamesPageAndCause() {
+        // Page 1 (address 0x800) always answers its check with a wrong sum.
+        connectTo({"--isp", "091", "--check-wrong", "1:all"});
+        const QString path = dir_.filePath(QStringLiteral("bad-page.bin"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(FirmwareFile(5000));
+        file.close();
+        prompt_.openAnswers = {path.toStdString()};
+        QTest::mouseClick(child<QToolButton>("SpeedButton_OpenFw"), Qt::LeftButton);
+        prompt_.confirmAnswers = {true};
+        QTest::mouseClick(child<QToolButton>("SpeedButton_UpdateFw"), Qt::LeftButton);
+        QCOMPARE(child<QLabel>("Label1")->text(), QString("Update Fw Failed."));
+        const QString said = QString::fromStdString(prompt_.messages.back().text);
+        QVERIFY2(said.contains("page 0x800") && said.contains("Search"), qPrintable(said));
+        SaveShot(c_, QStringLiteral("system-tab-update-failed.png"));
+        // The log has the start and the failure with its page, on the device's port.
+        const auto& entries = window_->activityLog().entries();
+        QVERIFY(entries.size() >= 2);
+        const ActivityEntry& last = entries.back();
+        QCOMPARE(last.severity, Severity::Failure);
+        QCOMPARE(last.device, device_->path());
+        QVERIFY2(last.text.startsWith("Update Fw Failed.") && last.text.contains("page 0x800"),
+                 qPrintable(last.text));
+        QVERIFY(entries[entries.size() - 2].text.startsWith("Writing firmware bad-page.bin"));
     }
 
     void refusalsShowInRed() {
@@ -199,7 +238,13 @@ private slots:
 
         prompt_.confirmAnswers = {true};
         QTest::mouseClick(child<QToolButton>("SpeedButton_SysDefault"), Qt::LeftButton);
-        QCOMPARE(prompt_.messages.back().text, std::string("Warning!\r\nReset system to default."));
+        const QString question = QString::fromStdString(prompt_.messages.back().text);
+        QVERIFY(question.startsWith("Warning!\r\nReset system to default.\r\n"));
+        // It names the device as it is now, before the reset gives it its old text back.
+        QVERIFY2(question.contains("row 1") && question.contains("Board Room") &&
+                     question.contains("settings are lost"),
+                 qPrintable(question));
+        QCOMPARE(prompt_.irreversible.size(), std::size_t{1});
         QCOMPARE(edit->text(), QString("Meeting Room"));
         QCOMPARE(window_->grid()->item(1, 3)->text(), QString(" Meeting Room "));
         const QStringList sent = RequestTexts(ReadRequests(log_));
@@ -240,6 +285,7 @@ private slots:
         c_->move(300, 200);
         QString text;
         QPoint at;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         QTimer::singleShot(200, this, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr) {
@@ -247,10 +293,15 @@ private slots:
             }
             text = box->text();
             at = box->pos();
+            defaultButton = box->standardButton(box->defaultButton());
             box->button(QMessageBox::Cancel)->click();
         });
         QTest::mouseClick(child<QToolButton>("SpeedButton_SysDefault"), Qt::LeftButton);
-        QCOMPARE(text, QString("Warning!\r\nReset system to default."));
+        QVERIFY2(text.startsWith("Warning!\r\nReset system to default.\r\n") &&
+                     text.contains(device_->path()),
+                 qPrintable(text));
+        // What cannot be undone waits for an explicit OK.
+        QCOMPARE(defaultButton, QMessageBox::Cancel);
         QCOMPARE(at, c_->pos() + QPoint(115, 130));
         QVERIFY(!RequestTexts(ReadRequests(dir_.filePath("w.log"))).join(' ').contains("SYS_DEF"));
     }
