@@ -60,7 +60,9 @@ ActivityLogView::ActivityLogView(ActivityLog& log, Prompt& prompt, const QString
     list_->setObjectName(QStringLiteral("ActivityLog_List"));
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
-    list_->setUniformItemSizes(true);
+    // A reason is read whole: long lines wrap rather than run off to the side.
+    list_->setWordWrap(true);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setAccessibleName(tr("Activity log"));
     layout->addWidget(header_);
     layout->addWidget(list_);
@@ -99,6 +101,7 @@ void ActivityLogView::append(const ActivityEntry& entry) {
     }
     auto* item = new QListWidgetItem(entry.line(), list_);
     item->setForeground(ActivityColour(entry.severity));
+    item->setToolTip(entry.line());
     item->setData(Qt::UserRole, static_cast<int>(entry.severity));
     list_->scrollToBottom();
 }

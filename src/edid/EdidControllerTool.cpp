@@ -138,7 +138,9 @@ EdidControllerTool::validateAndWrite(NodeRef node, const EdidImage& image, const
     record_.image = image;
     const QString nodeName = QString::fromStdString(NodeItemText(node));
     if (Validate(record_)) {
-        report(QStringLiteral("Ok."), Severity::Success);
+        report(QStringLiteral("Ok."), Severity::Success,
+               tr("%1 is a valid EDID; writing it to %2")
+                   .arg(source.isEmpty() ? tr("The image") : source, nodeName));
         if (transfer_.writeNode(node, image)) {
             outcome = Outcome::Done;
             report(QStringLiteral("Ok."), Severity::Success,
