@@ -63,6 +63,39 @@ void Split(const QByteArray& path, QByteArray& directory, QByteArray& name) {
     name = path.mid(slash + 1);
 }
 
+QString ErrnoText(const QString& what, int error) {
+    return what.isEmpty() ? SystemText(error)
+                          : QStringLiteral("%1: %2").arg(what, SystemText(error));
+}
+
+// One hop along the symbolic link `name` in `folder`: `current` becomes the path it leads to.
+// Returns why the link is not followed, or an empty text.
+QString FollowLink(int folder, const struct stat& link, const QByteArray& directory,
+                   const QByteArray& name, int hops, const QString& path, QByteArray& current) {
+    struct stat folderInfo {};
+    if (::fstat(folder, &folderInfo) != 0) {
+        return ErrnoText(Shown(directory), errno);
+    }
+    if (!MayFollow(link, folderInfo)) {
+        return QStringLiteral("%1 is a symbolic link in a shared folder and belongs to another "
+                              "user: not followed")
+            .arg(Shown(current));
+    }
+    if (hops >= kMaxLinkHops) {
+        return ErrnoText(path, ELOOP);
+    }
+    // Not sized by the link's st_size, which some file systems report as 0.
+    QByteArray destination(PATH_MAX + 1, '\0');
+    const ssize_t length = ::readlinkat(folder, name.constData(), destination.data(),
+                                        static_cast<size_t>(destination.size()));
+    if (length <= 0 || length >= destination.size()) {
+        return ErrnoText(Shown(current), length < 0 ? errno : length == 0 ? ENOENT : ENAMETOOLONG);
+    }
+    destination.truncate(static_cast<int>(length));
+    current = destination.startsWith('/') ? destination : directory + '/' + destination;
+    return {};
+}
+
 } // namespace
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -119,29 +152,11 @@ bool AtomicFileWriter::open(const QString& path, Links links) {
         if (!S_ISLNK(target.st_mode) || links == Links::Replace) {
             break;
         }
-        struct stat folderInfo {};
-        if (::fstat(folder.get(), &folderInfo) != 0) {
-            return failErrno(Shown(directory), errno);
+        const QString refused =
+            FollowLink(folder.get(), target, directory, name, hops, path, current);
+        if (!refused.isEmpty()) {
+            return fail(refused);
         }
-        if (!MayFollow(target, folderInfo)) {
-            return fail(QStringLiteral("%1 is a symbolic link in a shared folder and belongs to "
-                                       "another user: not followed")
-                            .arg(Shown(current)));
-        }
-        if (hops >= kMaxLinkHops) {
-            return failErrno(path, ELOOP);
-        }
-        // Not sized by the link's st_size, which some file systems report as 0.
-        QByteArray destination(PATH_MAX + 1, '\0');
-        const ssize_t length = ::readlinkat(folder.get(), name.constData(), destination.data(),
-                                            static_cast<size_t>(destination.size()));
-        if (length <= 0 || length >= destination.size()) {
-            return failErrno(Shown(current), length < 0    ? errno
-                                             : length == 0 ? ENOENT
-                                                           : ENAMETOOLONG);
-        }
-        destination.truncate(static_cast<int>(length));
-        current = destination.startsWith('/') ? destination : directory + '/' + destination;
     }
     const bool link = exists && S_ISLNK(target.st_mode);
     if (exists && S_ISDIR(target.st_mode)) {
@@ -153,13 +168,16 @@ bool AtomicFileWriter::open(const QString& path, Links links) {
     directory_ = directory;
     name_ = name;
 
+    return openTemporary(folder.get(), exists && !link, static_cast<unsigned>(target.st_mode));
+}
+
+bool AtomicFileWriter::openTemporary(int folder, bool keepMode, unsigned targetMode) {
     // A file that is replaced keeps its permissions; until they are set, nobody else may
     // open the new one.
-    const bool keepMode = exists && !link;
     int error = 0;
-    if (createTemporary(folder.get(), keepMode ? 0600u : 0666u, &error)) {
+    if (createTemporary(folder, keepMode ? 0600u : 0666u, &error)) {
         if (keepMode) {
-            ::fchmod(fd_, target.st_mode & 0777);
+            ::fchmod(fd_, targetMode & 0777);
         }
         state_ = State::Open;
         return true;
@@ -168,7 +186,7 @@ bool AtomicFileWriter::open(const QString& path, Links links) {
     // place instead, once the bytes are known.
     if (keepMode && (error == EACCES || error == EPERM || error == EROFS)) {
         const Fd probe(
-            ::openat(folder.get(), name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+            ::openat(folder, name_.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (probe.get() >= 0) {
             inPlace_ = true;
             state_ = State::Open;

@@ -57,6 +57,9 @@ private:
 
     bool fail(const QString& text);
     bool failErrno(const QString& what, int error);
+    // The new file beside the target in `folder`; `keepMode` for a regular file replaced,
+    // whose permissions (`targetMode`) the new one takes.
+    bool openTemporary(int folder, bool keepMode, unsigned targetMode);
     bool createTemporary(int directory, unsigned mode, int* error);
     bool writeInPlace();
 
