@@ -130,8 +130,10 @@ TEST_F(SystemFlows, OpenShowsTheTargetAndUpdateFlashesTheFile) {
     prompt.confirmAnswers = {true};
     EXPECT_EQ(firmware.update(prompt), FirmwareTool::Outcome::Done);
     ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(prompt.messages[0].text, "Warning!\r\nUpdate system firmware.");
+    EXPECT_EQ(prompt.messages[0].text.rfind("Warning!\r\nUpdate system firmware.\r\n", 0), 0u);
+    EXPECT_EQ(prompt.irreversible.size(), 1u);
     EXPECT_EQ(firmware.statusText(), "100%");
+    EXPECT_EQ(firmware.statusDetail(), "Firmware 2.01 written; the device restarts: Search again.");
     EXPECT_FALSE(Red(firmware));
     EXPECT_EQ(percents.back(), 100);
     Bytes flashed = file;
@@ -250,7 +252,8 @@ TEST_F(SystemFlows, FactoryDefaultShowsTheDescriptionOnceItCame) {
     FakeSerialDevice& device = *serial.at("normal");
     prompt.confirmAnswers = {false};
     EXPECT_EQ(config.factoryDefault(prompt), SystemConfigTool::Outcome::Cancelled);
-    EXPECT_EQ(prompt.messages.back().text, "Warning!\r\nReset system to default.");
+    EXPECT_EQ(prompt.messages.back().text.rfind("Warning!\r\nReset system to default.\r\n", 0), 0u);
+    EXPECT_NE(prompt.messages.back().text.find("settings are lost"), std::string::npos);
     EXPECT_EQ(device.count("SYS_DEF"), 0);
 
     // The device resets its name, and its description answer takes a while.
