@@ -2,11 +2,13 @@
 
 #include "edid/BackupManifest.h"
 
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <sstream>
 
 namespace lvx {
 
@@ -300,24 +302,71 @@ void Reader::checkDuplicates() {
 
 } // namespace
 
+namespace {
+
+// Follows the parser's events only to see where each document starts.
+class DocumentStarts : public YAML::EventHandler {
+public:
+    YAML::Mark start;
+
+    void OnDocumentStart(const YAML::Mark& mark) override { start = mark; }
+    void OnDocumentEnd() override {}
+    void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
+    void OnAlias(const YAML::Mark&, YAML::anchor_t) override {}
+    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                  const std::string&) override {}
+    void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                         YAML::EmitterStyle::value) override {}
+    void OnSequenceEnd() override {}
+    void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                    YAML::EmitterStyle::value) override {}
+    void OnMapEnd() override {}
+};
+
+// The number of YAML documents in `text`, counted up to two. The library's own LoadAll never
+// returns on some malformed texts (a "," outside any bracket): its parser then reports a new
+// document at the same place again and again. That is an error at that place here.
+int CountDocuments(const std::string& text, std::vector<SiteError>& errors) {
+    std::istringstream stream(text);
+    YAML::Parser parser(stream);
+    DocumentStarts starts;
+    int count = 0;
+    int previous = -1;
+    while (count < 2 && parser.HandleNextDocument(starts)) {
+        if (starts.start.pos == previous) {
+            errors.push_back({starts.start.line + 1, "not YAML: nothing can be read from here"});
+            return -1;
+        }
+        previous = starts.start.pos;
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
 bool ParseSiteFile(std::string_view text, SiteFile& site, std::vector<SiteError>& errors) {
     site = SiteFile{};
     const std::size_t before = errors.size();
-    std::vector<YAML::Node> documents;
+    const std::string whole(text);
+    YAML::Node root;
     try {
-        documents = YAML::LoadAll(std::string(text));
+        const int documents = CountDocuments(whole, errors);
+        if (documents < 0) {
+            return false;
+        }
+        if (documents > 1) {
+            errors.push_back({0, "the file holds more than one YAML document; a site file is one"});
+            return false;
+        }
+        root = YAML::Load(whole);
     } catch (const YAML::Exception& e) {
         const int line = e.mark.is_null() || e.mark.line < 0 ? 0 : e.mark.line + 1;
         errors.push_back({line, "not YAML: " + e.msg});
         return false;
     }
-    if (documents.size() > 1) {
-        errors.push_back({0, "the file holds " + std::to_string(documents.size()) +
-                                 " YAML documents; a site file is one"});
-        return false;
-    }
     Reader reader(site, errors);
-    reader.readTop(documents.empty() ? YAML::Node() : documents.front());
+    reader.readTop(root);
     std::stable_sort(errors.begin() + static_cast<std::ptrdiff_t>(before), errors.end());
     return errors.size() == before;
 }
