@@ -59,6 +59,40 @@ private:
     std::vector<SiteError>& errors_;
 };
 
+namespace {
+
+// Whether `text` is well-formed UTF-8 (the encoding of a YAML file). Bytes that are not would
+// not survive a rewrite of the file unchanged.
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t extra = lead < 0x80                    ? 0
+                                  : lead >= 0xC2 && lead <= 0xDF ? 1
+                                  : lead >= 0xE0 && lead <= 0xEF ? 2
+                                  : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                                 : 4;
+        if (extra == 4 || i + extra >= text.size()) {
+            return false; // not a lead byte, or cut short by the end
+        }
+        std::uint32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            code = (code << 6) | (next & 0x3F);
+        }
+        const std::uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+        if (code < least[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+        i += 1 + extra;
+    }
+    return true;
+}
+} // namespace
+
 std::optional<std::string> Reader::scalar(const YAML::Node& node, int line, std::string_view what) {
     if (!node.IsScalar()) {
         error(line, std::string(what) + " must be a single value");
@@ -68,6 +102,10 @@ std::optional<std::string> Reader::scalar(const YAML::Node& node, int line, std:
     if (std::any_of(text.begin(), text.end(),
                     [](unsigned char c) { return c < 0x20 || c == 0x7F; })) {
         error(line, std::string(what) + " holds a control character");
+        return std::nullopt;
+    }
+    if (!IsUtf8(text)) {
+        error(line, std::string(what) + " is not UTF-8 text");
         return std::nullopt;
     }
     return text;

@@ -123,6 +123,13 @@ TEST(SiteFile, EachMistakeIsNamedWithItsLine) {
                    4, "is the device of the entry on line 2 again");
     ExpectOneError(head + "    name2: \"x\\ty\"\n", 4, "unknown key");
     ExpectOneError("devices:\n  - name: \"a\\x1b[2J\"\n    port: /dev/p\n", 2, "control character");
+    // Text that is not UTF-8 would not come back the same from a rewritten file.
+    ExpectOneError("devices:\n  - name: a\n    product: \"Hall \xff\"\n", 3, "not UTF-8");
+    ExpectOneError("devices:\n  - name: a\xc3\n    port: /dev/p\n", 2, "not UTF-8");
+    ExpectOneError("devices:\n  - name: \xed\xa0\x80\n    port: /dev/p\n", 2, "not UTF-8");
+    EXPECT_TRUE(Errors("devices:\n  - name: \"Saal \xc3\xa4 \xe2\x82\xac \xf0\x9f\x93\xba\"\n"
+                       "    port: /dev/p\n")
+                    .empty());
     ExpectOneError("edids: e\n", 0, "no \"devices:\" list");
     ExpectOneError("edids: \"\"\ndevices: []\n", 1, "edids names no folder");
     ExpectOneError("devices: {a: 1}\n", 1, "devices must be a list");
