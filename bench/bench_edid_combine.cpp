@@ -22,22 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::vector<std::uint8_t>> ReadCorpus(const fs::path& dir) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() == ".bin") {
-            files.push_back(entry.path());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    std::vector<std::vector<std::uint8_t>> edids;
-    for (const fs::path& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        edids.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return edids;
-}
-
 // Microseconds per combination of three over rounds lasting about `seconds`.
 double Run(const std::vector<std::vector<CombineSource>>& triples, double seconds,
            std::size_t& checksum) {
@@ -62,7 +46,7 @@ double Run(const std::vector<std::vector<CombineSource>>& triples, double second
 
 int main(int argc, char** argv) {
     const fs::path corpus = argc > 1 ? fs::path(argv[1]) : fs::path("tests/data/edid");
-    const std::vector<std::vector<std::uint8_t>> edids = ReadCorpus(corpus);
+    const std::vector<std::vector<std::uint8_t>> edids = bench::ReadCorpus(corpus);
     if (edids.size() < 3) {
         std::fprintf(stderr, "bench_edid_combine: too few .bin files in %s\n", corpus.c_str());
         return 1;

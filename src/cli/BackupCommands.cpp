@@ -69,6 +69,20 @@ struct Session {
     }
 };
 
+// What the restore plan found wrong, refused or left out, one line each on standard error.
+void PrintPlanNotes(const RestorePlan& plan, bool force) {
+    for (const std::string& e : plan.errors) {
+        err(QStringLiteral("  error: %1\n").arg(Printed(e)));
+    }
+    for (const std::string& m : plan.mismatches) {
+        err(QStringLiteral("  %1: %2\n")
+                .arg(force ? QStringLiteral("forced") : QStringLiteral("refused"), Printed(m)));
+    }
+    for (const std::string& k : plan.skipped) {
+        err(QStringLiteral("  skipped: %1\n").arg(Printed(k)));
+    }
+}
+
 } // namespace
 
 int RunBackup(const CliContext& context) {
@@ -136,17 +150,7 @@ int RunRestore(const CliContext& context) {
         err(QStringLiteral("linkvex-cli restore: %1\n").arg(prep.error));
         return kExitFailure;
     }
-    for (const std::string& e : prep.plan.errors) {
-        err(QStringLiteral("  error: %1\n").arg(Printed(e)));
-    }
-    for (const std::string& m : prep.plan.mismatches) {
-        err(QStringLiteral("  %1: %2\n")
-                .arg(context.force ? QStringLiteral("forced") : QStringLiteral("refused"),
-                     Printed(m)));
-    }
-    for (const std::string& k : prep.plan.skipped) {
-        err(QStringLiteral("  skipped: %1\n").arg(Printed(k)));
-    }
+    PrintPlanNotes(prep.plan, context.force);
     if (!prep.plan.usable(context.force)) {
         s.end();
         err(prep.plan.errors.empty()

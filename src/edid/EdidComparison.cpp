@@ -74,31 +74,8 @@ bool HasOui(const EdidImage& image, std::size_t c, std::uint32_t oui) {
     return c + 3 < kEdidSize && OuiOf(image[c + 1], image[c + 2], image[c + 3]) == oui;
 }
 
-EdidFieldMap::Label DataBlockName(const EdidImage& image, std::size_t c) {
-    switch (image[c] & 0xE0) {
-    case kTagAudio:
-        return {"Audio Data Block", -1, {}};
-    case kTagVideo:
-        return {"Video Data Block", -1, {}};
-    case kTagVendor:
-        if (HasOui(image, c, kOuiHdmi)) {
-            return {"HDMI Vendor-Specific Data Block", -1, {}};
-        }
-        if (HasOui(image, c, kOuiHdmiForum)) {
-            return {"HDMI Forum Vendor-Specific Data Block", -1, {}};
-        }
-        return {"Vendor-Specific Data Block", -1, {}};
-    case kTagSpeaker:
-        return {"Speaker Allocation Data Block", -1, {}};
-    case 0xA0:
-        return {"VESA Display Transfer Characteristic Data Block", -1, {}};
-    case 0xC0:
-        return {"Video Format Data Block", -1, {}};
-    case kTagExtended:
-        break;
-    default:
-        return {"Reserved Data Block", -1, {}};
-    }
+// The name of an extended data block (tag 7), by its extended tag.
+EdidFieldMap::Label ExtendedBlockName(const EdidImage& image, std::size_t c) {
     if ((image[c] & 0x1F) == 0 || c + 1 >= kEdidSize) {
         return {"Extended Data Block (empty)", -1, {}};
     }
@@ -134,6 +111,34 @@ EdidFieldMap::Label DataBlockName(const EdidImage& image, std::size_t c) {
     default:
         return {"Extended Data Block (tag ", image[c + 1], ")"};
     }
+}
+
+EdidFieldMap::Label DataBlockName(const EdidImage& image, std::size_t c) {
+    switch (image[c] & 0xE0) {
+    case kTagAudio:
+        return {"Audio Data Block", -1, {}};
+    case kTagVideo:
+        return {"Video Data Block", -1, {}};
+    case kTagVendor:
+        if (HasOui(image, c, kOuiHdmi)) {
+            return {"HDMI Vendor-Specific Data Block", -1, {}};
+        }
+        if (HasOui(image, c, kOuiHdmiForum)) {
+            return {"HDMI Forum Vendor-Specific Data Block", -1, {}};
+        }
+        return {"Vendor-Specific Data Block", -1, {}};
+    case kTagSpeaker:
+        return {"Speaker Allocation Data Block", -1, {}};
+    case 0xA0:
+        return {"VESA Display Transfer Characteristic Data Block", -1, {}};
+    case 0xC0:
+        return {"Video Format Data Block", -1, {}};
+    case kTagExtended:
+        break;
+    default:
+        return {"Reserved Data Block", -1, {}};
+    }
+    return ExtendedBlockName(image, c);
 }
 
 // The tag bytes of every data block in walk order, found tag by tag with the decoder's walk.

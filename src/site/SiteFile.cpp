@@ -2,11 +2,13 @@
 
 #include "edid/BackupManifest.h"
 
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <sstream>
 
 namespace lvx {
 
@@ -57,6 +59,40 @@ private:
     std::vector<SiteError>& errors_;
 };
 
+namespace {
+
+// Whether `text` is well-formed UTF-8 (the encoding of a YAML file). Bytes that are not would
+// not survive a rewrite of the file unchanged.
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t extra = lead < 0x80                    ? 0
+                                  : lead >= 0xC2 && lead <= 0xDF ? 1
+                                  : lead >= 0xE0 && lead <= 0xEF ? 2
+                                  : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                                 : 4;
+        if (extra == 4 || i + extra >= text.size()) {
+            return false; // not a lead byte, or cut short by the end
+        }
+        std::uint32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            code = (code << 6) | (next & 0x3F);
+        }
+        const std::uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+        if (code < least[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+        i += 1 + extra;
+    }
+    return true;
+}
+} // namespace
+
 std::optional<std::string> Reader::scalar(const YAML::Node& node, int line, std::string_view what) {
     if (!node.IsScalar()) {
         error(line, std::string(what) + " must be a single value");
@@ -66,6 +102,10 @@ std::optional<std::string> Reader::scalar(const YAML::Node& node, int line, std:
     if (std::any_of(text.begin(), text.end(),
                     [](unsigned char c) { return c < 0x20 || c == 0x7F; })) {
         error(line, std::string(what) + " holds a control character");
+        return std::nullopt;
+    }
+    if (!IsUtf8(text)) {
+        error(line, std::string(what) + " is not UTF-8 text");
         return std::nullopt;
     }
     return text;
@@ -300,24 +340,71 @@ void Reader::checkDuplicates() {
 
 } // namespace
 
+namespace {
+
+// Follows the parser's events only to see where each document starts.
+class DocumentStarts : public YAML::EventHandler {
+public:
+    YAML::Mark start;
+
+    void OnDocumentStart(const YAML::Mark& mark) override { start = mark; }
+    void OnDocumentEnd() override {}
+    void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
+    void OnAlias(const YAML::Mark&, YAML::anchor_t) override {}
+    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                  const std::string&) override {}
+    void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                         YAML::EmitterStyle::value) override {}
+    void OnSequenceEnd() override {}
+    void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                    YAML::EmitterStyle::value) override {}
+    void OnMapEnd() override {}
+};
+
+// The number of YAML documents in `text`, counted up to two. The library's own LoadAll never
+// returns on some malformed texts (a "," outside any bracket): its parser then reports a new
+// document at the same place again and again. That is an error at that place here.
+int CountDocuments(const std::string& text, std::vector<SiteError>& errors) {
+    std::istringstream stream(text);
+    YAML::Parser parser(stream);
+    DocumentStarts starts;
+    int count = 0;
+    int previous = -1;
+    while (count < 2 && parser.HandleNextDocument(starts)) {
+        if (starts.start.pos == previous) {
+            errors.push_back({starts.start.line + 1, "not YAML: nothing can be read from here"});
+            return -1;
+        }
+        previous = starts.start.pos;
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
 bool ParseSiteFile(std::string_view text, SiteFile& site, std::vector<SiteError>& errors) {
     site = SiteFile{};
     const std::size_t before = errors.size();
-    std::vector<YAML::Node> documents;
+    const std::string whole(text);
+    YAML::Node root;
     try {
-        documents = YAML::LoadAll(std::string(text));
+        const int documents = CountDocuments(whole, errors);
+        if (documents < 0) {
+            return false;
+        }
+        if (documents > 1) {
+            errors.push_back({0, "the file holds more than one YAML document; a site file is one"});
+            return false;
+        }
+        root = YAML::Load(whole);
     } catch (const YAML::Exception& e) {
         const int line = e.mark.is_null() || e.mark.line < 0 ? 0 : e.mark.line + 1;
         errors.push_back({line, "not YAML: " + e.msg});
         return false;
     }
-    if (documents.size() > 1) {
-        errors.push_back({0, "the file holds " + std::to_string(documents.size()) +
-                                 " YAML documents; a site file is one"});
-        return false;
-    }
     Reader reader(site, errors);
-    reader.readTop(documents.empty() ? YAML::Node() : documents.front());
+    reader.readTop(root);
     std::stable_sort(errors.begin() + static_cast<std::ptrdiff_t>(before), errors.end());
     return errors.size() == before;
 }

@@ -123,13 +123,20 @@ TEST(SiteFile, EachMistakeIsNamedWithItsLine) {
                    4, "is the device of the entry on line 2 again");
     ExpectOneError(head + "    name2: \"x\\ty\"\n", 4, "unknown key");
     ExpectOneError("devices:\n  - name: \"a\\x1b[2J\"\n    port: /dev/p\n", 2, "control character");
+    // Text that is not UTF-8 would not come back the same from a rewritten file.
+    ExpectOneError("devices:\n  - name: a\n    product: \"Hall \xff\"\n", 3, "not UTF-8");
+    ExpectOneError("devices:\n  - name: a\xc3\n    port: /dev/p\n", 2, "not UTF-8");
+    ExpectOneError("devices:\n  - name: \xed\xa0\x80\n    port: /dev/p\n", 2, "not UTF-8");
+    EXPECT_TRUE(Errors("devices:\n  - name: \"Saal \xc3\xa4 \xe2\x82\xac \xf0\x9f\x93\xba\"\n"
+                       "    port: /dev/p\n")
+                    .empty());
     ExpectOneError("edids: e\n", 0, "no \"devices:\" list");
     ExpectOneError("edids: \"\"\ndevices: []\n", 1, "edids names no folder");
     ExpectOneError("devices: {a: 1}\n", 1, "devices must be a list");
     ExpectOneError("devices:\n  - just text\n", 2, "a device entry is a mapping");
     ExpectOneError("- a\n- b\n", 1, "a site file is a mapping");
     ExpectOneError("", 0, "a site file is a mapping");
-    ExpectOneError("devices: []\n---\ndevices: []\n", 0, "2 YAML documents");
+    ExpectOneError("devices: []\n---\ndevices: []\n", 0, "more than one YAML document");
 }
 
 TEST(SiteFile, BrokenYamlNamesTheLineTheParserStoppedAt) {
@@ -137,6 +144,11 @@ TEST(SiteFile, BrokenYamlNamesTheLineTheParserStoppedAt) {
     ExpectOneError("devices:\n  - name: a\n\tport: x\n", 3, "not YAML");
     ExpectOneError("devices:\n  - name: a\n    port: {x\n", 4, "not YAML");
     ExpectOneError("devices: b: c\n", 1, "not YAML");
+    // The YAML library's parser finds a new document at a stray comma for ever; each of these
+    // must end, with an error on the comma's line.
+    ExpectOneError(",", 1, "not YAML");
+    ExpectOneError(" ,", 1, "not YAML");
+    ExpectOneError("# a site\n\n  ,\n", 3, "not YAML");
 }
 
 TEST(SiteFile, EveryErrorIsReportedInLineOrder) {
