@@ -140,7 +140,7 @@ void MainWindow::makeTools(const AppOptions& options) {
     hexTable_ = std::make_unique<HexTableWindow>(*workImage_);
     creatorModel_ = new CreatorModel(*workImage_, this);
     creatorTool_ = std::make_unique<CreatorTool>(*controller_, *transfer_, *creatorModel_);
-    activity_->follow(*creatorTool_, tr("the creator's write"));
+    activity_->follow(*creatorTool_, tr("the EDID creator"));
 }
 
 // The picture, Search and Disconnect, the device list, the debug memo; returns the list's width.

@@ -96,6 +96,10 @@ private slots:
                   "SpeedButton_SaveEdid_Creator", "SpeedButton_CopyEdid_Creator"}) {
                 buttonsOff = buttonsOff && !in<QToolButton>(tab, name)->isEnabled();
             }
+            if (const QString shots = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
+                !shots.isEmpty()) {
+                window->commanderWindow()->grab().save(shots + QStringLiteral("/creator-ok.png"));
+            }
         });
         prompt_.confirmAnswers = {true};
         QTest::mouseClick(write, Qt::LeftButton);

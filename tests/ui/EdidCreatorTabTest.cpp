@@ -303,6 +303,10 @@ private slots:
             QTest::qWait(50);
             QVERIFY(window_->grab().save(dir + QStringLiteral("/creator-%1.png").arg(i)));
         }
+        // Label3 with its longest message.
+        model_->showStatus("Illegal Edid CheckSum0.", TextColour::Red);
+        QTest::qWait(50);
+        QVERIFY(window_->grab().save(dir + QStringLiteral("/creator-label3.png")));
     }
 
 private:
