@@ -84,6 +84,7 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
         return Outcome::Nothing;
     }
     lastError_.clear();
+    begin(QString()); // no node: a line of this flow names none (an empty text adds no line)
     std::optional<FlowGuard> flow;
     if (bracket) {
         flow.emplace(connection_);
@@ -120,6 +121,7 @@ CreatorTool::Outcome CreatorTool::save(Prompt& prompt) {
         return Outcome::Nothing;
     }
     lastError_.clear();
+    begin(QString()); // no node: a line of this flow names none (an empty text adds no line)
     if (!model_.contentPresent()) {
         noEdidWarning();
         return Outcome::Failed;

@@ -379,6 +379,10 @@ TEST_F(CreatorFlow, SaveAndWriteReachTheActivityLog) {
     EXPECT_EQ(last().severity, Severity::Failure);
     EXPECT_EQ(last().node, QStringLiteral("Input 1"));
     EXPECT_TRUE(last().text.contains("HDR 4:2:0 16Bit")) << last().text.toStdString();
+    // A save after it works on no node: its line names none.
+    prompt.saveAnswers = {dir.filePath("after.bin").toStdString()};
+    ASSERT_EQ(tool->save(prompt), CreatorTool::Outcome::Done);
+    EXPECT_EQ(last().node, QString());
 }
 
 TEST_F(CreatorFlow, WriteWithoutADeviceDoesNothing) {
