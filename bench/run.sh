@@ -21,6 +21,7 @@ done
 
 bin=${LINKVEX_BIN:-build/bin}
 for program in bench_codecs bench_serial_idle bench_answer_latency bench_flows bench_creator \
+    bench_creator_feedback \
     bench_beyond bench_firmware_transfer bench_multicom bench_edid_parse bench_edid_combine linkvex linkvex-devsim; do
     if [ ! -x "$bin/$program" ]; then
         echo "bench/run.sh: $bin/$program is missing; build first (./dev bench or" \
@@ -39,6 +40,7 @@ if [ "$quick" -eq 1 ]; then
     flows_args=(--repeat 2)
     startup_runs=3
     creator_args=(--seconds 1)
+    feedback_args=(--presses 200)
     multicom_args=(--seconds 5)
     mode="quick"
 else
@@ -51,6 +53,7 @@ else
     flows_args=(--repeat 5)
     startup_runs=9
     creator_args=(--seconds 3)
+    feedback_args=(--presses 600)
     multicom_args=(--seconds 20)
     mode="full"
 fi
@@ -94,6 +97,7 @@ if [ ${#firmware1_args[@]} -gt 0 ]; then
 fi
 run startup bash "$(dirname "$0")/startup_bench.sh" "$bin/linkvex" "$startup_runs"
 run creator "$bin/bench_creator" "${creator_args[@]}"
+run feedback "$bin/bench_creator_feedback" "${feedback_args[@]}"
 run parse "$bin/bench_edid_parse" "$(dirname "$0")/../tests/data/edid"
 run combine "$bin/bench_edid_combine" "$(dirname "$0")/../tests/data/edid"
 run check bash "$(dirname "$0")/check_bench.sh" "$bin/linkvex-cli"
@@ -104,7 +108,7 @@ echo
 echo "== Summary ($mode run; load average $load_start at start, $load_end at end," \
      "on $(nproc) CPUs)"
 for name in idle idle3 latency flows firmware firmware1 startup multicom multicom1 codecs creator \
-    parse combine check beyond; do
+    feedback parse combine check beyond; do
     [ -f "$work/$name.out" ] || continue
     grep '^summary: ' "$work/$name.out" | sed 's/^summary: //' |
         while IFS='|' read -r text goal verdict; do

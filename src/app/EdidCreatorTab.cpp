@@ -22,6 +22,8 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 namespace lvx {
 
 namespace {
@@ -200,30 +202,71 @@ EdidCreatorTab::EdidCreatorTab(QWidget* parent) : QWidget(parent) {
     }
 }
 
-// "Select": Open, Brand New, Save, Write to Device, the comparison, the upload target and
-// the status label.
+const std::vector<QString>& EdidCreatorTab::statusTexts() {
+    static const std::vector<QString> texts = {
+        QStringLiteral("Ok."),
+        QStringLiteral("Create Error!"),
+        QStringLiteral("Edid Write Fail."),
+        QStringLiteral("Illegal Edid Header."),
+        QStringLiteral("Illegal Edid CheckSum0."),
+        QStringLiteral("Illegal Edid CheckSum1."),
+        QStringLiteral("Edid Over Banks."),
+    };
+    return texts;
+}
+
+// "Select": Open, Brand New, Save, Write to Device, the comparison, the hex table, the upload
+// target and the status label.
 QWidget* EdidCreatorTab::buildSelectGroup() {
     auto* select =
         MakeGroup(this, QStringLiteral("GroupBox_Creator_Select"), QStringLiteral("Select"));
     select->setFixedHeight(64);
-    SetPicture(MakeSpeedButton(select, QStringLiteral("SpeedButton_OpenEdid_Creator"),
-                               tr("Open EDID"), 10, 20),
-               QStringLiteral("OpenColor"));
-    SetPicture(MakeSpeedButton(select, QStringLiteral("SpeedButton_OpenEdid_New"),
-                               tr("Brand New EDID"), 46, 20),
-               QStringLiteral("BrandNewColor"));
-    SetPicture(MakeSpeedButton(select, QStringLiteral("SpeedButton_SaveEdid_Creator"),
-                               tr("Save EDID"), 82, 20),
-               QStringLiteral("SaveColor"));
-    copy_ = MakeSpeedButton(select, Qs(names::kWriteButton), tr("Write EDID to Device"), 118, 20);
+    constexpr int kStep = 33;
+    int x = 8;
+    auto next = [&x] {
+        const int at = x;
+        x += kStep;
+        return at;
+    };
+    QToolButton* open = MakeSpeedButton(select, QStringLiteral("SpeedButton_OpenEdid_Creator"),
+                                        tr("Open EDID"), next(), 20);
+    SetPicture(open, QStringLiteral("OpenColor"));
+    QToolButton* brandNew = MakeSpeedButton(select, QStringLiteral("SpeedButton_OpenEdid_New"),
+                                            tr("Brand New EDID"), next(), 20);
+    SetPicture(brandNew, QStringLiteral("BrandNewColor"));
+    QToolButton* save = MakeSpeedButton(select, QStringLiteral("SpeedButton_SaveEdid_Creator"),
+                                        tr("Save EDID"), next(), 20);
+    SetPicture(save, QStringLiteral("SaveColor"));
+    copy_ =
+        MakeSpeedButton(select, Qs(names::kWriteButton), tr("Write EDID to Device"), next(), 20);
     SetPicture(copy_, QStringLiteral("CopyUpGray"));
     // What the build would change against the EDID as loaded, before it is saved or sent.
     compare_ = MakeSpeedButton(select, QStringLiteral("SpeedButton_CompareEdid_Creator"),
-                               tr("What will the build change?"), 154, 20);
+                               tr("What will the build change?"), next(), 20);
     SetPicture(compare_, QStringLiteral("ModifyColor"));
-    uploadList_ = MakeList(select, QStringLiteral("ComboBox_EdidSel_Upload"), 192, 26, 100);
-    MakeLabel(select, Qs(names::kStatusLabel), QString(), 298, 30, 140);
+    // The hex table shows every edit as it is made.
+    hexTable_ = MakeSpeedButton(select, QStringLiteral("SpeedButton_HexTable_Creator"),
+                                tr("Show the EDID Hex Table"), next(), 20);
+    SetPicture(hexTable_, QStringLiteral("HexTableColor"));
+    uploadList_ = MakeList(select, QStringLiteral("ComboBox_EdidSel_Upload"), x + 2, 26, 84);
+    // Label3 takes the rest of the row, and never less than its longest text needs.
+    int needed = 0;
+    for (const QString& text : statusTexts()) {
+        needed = std::max(needed, select->fontMetrics().horizontalAdvance(text));
+    }
+    MakeLabel(select, Qs(names::kStatusLabel), QString(), x + 90, 30, needed + 4);
+    flowControls_ = {open, brandNew, save, copy_, compare_, uploadList_};
     return select;
+}
+
+void EdidCreatorTab::setFlowsEnabled(bool enabled) {
+    flowsEnabled_ = enabled;
+    for (QWidget* widget : flowControls_) {
+        // The write button is also the model's to disable while its own write runs.
+        const bool own =
+            widget != copy_ || model_ == nullptr || model_->state(names::kWriteButton).enabled;
+        widget->setEnabled(enabled && own);
+    }
 }
 
 // The seven sub-tabs, each built by its own function.
@@ -566,13 +609,14 @@ void EdidCreatorTab::bindButtons() {
         }
     });
     connect(compare_, &QToolButton::clicked, this, &EdidCreatorTab::compareRequested);
+    connect(hexTable_, &QToolButton::clicked, this, &EdidCreatorTab::hexTableRequested);
     connect(copy_, &QToolButton::clicked, binding_, [this] {
         if (tool_ == nullptr) {
             return;
         }
         if (const std::optional<NodeRef> target =
                 tool_->uploadTarget(uploadList_->currentIndex())) {
-            tool_->writeToDevice(*target);
+            tool_->writeToDevice(*target, prompt_);
         }
     });
 }
@@ -625,8 +669,12 @@ void EdidCreatorTab::show(const QList<int>& ids) {
         case ControlKind::Button:
             break;
         }
-        widget->setEnabled(s.enabled);
-        const QString style = Colour(s.colour);
+        widget->setEnabled(s.enabled && (flowsEnabled_ || widget != copy_));
+        // The status label's "Ok." is black whatever the palette says.
+        const QString style =
+            CreatorModel::definition(id).kind == ControlKind::Label && s.colour == TextColour::Black
+                ? QStringLiteral("color: black")
+                : Colour(s.colour);
         if (widget->styleSheet() != style) {
             widget->setStyleSheet(style);
         }

@@ -38,6 +38,12 @@ public:
     QTabWidget* pages() const { return pages_; }
     QToolButton* copyButton() const { return copy_; }
     QToolButton* compareButton() const { return compare_; }
+    QToolButton* hexTableButton() const { return hexTable_; }
+    // While a device flow runs the page stays lit, so Label3 is read in its own colour, but
+    // nothing that starts a flow or loads another EDID can be pressed.
+    void setFlowsEnabled(bool enabled);
+    // Every text Label3 shows; it is made wide enough for the longest.
+    static const std::vector<QString>& statusTexts();
     QScrollArea* audioScrollBox() const { return scrollBox_; }
     // The widget of a catalogue control (by the control's id), or null.
     QWidget* control(int id) const;
@@ -48,6 +54,8 @@ public:
 signals:
     // "What will the build change?": the EDID as loaded against the one the build makes.
     void compareRequested();
+    // The hex table window, where each edit shows at once, is wanted on screen.
+    void hexTableRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -71,6 +79,9 @@ private:
     QTabWidget* pages_;
     QToolButton* copy_;
     QToolButton* compare_;
+    QToolButton* hexTable_;
+    std::vector<QWidget*> flowControls_; // what a running flow disables
+    bool flowsEnabled_ = true;
     QScrollArea* scrollBox_ = nullptr;
     std::vector<QWidget*> controls_; // by control id
     CreatorModel* model_ = nullptr;

@@ -54,6 +54,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTimer>
@@ -139,6 +140,7 @@ void MainWindow::makeTools(const AppOptions& options) {
     hexTable_ = std::make_unique<HexTableWindow>(*workImage_);
     creatorModel_ = new CreatorModel(*workImage_, this);
     creatorTool_ = std::make_unique<CreatorTool>(*controller_, *transfer_, *creatorModel_);
+    activity_->follow(*creatorTool_, tr("the EDID creator"));
 }
 
 // The picture, Search and Disconnect, the device list, the debug memo; returns the list's width.
@@ -228,6 +230,10 @@ void MainWindow::bindTabs() {
     commander_->creatorTab()->bind(creatorModel_, creatorTool_.get(), prompt_);
     connect(commander_->creatorTab(), &EdidCreatorTab::compareRequested, this,
             &MainWindow::compareCreatorBuild);
+    connect(commander_->creatorTab(), &EdidCreatorTab::hexTableRequested, this, [this] {
+        hexItem_->setChecked(true);
+        toggleHexTable();
+    });
 }
 
 // The main window's own controls, and what the connection reports.
@@ -657,7 +663,15 @@ void MainWindow::onConnectionLost() {
 void MainWindow::onBusy(bool busy) {
     searchButton_->setEnabled(controller_->searchEnabled() && !busy);
     grid_->setEnabled(!busy);
-    commander_->pages()->setEnabled(!busy);
+    // The creator's page stays lit while a flow runs (its status label is read then); its
+    // flow buttons and every other page are disabled.
+    QTabWidget* pages = commander_->pages();
+    pages->tabBar()->setEnabled(!busy);
+    for (int i = 0; i < pages->count(); ++i) {
+        QWidget* page = pages->widget(i);
+        page->setEnabled(!busy || page == commander_->creatorTab());
+    }
+    commander_->creatorTab()->setFlowsEnabled(!busy);
 }
 
 void MainWindow::toggleDebugMemo() {

@@ -42,6 +42,9 @@ std::uint8_t VicOfHdmiVic(std::uint8_t hdmiVic) {
 void CreatorModel::showErrorState() {
     const Ids& i = ids();
     assignText(i.manufacturer, "Error.", true);
+    // The placeholder says the image is invalid; it is never written into the image, and a
+    // write is refused by the validation, which names the fault: it is no field in error.
+    clearError(i.manufacturer);
     assignText(i.monitor, "Error.", true);
     for (int id : {i.product, i.serial, i.year, i.week}) {
         assignText(id, "0", true);

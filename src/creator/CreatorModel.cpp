@@ -157,12 +157,85 @@ void CreatorModel::setWarning(const std::string& text) {
     }
 }
 
-void CreatorModel::setFieldError(bool on) {
-    if (on) {
-        record_.status |= kStatusFieldError;
-    } else {
+void CreatorModel::markError(int id, const char* message) {
+    fieldErrors_[id] = message;
+    record_.status |= kStatusFieldError;
+}
+
+void CreatorModel::clearError(int id) {
+    fieldErrors_.erase(id);
+    if (fieldErrors_.empty()) {
         record_.status = static_cast<std::uint16_t>(record_.status & ~kStatusFieldError);
     }
+}
+
+void CreatorModel::clearAllErrors() {
+    for (const auto& [id, message] : fieldErrors_) {
+        setColour(id, TextColour::Black);
+    }
+    fieldErrors_.clear();
+    record_.status = static_cast<std::uint16_t>(record_.status & ~kStatusFieldError);
+}
+
+std::string CreatorModel::fieldName(int id) {
+    if (id < 0 || id >= controlCount()) {
+        return std::string();
+    }
+    const ControlDef& d = definition(id);
+    auto trimmed = [](std::string_view text) {
+        const std::size_t first = text.find_first_not_of(' ');
+        return first == std::string_view::npos ? std::string() : std::string(text.substr(first));
+    };
+    switch (d.role) {
+    case ControlRole::ManufacturerName:
+        return "Manufacturer";
+    case ControlRole::MonitorName:
+        return "Monitor Name";
+    case ControlRole::ProductCode:
+        return "Product Code";
+    case ControlRole::SerialNumber:
+        return "Serial Number";
+    case ControlRole::Year:
+        return "Year";
+    case ControlRole::Week:
+        return "Week";
+    case ControlRole::MaxChannels:
+        if (d.arg >= 0 && d.arg < static_cast<int>(kAudioFormatCount)) {
+            return trimmed(AudioFormats()[static_cast<std::size_t>(d.arg)].panelCaption) + " MaxCh";
+        }
+        break;
+    case ControlRole::Luminance: {
+        static constexpr const char* kWhich[] = {"Max", "Avg", "Min"};
+        if (d.arg >= 1 && d.arg <= 3) {
+            return std::string("HDR Luminance ") + kWhich[d.arg - 1];
+        }
+        break;
+    }
+    case ControlRole::HdrDepth:
+        return "HDR 4:2:0 " + d.caption;
+    default:
+        break;
+    }
+    return d.caption.empty() ? d.name : trimmed(d.caption);
+}
+
+std::vector<int> CreatorModel::fieldsInError() const {
+    std::vector<int> fields;
+    for (const auto& [id, message] : fieldErrors_) {
+        fields.push_back(id);
+    }
+    return fields;
+}
+
+std::string CreatorModel::fieldErrorText() const {
+    std::string text;
+    for (const auto& [id, message] : fieldErrors_) {
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += fieldName(id) + " (" + message + ")";
+    }
+    return text;
 }
 
 // --- A user's changes ----------------------------------------------------------------------
@@ -297,6 +370,12 @@ bool CreatorModel::copyFrom(const EdidRecord& analysed) {
 }
 
 void CreatorModel::finishEntry() {
+    // What Label3 said was about the EDID before this one.
+    const int status = ids().status;
+    if (!state(status).text.empty()) {
+        mut(status).text.clear();
+        touch(status);
+    }
     // The reference changes only now: the rules that ran during the load compared with the
     // one before.
     const bool valid = isValid(record_);
@@ -308,6 +387,9 @@ void CreatorModel::finishEntry() {
 }
 
 void CreatorModel::runLoad() {
+    // The decode below clears the flag; the rules the load runs mark what is out of limits in
+    // the image that came in, and nothing of the one before.
+    clearAllErrors();
     if ((record_.status & kStatusBrandNew) != 0) {
         // A new EDID is made today: the image takes the local year and ISO week before it is
         // decoded, so the record's date fields agree with its bytes.

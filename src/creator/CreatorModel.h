@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,7 +114,15 @@ public:
     const EdidRecord& reference() const { return reference_; }
 
     bool loaded() const { return (record_.status & kStatusCreatorLoaded) != 0; }
+    // Set while any field is shown out of its limits, whichever rule ran last.
     bool fieldError() const { return (record_.status & kStatusFieldError) != 0; }
+    // The fields shown out of their limits, in the order of the tab's pages.
+    std::vector<int> fieldsInError() const;
+    // Those fields by the names the tab gives them, each with its limit:
+    // "Year (1990~2245 Limited!), HDR 4:2:0 16Bit (HDR Must Base On 4K!)"; empty when none.
+    std::string fieldErrorText() const;
+    // The name a user knows a control by ("Year", "DTS MaxCh", "HDR 4:2:0 12Bit").
+    static std::string fieldName(int id);
     bool contentPresent() const { return (record_.status & kStatusContentPresent) != 0; }
 
     // The last conversion error ("..." is not a number), also sent by conversionError().
@@ -158,7 +167,11 @@ private:
     void setColour(int id, TextColour colour);
     void setHeight(int id, int height);
     void setWarning(const std::string& text);
-    void setFieldError(bool on);
+    // A field enters or leaves the set of fields out of their limits; the field-error flag
+    // follows the set.
+    void markError(int id, const char* message);
+    void clearError(int id);
+    void clearAllErrors();
 
     // --- Rules
     void runRule(int id);
@@ -220,6 +233,7 @@ private:
     CalendarDate madeOn_; // the clock's date at the last brand-new load
     std::string conversionError_;
     bool conversionPending_ = false;
+    std::map<int, std::string> fieldErrors_; // by control id: the limit each one broke
     // The 18 bytes last chosen in ComboBox_Block1_DTD1 since the load, as the preset write
     // built them.
     std::optional<DetailedTiming> block1Choice_;

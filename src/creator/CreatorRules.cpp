@@ -125,13 +125,15 @@ void CreatorModel::runRule(int id) {
 void CreatorModel::violation(int id, const char* message) {
     setWarning(message);
     setColour(id, TextColour::Red);
-    setFieldError(true);
+    markError(id, message);
 }
 
+// The warning label speaks of the field just edited; the flag stays set while any other field
+// is still out of its limits.
 void CreatorModel::inRange(int id) {
     setWarning(std::string());
     setColour(id, TextColour::Black);
-    setFieldError(false);
+    clearError(id);
 }
 
 void CreatorModel::reportConversion(const std::string& text) {
@@ -298,19 +300,19 @@ void CreatorModel::fourKRule(int id) {
     const bool on = state(id).checked;
     if (!on && anyHdrDepth() && !any4K()) {
         setWarning(kHdrNeeds4k);
-        setFieldError(true);
         for (int hdr : ids().hdr) {
             if (state(hdr).checked) {
                 setColour(hdr, TextColour::Red);
+                markError(hdr, kHdrNeeds4k);
             }
         }
         return; // the image is left as it is
     }
     if (on && anyHdrDepth()) {
         setWarning(std::string());
-        setFieldError(false);
         for (int hdr : ids().hdr) {
             setColour(hdr, TextColour::Black);
+            clearError(hdr);
         }
     }
     if (definition(id).role == ControlRole::VicBox) {

@@ -1,5 +1,6 @@
 #include "creator/CreatorTool.h"
 
+#include "connection/ActivityLog.h"
 #include "connection/ConnectionController.h"
 #include "creator/CreatorModel.h"
 #include "edid/EdidFile.h"
@@ -8,13 +9,15 @@
 #include "edid/EdidValidation.h"
 #include "protocol/TransferBracket.h"
 
+#include <QDir>
+
 #include <optional>
 
 namespace lvx {
 
 CreatorTool::CreatorTool(ConnectionController& connection, EdidTransfer& transfer,
                          CreatorModel& model, QObject* parent)
-    : QObject(parent), connection_(connection), transfer_(transfer), model_(model) {}
+    : FlowTool(connection, parent), connection_(connection), transfer_(transfer), model_(model) {}
 
 bool CreatorTool::connected() const {
     return connection_.connected() && connection_.devices().count > 0;
@@ -34,6 +37,8 @@ void CreatorTool::noEdidWarning() {
     model_.showWarning("Please select \"NEW\" or \"OPEN\"", TextColour::DarkBlue);
     model_.showStatus("Create Error!", TextColour::Red);
     lastError_ = QStringLiteral("no EDID: use Open EDID or Brand New EDID first");
+    report(QStringLiteral("Create Error!"), Severity::Failure,
+           tr("The creator holds no EDID: use Open EDID or Brand New EDID first."));
     messageWait(2000);
     model_.showWarning(std::string(), TextColour::Red);
     model_.showStatus(std::string(), TextColour::Red);
@@ -41,12 +46,24 @@ void CreatorTool::noEdidWarning() {
 
 void CreatorTool::buildStopped(const BuildResult& built) {
     lastError_ = QString::fromStdString(built.error);
+    report(QStringLiteral("Create Error!"), Severity::Failure,
+           tr("The build stopped: %1").arg(lastError_));
     if (built.error == model_.lastConversionError()) {
         return; // the model's message already said why
     }
     model_.showStatus("Create Error!", TextColour::Red);
     messageWait(1000);
     model_.showStatus(std::string(), TextColour::Red);
+}
+
+QString CreatorTool::deviceText() const {
+    const QString product =
+        QString::fromStdString(connection_.selectedDevice().productString).trimmed();
+    const QString where = DeviceLabel(connection_);
+    if (product.isEmpty()) {
+        return where.isEmpty() ? tr("the selected device") : where;
+    }
+    return where.isEmpty() ? product : QStringLiteral("%1 (%2)").arg(product, where);
 }
 
 void CreatorTool::logLeftOut(const BuildResult& built) {
@@ -67,6 +84,7 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
         return Outcome::Nothing;
     }
     lastError_.clear();
+    begin(QString()); // no node: a line of this flow names none (an empty text adds no line)
     std::optional<FlowGuard> flow;
     if (bracket) {
         flow.emplace(connection_);
@@ -77,15 +95,20 @@ CreatorTool::Outcome CreatorTool::openEdid(Prompt& prompt) {
     const std::string chosen = prompt.openFileNameFor(FileKind::Edid, kFilter);
     if (!chosen.empty()) {
         const QString path = QString::fromStdString(chosen);
+        begin(tr("Opening %1 in the creator").arg(QDir::toNativeSeparators(path)));
         QString why;
         const std::optional<EdidImage> image = ReadEdidFile(path, &why);
         if (!image) {
             connection_.log().setText("Edid Open Fail.\r\n");
             lastError_ = why;
+            report(QStringLiteral("Edid Open Fail."), Severity::Failure,
+                   tr("The creator kept its EDID: %1").arg(why));
             outcome = Outcome::Failed;
         } else {
             connection_.log().setText("Edid Open OK.\r\n");
             model_.openImage(*image);
+            report(QString(), Severity::Success,
+                   tr("Opened %1 in the creator").arg(QDir::toNativeSeparators(path)));
             outcome = Outcome::Done;
         }
     }
@@ -98,6 +121,7 @@ CreatorTool::Outcome CreatorTool::save(Prompt& prompt) {
         return Outcome::Nothing;
     }
     lastError_.clear();
+    begin(QString()); // no node: a line of this flow names none (an empty text adds no line)
     if (!model_.contentPresent()) {
         noEdidWarning();
         return Outcome::Failed;
@@ -118,6 +142,8 @@ CreatorTool::Outcome CreatorTool::save(Prompt& prompt) {
     const std::string chosen = prompt.saveFileNameFor(FileKind::Edid, kFilter, "Created EDID");
     const QString name = QString::fromStdString(BinSaveName(chosen));
     if (!chosen.empty()) {
+        const QString shown = QDir::toNativeSeparators(name);
+        begin(tr("Saving the created EDID to %1").arg(shown));
         EdidFileWriter writer;
         if (name.isEmpty() || !writer.open(name)) {
             connection_.log().setText("Edid Open Fail.\r\n");
@@ -130,20 +156,31 @@ CreatorTool::Outcome CreatorTool::save(Prompt& prompt) {
         } else {
             outcome = Outcome::Done;
         }
+        if (outcome == Outcome::Done) {
+            report(QString(), Severity::Success, tr("Saved the created EDID to %1").arg(shown));
+        } else {
+            report(QStringLiteral("Edid Save Fail."), Severity::Failure,
+                   tr("Nothing was saved: %1").arg(lastError_));
+        }
     }
     logLeftOut(built);
     return outcome;
 }
 
-CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
+CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target, Prompt* ask) {
     if (!connected() || connection_.busy()) {
         return Outcome::Nothing;
     }
     lastError_.clear();
+    const QString node = QString::fromStdString(NodeItemText(target));
+    // The node goes with every line the log writes of this write; an empty text adds none.
+    begin(QString(), node);
     if (model_.fieldError()) {
         model_.showStatus("Create Error!", TextColour::Red);
-        lastError_ = QStringLiteral("Create Error! (%1)")
-                         .arg(QString::fromStdString(model_.text(names::kWarningLabel)));
+        const QString fields = QString::fromStdString(model_.fieldErrorText());
+        lastError_ = QStringLiteral("Create Error! (out of range: %1)").arg(fields);
+        report(QStringLiteral("Create Error!"), Severity::Failure,
+               tr("Nothing was sent to %1: out of range: %2").arg(node, fields));
         messageWait(1000);
         model_.showStatus(std::string(), TextColour::Red);
         return Outcome::Failed;
@@ -154,8 +191,21 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
     }
     if (!isWritable(target.kind)) {
         lastError_ = QStringLiteral("only inputs and user slots can be written");
+        report(QString(), Severity::Failure, tr("%1 cannot be written: %2").arg(node, lastError_));
         return Outcome::Failed;
     }
+    const QString device = deviceText();
+    if (ask != nullptr &&
+        !ask->confirmIrreversible(
+            "Write EDID to Device",
+            tr("Write the created EDID to %1 of %2?\r\n\r\nThe EDID %1 holds now is replaced; "
+               "this cannot be undone.")
+                .arg(node, device)
+                .toStdString())) {
+        lastError_ = QStringLiteral("Write cancelled.");
+        return Outcome::Cancelled;
+    }
+    begin(tr("Writing the created EDID to %1 of %2").arg(node, device), node);
     const FlowGuard flow(connection_);
     const TransferBracket bracket(connection_.session(), transfer_.serial());
 
@@ -169,14 +219,25 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target) {
         const std::string message(InvalidStatusMessage(error));
         model_.showStatus(message, TextColour::Red);
         lastError_ = QString::fromStdString(message);
+        report(lastError_, Severity::Failure,
+               tr("The built EDID is not valid; nothing was sent to %1.").arg(node));
     } else {
         lastBuilt_ = built.image;
         model_.showStatus("Ok.", TextColour::Black);
+        const bool serial = transfer_.serial();
         const bool sent = transfer_.writeNode(target, built.image);
         outcome = sent ? Outcome::Done : Outcome::Failed;
         if (!sent) {
             model_.showStatus("Edid Write Fail.", TextColour::Red);
             lastError_ = QString::fromStdString(transfer_.failure());
+            report(QStringLiteral("Edid Write Fail."), Severity::Failure,
+                   tr("Writing %1 of %2 failed (%3).").arg(node, device, lastError_));
+        } else {
+            report(QStringLiteral("Ok."), Severity::Success,
+                   tr("Wrote the created EDID to %1 of %2 (%3)")
+                       .arg(node, device,
+                            serial ? tr("the device acknowledged every block")
+                                   : tr("sent over the network, which acknowledges nothing")));
         }
         // The written blocks went out with their pacing: the rest only keeps "Ok." on show.
         messageWait(800);

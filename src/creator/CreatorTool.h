@@ -2,9 +2,9 @@
 
 #include "common/EdidImage.h"
 #include "common/Prompt.h"
+#include "connection/FlowTool.h"
 #include "edid/NodeList.h"
 
-#include <QObject>
 #include <QString>
 
 #include <optional>
@@ -18,8 +18,10 @@ struct BuildResult;
 
 // The creator's flows that reach outside the model: "Open EDID", "Save EDID" and "Write EDID
 // to Device", each inside the transfer bracket when the selected device is on the COM port,
-// for the program and the command line alike.
-class CreatorTool : public QObject {
+// for the program and the command line alike. The creator's own labels are the model's; what
+// each flow did, to which node and file, or why it failed goes out through status() for the
+// activity log.
+class CreatorTool : public FlowTool {
     Q_OBJECT
 public:
     enum class Outcome { Nothing, Cancelled, Done, Failed };
@@ -40,10 +42,13 @@ public:
     // The field-error flag does not stop it.
     Outcome save(Prompt& prompt);
 
-    // Write EDID to Device: refused while the field-error flag is set ("Create Error!") or no
-    // EDID was loaded; builds, validates and sends the image to an input or a user slot over
-    // the link of the selected device. Nothing when no device is connected.
-    Outcome writeToDevice(NodeRef target);
+    // Write EDID to Device: refused while any field is out of its limits ("Create Error!",
+    // the fields named in lastError() and the status detail) or no EDID was loaded; builds,
+    // validates and sends the image to an input or a user slot over the link of the selected
+    // device. Nothing when no device is connected. With a prompt, the user is asked first,
+    // with the node and the device named and Cancel as the default answer; the command line
+    // names its target itself and is not asked.
+    Outcome writeToDevice(NodeRef target, Prompt* ask = nullptr);
     // The target the upload list's item `index` stands for.
     std::optional<NodeRef> uploadTarget(int index) const;
 
@@ -67,6 +72,9 @@ private:
     void buildStopped(const BuildResult& built);
     // The memo's lines for what the build left out of the loaded block 1.
     void logLeftOut(const BuildResult& built);
+    // The selected device as the question and the log name it: its product and its port or
+    // address.
+    QString deviceText() const;
 
     ConnectionController& connection_;
     EdidTransfer& transfer_;

@@ -1,5 +1,6 @@
 // The creator's device flows against linkvex-devsim: Open EDID, Save EDID and Write EDID to
 // Device, inside the transfer bracket on the COM port, and over loopback UDP.
+#include "connection/ActivityLog.h"
 #include "connection/ConnectionController.h"
 #include "creator/BrandNewTemplate.h"
 #include "creator/CreatorControls.h"
@@ -287,6 +288,101 @@ TEST_F(CreatorFlow, ARefusedWriteSendsNothing) {
     // Outputs and internal EDIDs are no targets.
     model->brandNew();
     EXPECT_EQ(tool->writeToDevice({NodeKind::Output, 0}), CreatorTool::Outcome::Failed);
+}
+
+// A field left red stays a reason to refuse the write after a valid edit of another field,
+// and the refusal names it.
+TEST_F(CreatorFlow, AFieldStillRedRefusesTheWriteAfterAValidEditElsewhere) {
+    connectSerial();
+    model->brandNew();
+    model->setText(CreatorModel::idOf(names::kYear), "1989");
+    model->setText(CreatorModel::idOf(names::kWeek), "10");
+    ASSERT_EQ(model->text(names::kWarningLabel), ""); // the last rule said nothing
+    labels.seen.clear();
+    EXPECT_EQ(tool->writeToDevice({NodeKind::Input, 0}, &prompt), CreatorTool::Outcome::Failed);
+    EXPECT_EQ(labels.seen, (QStringList{"Label3:red:Create Error!", "Label3:red:"}));
+    EXPECT_TRUE(tool->lastError().contains("Create Error!"));
+    EXPECT_TRUE(tool->lastError().contains("Year (1990~2245 Limited!)"))
+        << tool->lastError().toStdString();
+    EXPECT_EQ(tool->statusSeverity(), Severity::Failure);
+    EXPECT_TRUE(tool->statusDetail().contains("Year")) << tool->statusDetail().toStdString();
+    EXPECT_TRUE(prompt.irreversible.empty()); // refused before any question
+    EXPECT_TRUE(requestsSinceConnect().isEmpty());
+
+    // Mended, it goes out with the week the user typed.
+    model->setText(CreatorModel::idOf(names::kYear), "2020");
+    EXPECT_EQ(tool->writeToDevice({NodeKind::Input, 0}), CreatorTool::Outcome::Done);
+    EXPECT_EQ(tool->lastBuilt()[16], 10);
+    EXPECT_EQ(tool->lastBuilt()[17], 2020 - 1990);
+}
+
+TEST_F(CreatorFlow, WriteAsksFirstNamingTheNodeAndTheDevice) {
+    connectSerial();
+    model->brandNew();
+    const NodeRef user2{NodeKind::User, 1};
+    prompt.confirmAnswers = {false};
+    EXPECT_EQ(tool->writeToDevice(user2, &prompt), CreatorTool::Outcome::Cancelled);
+    ASSERT_EQ(prompt.irreversible.size(), 1u);
+    const QString question = QString::fromStdString(prompt.irreversible[0]);
+    EXPECT_TRUE(question.contains("User 2")) << question.toStdString();
+    EXPECT_TRUE(question.contains(device->path())) << question.toStdString();
+    EXPECT_TRUE(labels.seen.isEmpty());
+    EXPECT_TRUE(requestsSinceConnect().isEmpty());
+    EXPECT_FALSE(controller->busy());
+
+    prompt.confirmAnswers = {true};
+    EXPECT_EQ(tool->writeToDevice(user2, &prompt), CreatorTool::Outcome::Done);
+    EXPECT_EQ(prompt.irreversible.size(), 2u);
+    EXPECT_TRUE(requestsSinceConnect().contains(
+        Frame("SET", "ND_SEL", QByteArray("\x20\x01", 2)))); // user slot 2: 0x2000 + 1
+    // Without a prompt, as the command line calls it, nothing is asked.
+    EXPECT_EQ(tool->writeToDevice(user2), CreatorTool::Outcome::Done);
+    EXPECT_EQ(prompt.irreversible.size(), 2u);
+}
+
+TEST_F(CreatorFlow, SaveAndWriteReachTheActivityLog) {
+    connectSerial();
+    ActivityLog activity;
+    activity.follow(*tool, QStringLiteral("the creator"));
+    auto last = [&activity] { return activity.entries().back(); };
+    model->brandNew();
+
+    const QString saved = dir.filePath("made.bin");
+    prompt.saveAnswers = {saved.toStdString()};
+    ASSERT_EQ(tool->save(prompt), CreatorTool::Outcome::Done);
+    EXPECT_EQ(last().text, QStringLiteral("Saved the created EDID to %1").arg(saved));
+    EXPECT_EQ(last().severity, Severity::Success);
+    EXPECT_EQ(last().device, device->path());
+
+    prompt.saveAnswers = {dir.filePath("no/such/folder/x.bin").toStdString()};
+    ASSERT_EQ(tool->save(prompt), CreatorTool::Outcome::Failed);
+    EXPECT_EQ(last().severity, Severity::Failure);
+    EXPECT_TRUE(last().text.contains("no/such/folder/x.bin")) << last().text.toStdString();
+
+    const std::size_t before = activity.entries().size();
+    ASSERT_EQ(tool->writeToDevice({NodeKind::User, 1}), CreatorTool::Outcome::Done);
+    ASSERT_EQ(activity.entries().size(), before + 2); // the start and the result
+    const ActivityEntry& start = activity.entries()[before];
+    EXPECT_TRUE(start.text.startsWith("Writing the created EDID to User 2 of "))
+        << start.text.toStdString();
+    EXPECT_TRUE(start.text.contains(device->path()));
+    EXPECT_EQ(start.node, QStringLiteral("User 2"));
+    EXPECT_TRUE(last().text.startsWith("Wrote the created EDID to User 2 of "))
+        << last().text.toStdString();
+    EXPECT_TRUE(last().text.contains(device->path()));
+    EXPECT_EQ(last().node, QStringLiteral("User 2"));
+    EXPECT_EQ(last().severity, Severity::Success);
+
+    // A refusal names the node and the field.
+    model->setChecked(CreatorModel::idOf("CheckBox_HDR_1"), true);
+    ASSERT_EQ(tool->writeToDevice({NodeKind::Input, 0}), CreatorTool::Outcome::Failed);
+    EXPECT_EQ(last().severity, Severity::Failure);
+    EXPECT_EQ(last().node, QStringLiteral("Input 1"));
+    EXPECT_TRUE(last().text.contains("HDR 4:2:0 16Bit")) << last().text.toStdString();
+    // A save after it works on no node: its line names none.
+    prompt.saveAnswers = {dir.filePath("after.bin").toStdString()};
+    ASSERT_EQ(tool->save(prompt), CreatorTool::Outcome::Done);
+    EXPECT_EQ(last().node, QString());
 }
 
 TEST_F(CreatorFlow, WriteWithoutADeviceDoesNothing) {

@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -227,6 +228,64 @@ private slots:
         QCOMPARE(find<QLabel>("Label3")->text(), QString());
     }
 
+    // Every message Label3 shows fits it, and the label fits its group at the window's size.
+    void label3IsWideEnoughForEachOfItsMessages() {
+        window_->resize(CommanderWindow::kWidth, CommanderWindow::kHeight);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        auto* label = find<QLabel>("Label3");
+        auto* group = find<QWidget>("GroupBox_Creator_Select");
+        const QStringList messages = {"Ok.",
+                                      "Create Error!",
+                                      "Edid Write Fail.",
+                                      "Illegal Edid Header.",
+                                      "Illegal Edid CheckSum0.",
+                                      "Illegal Edid CheckSum1.",
+                                      "Edid Over Banks."};
+        for (const QString& message : messages) {
+            QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(message),
+                     qPrintable(message));
+        }
+        QVERIFY2(label->geometry().right() < group->contentsRect().right(),
+                 qPrintable(QString("%1 > %2")
+                                .arg(label->geometry().right())
+                                .arg(group->contentsRect().right())));
+        // Nothing in the group overlaps the label.
+        for (QWidget* other : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other != label && other->isVisible()) {
+                QVERIFY2(!other->geometry().intersects(label->geometry()),
+                         qPrintable(other->objectName()));
+            }
+        }
+    }
+
+    // While a flow runs, the page and its labels stay enabled; only the flow buttons are off,
+    // and the write button comes back as the model holds it.
+    void aRunningFlowDisablesOnlyTheFlowButtons() {
+        EdidCreatorTab* tab = window_->creatorTab();
+        QSignalSpy hexWanted(tab, &EdidCreatorTab::hexTableRequested);
+        tab->setFlowsEnabled(false);
+        QVERIFY(find<QLabel>("Label3")->isEnabled());
+        QVERIFY(find<QLineEdit>("Edit_Creator_Manufac_Year")->isEnabled());
+        for (const char* name : {"SpeedButton_OpenEdid_Creator", "SpeedButton_OpenEdid_New",
+                                 "SpeedButton_SaveEdid_Creator", "SpeedButton_CopyEdid_Creator",
+                                 "SpeedButton_CompareEdid_Creator"}) {
+            QVERIFY2(!find<QToolButton>(name)->isEnabled(), name);
+        }
+        QVERIFY(!find<QComboBox>("ComboBox_EdidSel_Upload")->isEnabled());
+        // The hex table button opens a window, no flow: it stays.
+        QVERIFY(find<QToolButton>("SpeedButton_HexTable_Creator")->isEnabled());
+        QTest::mouseClick(find<QToolButton>("SpeedButton_HexTable_Creator"), Qt::LeftButton);
+        QCOMPARE(hexWanted.count(), 1);
+        // The model's own disabling of the write button outlasts the flow's end.
+        model_->setWriteEnabled(false);
+        tab->setFlowsEnabled(true);
+        QVERIFY(!find<QToolButton>("SpeedButton_CopyEdid_Creator")->isEnabled());
+        QVERIFY(find<QToolButton>("SpeedButton_SaveEdid_Creator")->isEnabled());
+        model_->setWriteEnabled(true);
+        QVERIFY(find<QToolButton>("SpeedButton_CopyEdid_Creator")->isEnabled());
+    }
+
     void screenshotsOfEverySubTab() {
         const QString dir = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
         if (dir.isEmpty()) {
@@ -244,6 +303,10 @@ private slots:
             QTest::qWait(50);
             QVERIFY(window_->grab().save(dir + QStringLiteral("/creator-%1.png").arg(i)));
         }
+        // Label3 with its longest message.
+        model_->showStatus("Illegal Edid CheckSum0.", TextColour::Red);
+        QTest::qWait(50);
+        QVERIFY(window_->grab().save(dir + QStringLiteral("/creator-label3.png")));
     }
 
 private:

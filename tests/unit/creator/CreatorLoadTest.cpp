@@ -493,9 +493,63 @@ TEST_F(CreatorLoad, HdrDepthNeedsA4kBoxAndThe420BoxCounts) {
     EXPECT_EQ(colour("CheckBox_HDR_2"), TextColour::Red);
     EXPECT_EQ(colour("CheckBox_HDR_3"), TextColour::Black); // unchecked: not marked
 
+    // Both checked boxes went red; unchecking one leaves the other red and the flag set.
     model.setChecked(id("CheckBox_HDR_1"), false);
-    EXPECT_FALSE(model.fieldError());
     EXPECT_EQ(colour("CheckBox_HDR_1"), TextColour::Black);
+    EXPECT_EQ(colour("CheckBox_HDR_2"), TextColour::Red);
+    EXPECT_TRUE(model.fieldError());
+    EXPECT_EQ(model.fieldsInError(), std::vector<int>{id("CheckBox_HDR_2")});
+    model.setChecked(id("CheckBox_HDR_2"), false);
+    EXPECT_FALSE(model.fieldError());
+}
+
+// The flag stands for every field still shown red, not for the rule that ran last.
+TEST_F(CreatorLoad, AFieldStaysInErrorWhileAnotherIsEditedInRange) {
+    model.brandNew();
+    model.setText(id(names::kYear), "1989");
+    model.setText(id(names::kWeek), "10"); // in range: its rule clears the warning label
+    EXPECT_EQ(warning(), "");
+    EXPECT_EQ(colour(names::kYear), TextColour::Red);
+    EXPECT_TRUE(model.fieldError());
+    EXPECT_EQ(model.fieldsInError(), std::vector<int>{id(names::kYear)});
+    EXPECT_EQ(model.fieldErrorText(), "Year (1990~2245 Limited!)");
+
+    // Two fields out, named in the order of the pages; the HDR box by its panel and caption.
+    model.setChecked(id("CheckBox_HDR_1"), true);
+    model.setText(id("Edit_AudioDTS_MaxCh"), "9");
+    EXPECT_EQ(model.fieldErrorText(), "Year (1990~2245 Limited!), DTS MaxCh (8 MaxCH Limited!), "
+                                      "HDR 4:2:0 16Bit (HDR Must Base On 4K!)");
+    model.setText(id(names::kYear), "1990");
+    model.setText(id("Edit_AudioDTS_MaxCh"), "8");
+    EXPECT_TRUE(model.fieldError()); // the HDR box is still out
+    model.setChecked(id("CheckBox_VideoIdCode_97"), true);
+    EXPECT_FALSE(model.fieldError());
+    EXPECT_EQ(model.fieldErrorText(), "");
+}
+
+// A new EDID starts with no field in error and no status from the EDID before.
+TEST_F(CreatorLoad, ANewLoadClearsTheErrorsAndLabel3) {
+    model.brandNew();
+    model.setText(id(names::kYear), "1989");
+    model.setText(id(names::kProduct), "65536");
+    model.showStatus("Illegal Edid Header.", TextColour::Red);
+    model.brandNew();
+    EXPECT_FALSE(model.fieldError());
+    EXPECT_TRUE(model.fieldsInError().empty());
+    EXPECT_EQ(colour(names::kYear), TextColour::Black);
+    EXPECT_EQ(text(names::kStatusLabel), "");
+
+    model.setText(id(names::kWeek), "54");
+    model.showStatus("Edid Write Fail.", TextColour::Red);
+    model.openImage(BrandNewTemplate());
+    EXPECT_FALSE(model.fieldError());
+    EXPECT_EQ(text(names::kStatusLabel), "");
+
+    model.showStatus("Create Error!", TextColour::Red);
+    EdidRecord analysed;
+    analysed.image = BrandNewTemplate();
+    ASSERT_TRUE(model.copyFrom(analysed));
+    EXPECT_EQ(text(names::kStatusLabel), "");
 }
 
 TEST_F(CreatorLoad, CouplingsAndWhatTheModelReports) {

@@ -84,7 +84,9 @@ TEST_F(CreatorRules, YearWeekProductAndSerial) {
     model.setText(id(names::kSerial), "4294967295");
     EXPECT_EQ(shown(12, 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(cell(12), kCellYellow);
-    EXPECT_FALSE(model.fieldError());
+    // A serial number in range leaves the product code of 70000 out of range.
+    EXPECT_TRUE(model.fieldError());
+    EXPECT_EQ(model.fieldsInError(), std::vector<int>{id(names::kProduct)});
     model.setText(id(names::kSerial), "4294967297"); // 2^32 + 1: over, written modulo 2^32
     EXPECT_TRUE(model.fieldError());
     EXPECT_EQ(shown(12, 4), (Bytes{0x01, 0x00, 0x00, 0x00}));
