@@ -11,6 +11,7 @@
 #include "support/RecordingPrompt.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QScreen>
@@ -29,6 +30,13 @@ namespace {
 
 QRect Area() {
     return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+void SaveShot(QWidget* widget, const QString& name) {
+    const QString dir = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        widget->grab().save(QDir(dir).filePath(name));
+    }
 }
 
 } // namespace
@@ -126,6 +134,8 @@ private slots:
             QVERIFY(viewport.height() < 727);
             QVERIFY(channelC->visibleRegion().boundingRect().height() < channelC->height());
         }
+        SaveShot(commander_,
+                 QStringLiteral("multicom-%1x%2.png").arg(Area().width()).arg(Area().height()));
         scroll->ensureWidgetVisible(channelC);
         QTRY_COMPARE(channelC->visibleRegion().boundingRect().height(), channelC->height());
 
