@@ -3,6 +3,7 @@
 #include "common/Version.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 namespace lvx {
 
@@ -156,6 +157,49 @@ bool AppOptions::Parse(const QStringList& arguments, AppOptions& options, QStrin
     options.search = p.parser.isSet(p.search);
     options.verbose = p.parser.isSet(p.verbose);
     return true;
+}
+
+QString AppOptions::NoDisplayReason(const QStringList& arguments,
+                                    const QHash<QString, QString>& environment,
+                                    const std::function<bool(const QString&)>& exists) {
+    for (const QString& argument : arguments) {
+        // The toolkit's -platform and -display choose for the user.
+        for (const char* option : {"-platform", "--platform", "-display", "--display"}) {
+            const QLatin1String name(option);
+            if (argument == name || argument.startsWith(name + QLatin1Char('='))) {
+                return {};
+            }
+        }
+    }
+    if (!environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty()) {
+        return {};
+    }
+    const QString wayland = environment.value(QStringLiteral("WAYLAND_DISPLAY"));
+    if (!wayland.isEmpty()) {
+        const QString runtime = environment.value(QStringLiteral("XDG_RUNTIME_DIR"));
+        const QString socket =
+            wayland.startsWith(QLatin1Char('/')) ? wayland : runtime + QLatin1Char('/') + wayland;
+        if (exists(socket)) {
+            return {};
+        }
+    }
+    const QString display = environment.value(QStringLiteral("DISPLAY"));
+    if (display.isEmpty()) {
+        return wayland.isEmpty()
+                   ? QStringLiteral("no display: DISPLAY and WAYLAND_DISPLAY are not set "
+                                    "(start linkvex in a desktop session; linkvex-cli needs none)")
+                   : QStringLiteral("no display: the Wayland display %1 is not there and "
+                                    "DISPLAY is not set")
+                         .arg(wayland);
+    }
+    // A local X display (":0", ":1.0", "unix:0") has its socket in /tmp/.X11-unix; a display
+    // on another host cannot be checked here and is left to the toolkit.
+    static const QRegularExpression local(QStringLiteral("^(unix)?:(\\d+)(\\.\\d+)?$"));
+    const QRegularExpressionMatch match = local.match(display);
+    if (match.hasMatch() && !exists(QStringLiteral("/tmp/.X11-unix/X") + match.captured(2))) {
+        return QStringLiteral("no display: the X display %1 is not running").arg(display);
+    }
+    return {};
 }
 
 } // namespace lvx

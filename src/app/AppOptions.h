@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QStringList>
+
+#include <functional>
 
 namespace lvx {
 
@@ -32,6 +35,15 @@ struct AppOptions {
         QString err;       // for standard error
     };
     static EarlyAnswer AnswerBeforeStart(const QStringList& arguments);
+
+    // Why no window can be shown, in one line; empty when a display looks reachable or the
+    // user chose a platform or display (-platform, -display, QT_QPA_PLATFORM). Checked before the
+    // toolkit starts, which would otherwise abort the program. `environment` holds the variables
+    // that matter (DISPLAY, WAYLAND_DISPLAY, XDG_RUNTIME_DIR, QT_QPA_PLATFORM); `exists` says
+    // whether a socket path is there.
+    static QString NoDisplayReason(const QStringList& arguments,
+                                   const QHash<QString, QString>& environment,
+                                   const std::function<bool(const QString&)>& exists);
 };
 
 } // namespace lvx

@@ -74,7 +74,9 @@ void CommanderWindow::activate(const QString& caption) {
 
 void CommanderWindow::onTabChanged(int index) {
     if (pages_->widget(index) == multiComTab_) {
-        resize(kMultiComWidth, kMultiComHeight);
+        // Never larger than the screen it is on: the page scrolls inside a smaller window.
+        resize(FitInside(QSize(kMultiComWidth, kMultiComHeight), FrameExtra(this),
+                         AvailableAreaFor(this)));
     } else {
         resize(kWidth, kHeight);
     }
@@ -84,21 +86,26 @@ void CommanderWindow::onTabChanged(int index) {
     }
 }
 
-void CommanderWindow::showNear(const QWidget* mainWindow) {
+void CommanderWindow::showNear(QWidget* mainWindow) {
     resize(kWidth, kHeight);
     bool placed = false;
     if (mainWindow) {
         const QPoint mine = pos();
         const QPoint theirs = mainWindow->pos();
-        if (std::abs(mine.y() - theirs.y()) > 280 || std::abs(mine.x() - theirs.x()) > 720) {
-            PlaceInView(this, theirs + QPoint(520, 80), mainWindow);
+        // The first time, and whenever it was left far from the main window, it goes beside
+        // the main window rather than over its device list; a place the user chose near the
+        // main window is kept.
+        if (!placedOnce_ || std::abs(mine.y() - theirs.y()) > 280 ||
+            std::abs(mine.x() - theirs.x()) > 720) {
+            PlaceBesideInView(this, mainWindow, kBesideGap);
             placed = true;
+            placedOnce_ = true;
         }
     }
     show();
     if (placed) {
         // Shown, the frame is known: a first guess of its size may have been short.
-        PlaceInView(this, pos());
+        PlaceBesideInView(this, mainWindow, kBesideGap);
     }
     raise();
 }

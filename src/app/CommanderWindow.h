@@ -22,6 +22,8 @@ public:
     static constexpr int kHeight = 480;
     static constexpr int kMultiComWidth = 1154;
     static constexpr int kMultiComHeight = 787;
+    // Pixels between the main window's frame and this one's when placed beside it.
+    static constexpr int kBesideGap = 8;
 
     explicit CommanderWindow(QWidget* parent = nullptr);
 
@@ -41,15 +43,18 @@ public:
     // Makes the tab with this caption the current one.
     void activate(const QString& caption);
 
-    // Keeps the window near the main window: when it is more than 280 pixels above or below,
-    // or more than 720 pixels left or right of it, it moves to 80 below and 520 right of the
-    // main window's top left corner, kept in view on the screen (the least move that brings
-    // it whole onto the screen). Then it takes its normal size and shows.
-    void showNear(const QWidget* mainWindow);
+    // Keeps the window near the main window: the first time, or when it is more than 280
+    // pixels above or below, or more than 720 pixels left or right of it, it moves beside
+    // the main window (right of it, else left of it, tops aligned; on a screen too narrow
+    // for either the main window makes room; see PlaceBeside), kept in view on the screen. Then it
+    // takes its normal size and shows. On " Multi-COM " it is 1154 x 787, or as much of that as the
+    // screen has room for.
+    void showNear(QWidget* mainWindow);
 
 private:
     void onTabChanged(int index);
 
+    bool placedOnce_ = false;
     QFrame* panel_;
     QTabWidget* pages_;
     IpConfigTab* ipTab_;

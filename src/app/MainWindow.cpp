@@ -44,6 +44,7 @@
 
 #include <QApplication>
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -303,11 +304,11 @@ void MainWindow::fitToGrid(int gridWidth) {
 
 void MainWindow::buildMenus() {
     QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
-    siteItem_ = Named(fileMenu->addAction(tr("Apply Site File...")), QStringLiteral("SiteFile1"));
+    siteItem_ = Named(fileMenu->addAction(tr("&Apply Site File...")), QStringLiteral("SiteFile1"));
     connect(siteItem_, &QAction::triggered, this, &MainWindow::applySiteFile);
     QMenu* interfaceMenu = menuBar()->addMenu(tr("&Interface"));
-    ethernetItem_ = Named(interfaceMenu->addAction(tr("Ethernet")), QStringLiteral("Ethernet1"));
-    comPortItem_ = Named(interfaceMenu->addAction(tr("Com Port")), QStringLiteral("ComPort1"));
+    ethernetItem_ = Named(interfaceMenu->addAction(tr("&Ethernet")), QStringLiteral("Ethernet1"));
+    comPortItem_ = Named(interfaceMenu->addAction(tr("&Com Port")), QStringLiteral("ComPort1"));
     for (QAction* item : {ethernetItem_, comPortItem_}) {
         item->setCheckable(true);
     }
@@ -318,29 +319,29 @@ void MainWindow::buildMenus() {
     connect(comPortItem_, &QAction::toggled, this, [this](bool on) { controller_->comPort = on; });
 
     QMenu* toolMenu = menuBar()->addMenu(tr("&Tool"));
-    hexItem_ = Named(toolMenu->addAction(tr("Hex Table")), QStringLiteral("Hex1"));
+    hexItem_ = Named(toolMenu->addAction(tr("&Hex Table")), QStringLiteral("Hex1"));
     hexItem_->setCheckable(true);
     connect(hexItem_, &QAction::triggered, this, &MainWindow::toggleHexTable);
 
     buildBeyondMenuItems(toolMenu);
 
     QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
-    QAction* about = Named(helpMenu->addAction(tr("About")), QStringLiteral("About2"));
+    QAction* about = Named(helpMenu->addAction(tr("&About")), QStringLiteral("About2"));
     connect(about, &QAction::triggered, this, &MainWindow::about);
 }
 
 void MainWindow::buildBeyondMenuItems(QMenu* toolMenu) {
     toolMenu->addSeparator();
     QAction* monitors =
-        Named(toolMenu->addAction(tr("Monitors of This PC")), QStringLiteral("Monitors1"));
-    backupItem_ = Named(toolMenu->addAction(tr("Back Up Device...")), QStringLiteral("Backup1"));
-    restoreItem_ = Named(toolMenu->addAction(tr("Restore Device...")), QStringLiteral("Restore1"));
+        Named(toolMenu->addAction(tr("&Monitors of This PC")), QStringLiteral("Monitors1"));
+    backupItem_ = Named(toolMenu->addAction(tr("&Back Up Device...")), QStringLiteral("Backup1"));
+    restoreItem_ = Named(toolMenu->addAction(tr("&Restore Device...")), QStringLiteral("Restore1"));
     QAction* compare =
-        Named(toolMenu->addAction(tr("Compare EDIDs...")), QStringLiteral("Compare1"));
+        Named(toolMenu->addAction(tr("Com&pare EDIDs...")), QStringLiteral("Compare1"));
     QAction* combine =
-        Named(toolMenu->addAction(tr("Combine EDIDs...")), QStringLiteral("Combine1"));
+        Named(toolMenu->addAction(tr("C&ombine EDIDs...")), QStringLiteral("Combine1"));
     QAction* details =
-        Named(toolMenu->addAction(tr("EDID Details...")), QStringLiteral("EdidDetails1"));
+        Named(toolMenu->addAction(tr("EDID &Details...")), QStringLiteral("EdidDetails1"));
     connect(combine, &QAction::triggered, this, &MainWindow::showCombine);
     connect(details, &QAction::triggered, this, [this] { details_->showBeside(this); });
     connect(monitors, &QAction::triggered, this, &MainWindow::showMonitors);
@@ -526,12 +527,40 @@ void MainWindow::restoreDevice() {
                        result.ok);
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted()) {
+        return;
+    }
+    if (!closedLease_) {
+        closedLease_ = std::make_unique<PollLease>(controller_->polls());
+    }
+    // Once every window is closed the event loop ends (the application quits on the last
+    // one), and with it the program.
+    const QList<QWidget*> companions{
+        analyzer_.get(),       details_.get(),       commander_.get(),    hexTable_.get(),
+        monitorsWindow_.get(), compareWindow_.get(), combineWindow_.get()};
+    for (QWidget* window : companions) {
+        if (window != nullptr) {
+            window->close();
+        }
+    }
+}
+
 bool MainWindow::start() {
     const EndpointConfig config = options_.loopback ? EndpointConfig::loopback() : EndpointConfig{};
     QString error;
     if (!controller_->openNetwork(config, &error)) {
         controller_->log().addLine("UDP: " + error.toStdString());
-        prompt_->message("Warning", "VEXA already executed !");
+        // The text stays as users know it; why, and what to do, go in its details.
+        prompt_->messageWithDetails(
+            "Warning", "VEXA already executed !",
+            tr("Another program holds UDP port 31002, on which the devices' network replies "
+               "arrive (%1). Most often it is another copy of Linkvex, started by another user "
+               "or from another session, or another configuration tool for these devices: "
+               "close it and start Linkvex again.")
+                .arg(error)
+                .toStdString());
         return false;
     }
     return true;
@@ -582,6 +611,7 @@ void MainWindow::applySelection() {
     }
     c->setTabShown(c->ipTab(), view.ipTab);
     c->setTabShown(c->multiComTab(), view.multiComTab);
+    c->multiComTab()->setChannelCount(multiComTool_->channelCount());
     c->setTabShown(c->edidTab(), view.edidTab);
     c->setTabShown(c->creatorTab(), view.creatorTab);
     system->serialNumberGroup()->setVisible(view.serialNumberGroup);

@@ -129,6 +129,11 @@ public:
     void applySiteFile();
     SiteApplyDialog* siteDialog();
 
+protected:
+    // Closing the main window ends the program: the companion windows close with it and
+    // the device is no longer polled.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void makeTools(const AppOptions& options);
     int buildCentral();
@@ -204,6 +209,8 @@ private:
     std::uint64_t memoRewrites_ = ~std::uint64_t{0};
     std::size_t memoShownSize_ = 0;
     bool memoShown_ = false;
+    // The polls' lease taken when the window closed.
+    std::unique_ptr<PollLease> closedLease_;
 };
 
 } // namespace lvx

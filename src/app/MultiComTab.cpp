@@ -10,11 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -63,6 +65,16 @@ void SetMemoColour(QPlainTextEdit* memo, std::uint32_t rgb) {
 
 MultiComTab::MultiComTab(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TabSheet13"));
+    // The groups keep their places on a page of fixed size; a window smaller than the page
+    // (a small or scaled screen) shows it with scroll bars.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    scroll_ = Named(new QScrollArea(this), QStringLiteral("ScrollBox_MCom"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    layout->addWidget(scroll_);
+    content_ = Named(new QWidget, QStringLiteral("Panel_MCom"));
+    content_->setFixedSize(kContentWidth, kContentHeight);
+    scroll_->setWidget(content_);
     buildMain();
     for (int n = 1; n <= kChannelMax; ++n) {
         buildChannel(n);
@@ -71,7 +83,8 @@ MultiComTab::MultiComTab(QWidget* parent) : QWidget(parent) {
 
 void MultiComTab::buildMain() {
     // None of these controls has an action.
-    QGroupBox* main = MakeGroup(this, QStringLiteral("GroupBox15"), QStringLiteral("  Main  "));
+    QGroupBox* main = MakeGroup(content_, QStringLiteral("GroupBox15"), QStringLiteral("  Main  "));
+    main_ = main;
     main->setGeometry(5, 4, kGroupWidth, kGroupHeight);
     MakeLabel(main, QStringLiteral("Label_MCom_Message"), tr("Message :"), 12, 34);
     auto* edit = Named(new QLineEdit(QStringLiteral("Edit1"), main), QStringLiteral("Edit1"));
@@ -90,12 +103,30 @@ void MultiComTab::buildMain() {
                                              tr("Brostcast Message"), 490, 92);
     SetPicture(broadcast, QStringLiteral("BroadcastColor"));
     MakeLabel(main, QStringLiteral("Label_MCom_Broadcast"), tr("Broadcast"), 478, 130);
+    // Shown as the device's page has it, but greyed: nothing typed here would reach it.
+    main->setEnabled(false);
+    main->setToolTip(tr("The device takes no text from this side: messages and broadcasts "
+                        "cannot be sent from here."));
+}
+
+void MultiComTab::setChannelCount(int count) {
+    const QString absent = count < 1 ? tr("This device has no serial channels.")
+                           : count < 2
+                               ? tr("This device has channel A only.")
+                               : tr("This device has channels A to %1 only.")
+                                     .arg(QChar(ChannelLetter(std::min(count, kChannelMax))));
+    for (int n = 1; n <= kChannelMax; ++n) {
+        QGroupBox* group = channels_[static_cast<std::size_t>(n - 1)].group;
+        const bool present = n <= count;
+        group->setEnabled(present);
+        group->setToolTip(present ? QString() : absent);
+    }
 }
 
 void MultiComTab::buildChannel(int n) {
     const ChannelPlace& place = kChannels[n - 1];
     Channel& c = channels_[static_cast<std::size_t>(n - 1)];
-    c.group = MakeGroup(this, QString::fromLatin1(place.group),
+    c.group = MakeGroup(content_, QString::fromLatin1(place.group),
                         tr("Channel %1").arg(QChar(ChannelLetter(n))));
     c.group->setGeometry(place.left, place.top, kGroupWidth, kGroupHeight);
 

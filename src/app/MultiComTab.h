@@ -10,6 +10,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QPlainTextEdit;
+class QScrollArea;
 class QToolButton;
 
 namespace lvx {
@@ -27,6 +28,10 @@ class MultiComTab : public QWidget {
 public:
     static constexpr int kGroupWidth = 555;
     static constexpr int kGroupHeight = 175;
+    // The groups' extent: the last column and row of groups plus their margin. On a screen
+    // smaller than the page, the page scrolls.
+    static constexpr int kContentWidth = 575 + kGroupWidth + 5;
+    static constexpr int kContentHeight = 547 + kGroupHeight + 5;
 
     explicit MultiComTab(QWidget* parent = nullptr);
 
@@ -36,6 +41,11 @@ public:
 
     QPlainTextEdit* channelMemo(int channel) const;
     QGroupBox* channelGroup(int channel) const;
+    QGroupBox* mainGroup() const { return main_; }
+    QScrollArea* scrollArea() const { return scroll_; }
+
+    // The channels the selected device has: the groups beyond are disabled.
+    void setChannelCount(int count);
 
 private:
     struct Channel {
@@ -55,6 +65,9 @@ private:
     void showListen(int n);
     void applyText(int n, const MemoChange& change);
 
+    QScrollArea* scroll_ = nullptr;
+    QWidget* content_ = nullptr;
+    QGroupBox* main_ = nullptr;
     MultiComTool* tool_ = nullptr;
     Prompt* prompt_ = nullptr;
     std::array<Channel, kChannelMax> channels_{};

@@ -86,6 +86,15 @@ bool WidgetPrompt::confirm(const std::string& caption, const std::string& text) 
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+void WidgetPrompt::messageWithDetails(const std::string& caption, const std::string& text,
+                                      const std::string& details) {
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::Ok, parent_);
+    box.setObjectName(QStringLiteral("DetailedMessageBox"));
+    box.setDetailedText(QString::fromStdString(details));
+    box.exec();
+}
+
 bool WidgetPrompt::confirmIrreversible(const std::string& caption, const std::string& text) {
     return QMessageBox::warning(parent_, QString::fromStdString(caption),
                                 QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel,

@@ -28,6 +28,8 @@ public:
     std::string saveFileNameFor(FileKind kind, const std::string& filter,
                                 const std::string& proposedName) override;
     void message(const std::string& caption, const std::string& text) override;
+    void messageWithDetails(const std::string& caption, const std::string& text,
+                            const std::string& details) override;
     bool confirm(const std::string& caption, const std::string& text) override;
     // Cancel is the default button.
     bool confirmIrreversible(const std::string& caption, const std::string& text) override;

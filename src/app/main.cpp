@@ -5,6 +5,8 @@
 #include "common/Version.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QHash>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -23,6 +25,18 @@ int main(int argc, char** argv) {
             std::fputs(answer.out.toLocal8Bit().constData(), stdout);
             std::fputs(answer.err.toLocal8Bit().constData(), stderr);
             return answer.exitCode;
+        }
+        // Without a display the toolkit would abort with a core dump: say so and end.
+        QHash<QString, QString> environment;
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"}) {
+            environment.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+        }
+        const QString noDisplay = lvx::AppOptions::NoDisplayReason(
+            arguments, environment, [](const QString& path) { return QFileInfo::exists(path); });
+        if (!noDisplay.isEmpty()) {
+            std::fprintf(stderr, "linkvex: %s\n", noDisplay.toLocal8Bit().constData());
+            return 1;
         }
     }
 

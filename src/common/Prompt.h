@@ -31,6 +31,12 @@ public:
     }
     // A message with an OK button.
     virtual void message(const std::string& caption, const std::string& text) = 0;
+    // A message with its explanation kept apart (the windows put it under "Show Details...");
+    // where there is no such place the explanation follows the text.
+    virtual void messageWithDetails(const std::string& caption, const std::string& text,
+                                    const std::string& details) {
+        message(caption, details.empty() ? text : text + "\n\n" + details);
+    }
     // A question with OK/Cancel or Yes/No; true for OK or Yes.
     virtual bool confirm(const std::string& caption, const std::string& text) = 0;
     // The same question for what cannot be undone (a firmware write, a factory default):

@@ -1,5 +1,6 @@
 #include "edid/EdidControllerTool.h"
 
+#include "connection/ActivityLog.h"
 #include "connection/ConnectionController.h"
 #include "edid/EdidDecoder.h"
 #include "edid/EdidFile.h"
@@ -8,6 +9,7 @@
 #include "edid/EdidValidation.h"
 #include "protocol/TransferBracket.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace lvx {
@@ -119,7 +121,7 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
         const QString nodeName = QString::fromStdString(NodeItemText(node));
         begin(tr("Uploading %1 to %2").arg(QFileInfo(uploadPath_).fileName(), nodeName), nodeName);
         report(QString(), Severity::Info);
-        outcome = validateAndWrite(node, *image, QFileInfo(uploadPath_).fileName());
+        outcome = validateAndWrite(node, *image, QFileInfo(uploadPath_).fileName(), &prompt);
     } else {
         log.setText("Edid Open Fail.\r\n");
         lastError_ = chosen.empty() ? QStringLiteral("Upload Edid Canceled.") : why;
@@ -130,14 +132,47 @@ EdidControllerTool::Outcome EdidControllerTool::upload(NodeRef node, Prompt& pro
     return outcome;
 }
 
-EdidControllerTool::Outcome
-EdidControllerTool::validateAndWrite(NodeRef node, const EdidImage& image, const QString& source) {
+QString EdidControllerTool::uploadQuestion(NodeRef node) const {
+    const DeviceTable& devices = connection_.devices();
+    const QString label = DeviceLabel(connection_);
+    const std::string& product = devices.current().productString;
+    QString device = tr("row %1 (%2").arg(devices.selected + 1).arg(label);
+    if (!product.empty()) {
+        device += QStringLiteral(", ") + QString::fromStdString(product);
+    }
+    device += QLatin1Char(')');
+    const QString nodeName = QString::fromStdString(NodeItemText(node));
+    return tr("Upload %1 to %2 of %3?\r\n\r\nFile: %4\r\nTo: %2\r\nDevice: %5\r\nThe EDID that "
+              "%2 holds now is replaced; this cannot be undone.")
+        .arg(QFileInfo(uploadPath_).fileName(), nodeName, label,
+             QDir::toNativeSeparators(uploadPath_), device);
+}
+
+EdidControllerTool::Outcome EdidControllerTool::validateAndWrite(NodeRef node,
+                                                                 const EdidImage& image,
+                                                                 const QString& source,
+                                                                 Prompt* ask) {
     Outcome outcome = Outcome::Failed;
     // The file's bytes become the device EDID image, as a read's would.
     connection_.deviceEdidImage() = image;
     record_.image = image;
     const QString nodeName = QString::fromStdString(NodeItemText(node));
-    if (Validate(record_)) {
+    const bool valid = Validate(record_);
+    if (valid && ask != nullptr &&
+        !ask->confirmIrreversible("Upload EDID", uploadQuestion(node).toStdString())) {
+        lastError_ = QStringLiteral("Upload Edid Canceled.");
+        report(QStringLiteral("Upload Edid Canceled."), Severity::Failure,
+               tr("Nothing was sent to %1.").arg(nodeName));
+        return Outcome::Cancelled;
+    }
+    if (valid && ask != nullptr && !connected()) {
+        // The question ran the event loop: the device may have gone meanwhile.
+        lastError_ = QStringLiteral("the device is no longer connected");
+        report(QStringLiteral("Edid Write Fail."), Severity::Failure,
+               tr("Nothing was sent to %1: the device is no longer connected.").arg(nodeName));
+        return Outcome::Failed;
+    }
+    if (valid) {
         report(QStringLiteral("Ok."), Severity::Success,
                tr("%1 is a valid EDID; writing it to %2")
                    .arg(source.isEmpty() ? tr("The image") : source, nodeName));

@@ -43,8 +43,9 @@ public:
     // Save EDID: reads the node and writes a .bin file. Nothing is written unless all 256
     // bytes arrived and went to disk whole.
     Outcome save(NodeRef node, Prompt& prompt);
-    // Open EDID to Upload: reads a .bin file, validates it, writes it to an input or a user
-    // slot. Outputs and internal EDIDs do nothing.
+    // Open EDID to Upload: reads a .bin file, validates it, asks (naming the file, the node
+    // and the device; Cancel first, since the node's EDID is overwritten) and writes it to an
+    // input or a user slot. Outputs and internal EDIDs do nothing.
     Outcome upload(NodeRef node, Prompt& prompt);
     // The read half of Analysis EDID: the node's EDID into the image, decoded into the
     // device EDID record. False when no device is connected.
@@ -71,7 +72,10 @@ private:
     bool connected() const;
     // Validate and write, with the status texts of an upload.
     // `source` names where the image came from (a file's name) for the log; empty: none.
-    Outcome validateAndWrite(NodeRef node, const EdidImage& image, const QString& source);
+    // With `ask`, a valid image is written only once the user agreed.
+    Outcome validateAndWrite(NodeRef node, const EdidImage& image, const QString& source,
+                             Prompt* ask = nullptr);
+    QString uploadQuestion(NodeRef node) const;
 
     ConnectionController& connection_;
     EdidTransfer& transfer_;

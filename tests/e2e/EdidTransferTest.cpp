@@ -124,10 +124,40 @@ TEST_F(SerialTransfer, SavingInputOneSendsTheBracketTheSelectorAndFourReads) {
 TEST_F(SerialTransfer, UploadThatTheDeviceDoesNotTakeFailsInRed) {
     connect({"--mute", "ND_ED0B"});
     prompt.openAnswers = {kOther.toStdString()};
+    prompt.confirmAnswers = {true};
     EXPECT_EQ(tool->upload({NodeKind::Input, 0}, prompt), EdidControllerTool::Outcome::Failed);
     EXPECT_EQ(statuses, (QStringList{"black:Ok.", "red:Edid Write Fail."}));
     EXPECT_EQ(tool->lastError(), "the device did not answer SET ND_ED0B");
     EXPECT_FALSE(controller->session().hasFlag(FlagTransfer));
+}
+
+TEST_F(SerialTransfer, UploadAsksNamingFileNodeAndDeviceAndCancelSendsNoBlock) {
+    connect({"--product", "Lab Switch"});
+    const QString file = dir.filePath("tv.bin");
+    WriteBytes(file, FileBytes(kOther));
+    prompt.openAnswers = {file.toStdString()};
+    prompt.confirmAnswers = {false};
+    EXPECT_EQ(tool->upload({NodeKind::User, 1}, prompt), EdidControllerTool::Outcome::Cancelled);
+    // One question, asked as one that cannot be undone (Cancel first in the window).
+    ASSERT_EQ(prompt.irreversible.size(), 1u);
+    const QString asked = QString::fromStdString(prompt.irreversible.front());
+    EXPECT_TRUE(asked.contains("tv.bin")) << asked.toStdString();
+    EXPECT_TRUE(asked.contains(QDir::toNativeSeparators(file))) << asked.toStdString();
+    EXPECT_TRUE(asked.contains("User 2")) << asked.toStdString();
+    EXPECT_TRUE(asked.contains(device->path())) << asked.toStdString();
+    EXPECT_TRUE(asked.contains("Lab Switch")) << asked.toStdString();
+    EXPECT_TRUE(asked.contains("row 1")) << asked.toStdString();
+    EXPECT_EQ(statuses, QStringList{"red:Upload Edid Canceled."});
+    EXPECT_EQ(requestsSinceConnect(),
+              (QStringList{Frame("SET", "SYS_STM"), Frame("SET", "SYS_CTM")}));
+
+    // An invalid file is refused before any question.
+    QByteArray broken = FileBytes(kOther);
+    broken[0] = 0x01;
+    WriteBytes(file, broken);
+    prompt.openAnswers = {file.toStdString()};
+    EXPECT_EQ(tool->upload({NodeKind::User, 1}, prompt), EdidControllerTool::Outcome::Failed);
+    EXPECT_EQ(prompt.irreversible.size(), 1u);
 }
 
 TEST_F(SerialTransfer, SaveOfAnAnswerThatIsNoBlockFailsAndKeepsTheFile) {
@@ -144,6 +174,7 @@ TEST_F(SerialTransfer, SaveOfAnAnswerThatIsNoBlockFailsAndKeepsTheFile) {
 TEST_F(SerialTransfer, UploadToUserSlotTwoSelectsThenWritesFourBlocks) {
     connect();
     prompt.openAnswers = {kOther.toStdString()};
+    prompt.confirmAnswers = {true};
     EXPECT_EQ(tool->upload({NodeKind::User, 1}, prompt), EdidControllerTool::Outcome::Done);
     EXPECT_EQ(tool->uploadPath(), kOther);
     const QList<LoggedRequest> requests = ReadRequests(log).mid(mark);
@@ -290,6 +321,7 @@ TEST(NetworkTransfer, ReadAndWriteNodesByDatagram) {
     EXPECT_EQ(FileBytes(dir.filePath("output1.bin")), FileBytes(kSample));
 
     prompt.openAnswers = {kOther.toStdString()};
+    prompt.confirmAnswers = {true};
     EXPECT_EQ(tool.upload({NodeKind::User, 2}, prompt), EdidControllerTool::Outcome::Done);
     prompt.saveAnswers = {dir.filePath("user3.bin").toStdString()};
     EXPECT_EQ(tool.save({NodeKind::User, 2}, prompt), EdidControllerTool::Outcome::Done);

@@ -14,6 +14,7 @@ public:
     struct Message {
         std::string caption;
         std::string text;
+        std::string details;
     };
 
     std::string openFileName(const std::string& filter) override {
@@ -35,10 +36,14 @@ public:
         return saveFileName(filter, proposed);
     }
     void message(const std::string& caption, const std::string& text) override {
-        messages.push_back({caption, text});
+        messages.push_back({caption, text, {}});
+    }
+    void messageWithDetails(const std::string& caption, const std::string& text,
+                            const std::string& details) override {
+        messages.push_back({caption, text, details});
     }
     bool confirm(const std::string& caption, const std::string& text) override {
-        messages.push_back({caption, text});
+        messages.push_back({caption, text, {}});
         if (confirmAnswers.empty()) {
             return false;
         }

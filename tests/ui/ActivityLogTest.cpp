@@ -96,6 +96,7 @@ private slots:
         QCOMPARE(save.device, device.path());
         QCOMPARE(save.severity, Severity::Success);
         prompt_.openAnswers = {saved.toStdString()};
+        prompt_.confirmAnswers = {true};
         QCOMPARE(window->edidTool().upload({NodeKind::User, 1}, prompt_),
                  EdidControllerTool::Outcome::Done);
         QCOMPARE(log.entries().back().text, QString("Uploaded tv.bin to User 2"));

@@ -328,6 +328,7 @@ private slots:
         CommanderWindow* c = window_->commanderWindow();
         QTabWidget* pages = Child<QTabWidget>(c, "PageControl1");
         c->activate(" Multi-COM ");
+        // The test's screen (2560 x 1440) has room for the whole page.
         QCOMPARE(c->size(), QSize(1154, 787));
         pages->setCurrentIndex(pages->indexOf(Child<QWidget>(c, "TabSheet2")));
         QCOMPARE(c->size(), QSize(460, 480));
@@ -379,6 +380,24 @@ private slots:
         QCOMPARE(QString::fromStdString(prompt.messages[0].caption), QString("Warning"));
         QCOMPARE(QString::fromStdString(prompt.messages[0].text),
                  QString("VEXA already executed !"));
+        // Why, in the box's details: the port and who may hold it.
+        const QString details = QString::fromStdString(prompt.messages[0].details);
+        QVERIFY2(details.contains("31002") && details.contains("another copy of Linkvex"),
+                 qPrintable(details));
+    }
+
+    void withoutADisplayTheProgramSaysSoInOneLine() {
+        // No environment at all: no DISPLAY, no WAYLAND_DISPLAY, no platform chosen.
+        QProcess program;
+        program.setProcessEnvironment(QProcessEnvironment());
+        program.start(BinDir() + "/linkvex", {"--loopback"});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.startsWith("linkvex: no display"), qPrintable(err));
+        QVERIFY(program.readAllStandardOutput().isEmpty());
     }
 
     void secondCopyEndsAndTheFirstStays() {

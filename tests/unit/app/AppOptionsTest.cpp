@@ -51,3 +51,46 @@ TEST(AnswerBeforeStart, AWrongOptionIsAUsageError) {
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(missing.err.contains("--port"));
 }
+
+namespace {
+
+QString NoDisplay(const QStringList& arguments, const QHash<QString, QString>& environment,
+                  const QStringList& sockets = {}) {
+    return AppOptions::NoDisplayReason(QStringList{"linkvex"} + arguments, environment,
+                                       [&](const QString& path) { return sockets.contains(path); });
+}
+
+} // namespace
+
+TEST(NoDisplayReason, NothingSetIsOneLineThatSaysSo) {
+    const QString why = NoDisplay({}, {});
+    EXPECT_TRUE(why.startsWith("no display")) << why.toStdString();
+    EXPECT_FALSE(why.contains('\n'));
+    EXPECT_TRUE(why.contains("DISPLAY"));
+}
+
+TEST(NoDisplayReason, AChosenPlatformIsLeftToTheToolkit) {
+    EXPECT_EQ(NoDisplay({"-platform", "offscreen"}, {}), QString());
+    EXPECT_EQ(NoDisplay({"-platform=offscreen"}, {}), QString());
+    EXPECT_EQ(NoDisplay({"-display", "lab-pc:0"}, {}), QString());
+    EXPECT_EQ(NoDisplay({}, {{"QT_QPA_PLATFORM", "offscreen"}}), QString());
+    // An empty variable chooses nothing.
+    EXPECT_NE(NoDisplay({}, {{"QT_QPA_PLATFORM", ""}}), QString());
+}
+
+TEST(NoDisplayReason, ALocalXDisplayNeedsItsSocket) {
+    const QHash<QString, QString> x{{"DISPLAY", ":1.0"}};
+    EXPECT_EQ(NoDisplay({}, x, {"/tmp/.X11-unix/X1"}), QString());
+    EXPECT_TRUE(NoDisplay({}, x, {"/tmp/.X11-unix/X0"}).contains(":1.0"));
+    EXPECT_EQ(NoDisplay({}, {{"DISPLAY", "unix:0"}}, {"/tmp/.X11-unix/X0"}), QString());
+    // Another host's display is not checked here.
+    EXPECT_EQ(NoDisplay({}, {{"DISPLAY", "lab-pc:0"}}), QString());
+}
+
+TEST(NoDisplayReason, AWaylandDisplayIsASocketInTheRuntimeFolder) {
+    const QHash<QString, QString> w{{"WAYLAND_DISPLAY", "wayland-0"},
+                                    {"XDG_RUNTIME_DIR", "/run/user/1000"}};
+    EXPECT_EQ(NoDisplay({}, w, {"/run/user/1000/wayland-0"}), QString());
+    EXPECT_TRUE(NoDisplay({}, w).contains("wayland-0"));
+    EXPECT_EQ(NoDisplay({}, {{"WAYLAND_DISPLAY", "/tmp/w"}}, {"/tmp/w"}), QString());
+}
