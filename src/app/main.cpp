@@ -13,31 +13,42 @@
 #include <cstdio>
 #include <exception>
 
+namespace {
+
+// What is answered before the toolkit starts: --help, --version, a wrong option, and a
+// missing display (the toolkit would abort with a core dump). The exit status, or -1 when the
+// program goes on.
+int AnswerBeforeStart(int argc, char** argv) {
+    // --help, --version and a wrong option are answered before a display is needed.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const lvx::AppOptions::EarlyAnswer answer = lvx::AppOptions::AnswerBeforeStart(arguments);
+    if (answer.exitCode >= 0) {
+        std::fputs(answer.out.toLocal8Bit().constData(), stdout);
+        std::fputs(answer.err.toLocal8Bit().constData(), stderr);
+        return answer.exitCode;
+    }
+    // Without a display the toolkit would abort with a core dump: say so and end.
+    QHash<QString, QString> environment;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"}) {
+        environment.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+    }
+    const QString noDisplay = lvx::AppOptions::NoDisplayReason(
+        arguments, environment, [](const QString& path) { return QFileInfo::exists(path); });
+    if (!noDisplay.isEmpty()) {
+        std::fprintf(stderr, "linkvex: %s\n", noDisplay.toLocal8Bit().constData());
+        return 1;
+    }
+    return -1;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    {
-        // --help, --version and a wrong option are answered before a display is needed.
-        QStringList arguments;
-        for (int i = 0; i < argc; ++i) {
-            arguments << QString::fromLocal8Bit(argv[i]);
-        }
-        const lvx::AppOptions::EarlyAnswer answer = lvx::AppOptions::AnswerBeforeStart(arguments);
-        if (answer.exitCode >= 0) {
-            std::fputs(answer.out.toLocal8Bit().constData(), stdout);
-            std::fputs(answer.err.toLocal8Bit().constData(), stderr);
-            return answer.exitCode;
-        }
-        // Without a display the toolkit would abort with a core dump: say so and end.
-        QHash<QString, QString> environment;
-        for (const char* name :
-             {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"}) {
-            environment.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
-        }
-        const QString noDisplay = lvx::AppOptions::NoDisplayReason(
-            arguments, environment, [](const QString& path) { return QFileInfo::exists(path); });
-        if (!noDisplay.isEmpty()) {
-            std::fprintf(stderr, "linkvex: %s\n", noDisplay.toLocal8Bit().constData());
-            return 1;
-        }
+    if (const int early = AnswerBeforeStart(argc, argv); early >= 0) {
+        return early;
     }
 
     QApplication app(argc, argv);

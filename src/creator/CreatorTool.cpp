@@ -175,24 +175,8 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target, Prompt* ask) {
     const QString node = QString::fromStdString(NodeItemText(target));
     // The node goes with every line the log writes of this write; an empty text adds none.
     begin(QString(), node);
-    if (model_.fieldError()) {
-        model_.showStatus("Create Error!", TextColour::Red);
-        const QString fields = QString::fromStdString(model_.fieldErrorText());
-        lastError_ = QStringLiteral("Create Error! (out of range: %1)").arg(fields);
-        report(QStringLiteral("Create Error!"), Severity::Failure,
-               tr("Nothing was sent to %1: out of range: %2").arg(node, fields));
-        messageWait(1000);
-        model_.showStatus(std::string(), TextColour::Red);
-        return Outcome::Failed;
-    }
-    if (!model_.contentPresent()) {
-        noEdidWarning();
-        return Outcome::Failed;
-    }
-    if (!isWritable(target.kind)) {
-        lastError_ = QStringLiteral("only inputs and user slots can be written");
-        report(QString(), Severity::Failure, tr("%1 cannot be written: %2").arg(node, lastError_));
-        return Outcome::Failed;
+    if (const std::optional<Outcome> refused = refuseWrite(target, node)) {
+        return *refused;
     }
     const QString device = deviceText();
     if (ask != nullptr &&
@@ -223,30 +207,58 @@ CreatorTool::Outcome CreatorTool::writeToDevice(NodeRef target, Prompt* ask) {
                tr("The built EDID is not valid; nothing was sent to %1.").arg(node));
     } else {
         lastBuilt_ = built.image;
-        model_.showStatus("Ok.", TextColour::Black);
-        const bool serial = transfer_.serial();
-        const bool sent = transfer_.writeNode(target, built.image);
-        outcome = sent ? Outcome::Done : Outcome::Failed;
-        if (!sent) {
-            model_.showStatus("Edid Write Fail.", TextColour::Red);
-            lastError_ = QString::fromStdString(transfer_.failure());
-            report(QStringLiteral("Edid Write Fail."), Severity::Failure,
-                   tr("Writing %1 of %2 failed (%3).").arg(node, device, lastError_));
-        } else {
-            report(QStringLiteral("Ok."), Severity::Success,
-                   tr("Wrote the created EDID to %1 of %2 (%3)")
-                       .arg(node, device,
-                            serial ? tr("the device acknowledged every block")
-                                   : tr("sent over the network, which acknowledges nothing")));
-        }
-        // The written blocks went out with their pacing: the rest only keeps "Ok." on show.
-        messageWait(800);
-        model_.showStatus(std::string(), TextColour::Black);
+        outcome = sendBuilt(target, built.image, node, device);
     }
     logLeftOut(built);
     messageWait(150);
     model_.setWriteEnabled(true);
     return outcome;
+}
+
+std::optional<CreatorTool::Outcome> CreatorTool::refuseWrite(NodeRef target, const QString& node) {
+    if (model_.fieldError()) {
+        model_.showStatus("Create Error!", TextColour::Red);
+        const QString fields = QString::fromStdString(model_.fieldErrorText());
+        lastError_ = QStringLiteral("Create Error! (out of range: %1)").arg(fields);
+        report(QStringLiteral("Create Error!"), Severity::Failure,
+               tr("Nothing was sent to %1: out of range: %2").arg(node, fields));
+        messageWait(1000);
+        model_.showStatus(std::string(), TextColour::Red);
+        return Outcome::Failed;
+    }
+    if (!model_.contentPresent()) {
+        noEdidWarning();
+        return Outcome::Failed;
+    }
+    if (!isWritable(target.kind)) {
+        lastError_ = QStringLiteral("only inputs and user slots can be written");
+        report(QString(), Severity::Failure, tr("%1 cannot be written: %2").arg(node, lastError_));
+        return Outcome::Failed;
+    }
+    return std::nullopt;
+}
+
+CreatorTool::Outcome CreatorTool::sendBuilt(NodeRef target, const EdidImage& image,
+                                            const QString& node, const QString& device) {
+    model_.showStatus("Ok.", TextColour::Black);
+    const bool serial = transfer_.serial();
+    const bool sent = transfer_.writeNode(target, image);
+    if (!sent) {
+        model_.showStatus("Edid Write Fail.", TextColour::Red);
+        lastError_ = QString::fromStdString(transfer_.failure());
+        report(QStringLiteral("Edid Write Fail."), Severity::Failure,
+               tr("Writing %1 of %2 failed (%3).").arg(node, device, lastError_));
+    } else {
+        report(QStringLiteral("Ok."), Severity::Success,
+               tr("Wrote the created EDID to %1 of %2 (%3)")
+                   .arg(node, device,
+                        serial ? tr("the device acknowledged every block")
+                               : tr("sent over the network, which acknowledges nothing")));
+    }
+    // The written blocks went out with their pacing: the rest only keeps "Ok." on show.
+    messageWait(800);
+    model_.showStatus(std::string(), TextColour::Black);
+    return sent ? Outcome::Done : Outcome::Failed;
 }
 
 } // namespace lvx

@@ -75,6 +75,12 @@ private:
     // The selected device as the question and the log name it: its product and its port or
     // address.
     QString deviceText() const;
+    // Why Write EDID to Device sends nothing (fields in error, no EDID, a node that takes no
+    // write), said and logged; nothing when the write may go on.
+    std::optional<Outcome> refuseWrite(NodeRef target, const QString& node);
+    // Sends the built and valid image to the node, "Ok." on show meanwhile; the result logged.
+    Outcome sendBuilt(NodeRef target, const EdidImage& image, const QString& node,
+                      const QString& device);
 
     ConnectionController& connection_;
     EdidTransfer& transfer_;
