@@ -58,9 +58,10 @@ QByteArray Stream(char letter, int count) {
     return all.left(count);
 }
 
-// A memo shows "\r\n" as one line break.
+// A memo shows "\r\n" as one line break, and a "\r" on its own (the bytes received so far may
+// end between the two) as one too.
 QString Shown(const QByteArray& bytes) {
-    return QString::fromLatin1(QByteArray(bytes).replace("\r\n", "\n"));
+    return QString::fromLatin1(QByteArray(bytes).replace("\r\n", "\n").replace('\r', '\n'));
 }
 
 void SaveShot(QWidget* widget, const QString& name) {
