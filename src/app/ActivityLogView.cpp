@@ -6,7 +6,9 @@
 #include <QClipboard>
 #include <QListWidget>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSettings>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -96,6 +98,9 @@ void ActivityLogView::setOpen(bool open) {
 }
 
 void ActivityLogView::append(const ActivityEntry& entry) {
+    // A user reading older lines keeps them in view; otherwise the new line shows.
+    const QScrollBar* bar = list_->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
     while (list_->count() >= static_cast<int>(ActivityLog::kKept)) {
         delete list_->takeItem(0);
     }
@@ -103,7 +108,11 @@ void ActivityLogView::append(const ActivityEntry& entry) {
     item->setForeground(ActivityColour(entry.severity));
     item->setToolTip(entry.line());
     item->setData(Qt::UserRole, static_cast<int>(entry.severity));
-    list_->scrollToBottom();
+    if (atEnd) {
+        // Wrapped lines get their height when the list lays its items out, after this
+        // returns: scrolling now would stop short of the new line's end.
+        QTimer::singleShot(0, list_, [list = list_] { list->scrollToBottom(); });
+    }
 }
 
 QString ActivityLogView::copyText() const {

@@ -104,7 +104,8 @@ void ActivityLog::followConnection(ConnectionController& connection) {
     connect(c, &ConnectionController::searchEnded, this,
             [this](int found, const QStringList& reasons) {
                 if (found > 0) {
-                    add(Severity::Success, tr("Search found %n device(s)", nullptr, found));
+                    add(Severity::Success, found == 1 ? tr("Search found 1 device")
+                                                      : tr("Search found %1 devices").arg(found));
                     return;
                 }
                 add(Severity::Failure, tr("Search found no device"));

@@ -281,11 +281,9 @@ ByteLink* ConnectionController::probePort(const QString& port) {
     std::unique_ptr<ByteLink> opened = opener_ ? opener_(port, log_) : nullptr;
     log_.onNotice = notice;
     if (!opened) {
+        // The link's hint names the port, why it did not open and what to do.
         const QString why = QString::fromStdString(hint).trimmed();
-        searchReasons_ << (why.isEmpty() ? tr("%1: cannot be opened (it does not exist, or another "
-                                              "program holds it).")
-                                               .arg(port)
-                                         : tr("%1: cannot be opened. %2").arg(port, why));
+        searchReasons_ << (why.isEmpty() ? tr("%1: cannot be opened.").arg(port) : why);
         return nullptr;
     }
     ByteLink* link = opened.get();

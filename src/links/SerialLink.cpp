@@ -33,18 +33,33 @@ SerialLink::~SerialLink() {
     port_.close();
 }
 
+std::string SerialLink::openFailureHint(const std::string& name) const {
+    const std::string start = "Cannot open " + name + ": ";
+    switch (port_.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return start + "it does not exist. Check that the adapter is plugged in and that the "
+                       "name is right.";
+    case QSerialPort::PermissionError:
+        // Not the user's to open: say which group would make it so. Otherwise the port is
+        // locked or held open by another program.
+        if (const auto access = ProbePortAccess(name)) {
+            if (std::string hint = PortAccessHint(*access); !hint.empty()) {
+                return hint;
+            }
+        }
+        return start + "another program holds it. Close that program, then search again.";
+    default:
+        return start + port_.errorString().toStdString() + ".";
+    }
+}
+
 bool SerialLink::open(const QString& name, DebugLog& log) {
     close();
     name_ = name;
     port_.setPortName(name);
     if (!port_.open(QIODevice::ReadWrite)) {
         log.appendText("Open " + name.toStdString() + " Failed.\r\n");
-        if (port_.error() == QSerialPort::PermissionError) {
-            // Not the user's to open: say which group would make it so.
-            if (const auto access = ProbePortAccess(name.toStdString())) {
-                log.notice(PortAccessHint(*access) + "\r\n");
-            }
-        }
+        log.notice(openFailureHint(name.toStdString()) + "\r\n");
         return false;
     }
     log.appendText("Check " + name.toStdString() + "\r\n");

@@ -7,6 +7,8 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include <string>
+
 namespace lvx {
 
 // The ports a Search goes through: the system's serial ports, or exactly the given paths
@@ -35,6 +37,9 @@ public:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    // Why the port did not open and what to do, for the user (not only the trace): it does not
+    // exist, the user may not open it (which group would let them), another program holds it.
+    std::string openFailureHint(const std::string& name) const;
 
     QSerialPort port_;
     QString name_;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -145,7 +146,7 @@ private slots:
         const QStringList texts = Texts(window->activityLog());
         const QString all = texts.join('\n');
         QVERIFY2(texts.contains("Search found no device"), qPrintable(all));
-        QVERIFY2(all.contains(missing + ": cannot be opened"), qPrintable(all));
+        QVERIFY2(all.contains("Cannot open " + missing + ": it does not exist"), qPrintable(all));
         QVERIFY2(texts.contains(silent.path() + ": no device answered."), qPrintable(all));
         QVERIFY2(all.contains("Ethernet: no device replied") && all.contains("31002/udp"),
                  qPrintable(all));
@@ -159,6 +160,31 @@ private slots:
         window->activityLog().clear();
         window->search();
         QVERIFY(!Texts(window->activityLog()).join('\n').contains("Ethernet"));
+    }
+
+    void theNewestLineShowsWholeUnlessTheUserScrolledBack() {
+        auto window = open({});
+        QVERIFY(window);
+        ActivityLog& log = window->activityLog();
+        QListWidget* list = window->findChild<QListWidget*>("ActivityLog_List");
+        QVERIFY(list != nullptr && list->isVisible());
+        // Lines long enough to wrap over several rows of the narrow list.
+        const QString reason = QString("a reason that goes on ").repeated(8);
+        for (int i = 0; i < 12; ++i) {
+            log.add(Severity::Failure, QString::number(i) + ' ' + reason, "/dev/ttyUSB0");
+        }
+        const auto lastBottom = [list] {
+            return list->visualItemRect(list->item(list->count() - 1)).bottom();
+        };
+        QTRY_VERIFY(lastBottom() <= list->viewport()->height());
+        QVERIFY(list->visualItemRect(list->item(list->count() - 1)).height() >
+                list->fontMetrics().height() * 2);
+
+        // Scrolled back to the top, the user keeps reading there while lines come in.
+        list->verticalScrollBar()->setValue(0);
+        log.add(Severity::Info, "one more " + reason);
+        QTest::qWait(50);
+        QCOMPARE(list->verticalScrollBar()->value(), 0);
     }
 
     void copySaveAndTheRememberedState() {
@@ -228,7 +254,7 @@ private slots:
         program.waitForFinished(5000);
         QVERIFY2(err.contains("linkvex: ") && err.contains("Search found no device"),
                  err.constData());
-        QVERIFY2(err.contains("absent: cannot be opened"), err.constData());
+        QVERIFY2(err.contains("absent: it does not exist"), err.constData());
     }
 
 private:

@@ -110,8 +110,13 @@ TEST(ActivityLog, AnEmptySearchSaysWhyForEachPort) {
     }
     ASSERT_EQ(texts.size(), 3) << texts.join('|').toStdString();
     EXPECT_EQ(texts[0], "Search found no device");
-    EXPECT_TRUE(texts[1].startsWith(dir.filePath("ttyNONE0") + ": cannot be opened"));
-    EXPECT_TRUE(texts[2].startsWith(dir.filePath("ttyNONE1") + ": cannot be opened"));
+    // The serial link says why: the nodes are not there.
+    for (int i : {1, 2}) {
+        const QString port = dir.filePath(QStringLiteral("ttyNONE%1").arg(i - 1));
+        EXPECT_TRUE(texts[i].contains(port) && texts[i].contains("does not exist") &&
+                    texts[i].contains("plugged in"))
+            << texts[i].toStdString();
+    }
 
     // Both interfaces off: that is the reason.
     log.clear();
@@ -119,6 +124,28 @@ TEST(ActivityLog, AnEmptySearchSaysWhyForEachPort) {
     connection.search();
     ASSERT_EQ(log.entries().size(), 2u);
     EXPECT_TRUE(log.entries().back().text.contains("Interface menu"));
+}
+
+TEST(ActivityLog, APortTheLinkRefusesGivesTheLinksReasonOrAPlainOne) {
+    test::EnsureApplication();
+    ConnectionController connection;
+    connection.ethernet = false;
+    connection.givenPorts = {QStringLiteral("/dev/ttyREFUSED"), QStringLiteral("/dev/ttyQUIET")};
+    // A refused port: the link writes its hint (who may open it, what to do) and opens nothing;
+    // the other fails without a word.
+    const std::string hint = "No permission to open /dev/ttyREFUSED: add your user to \"dialout\"";
+    connection.setPortOpener([&hint](const QString& port, DebugLog& log) {
+        if (port.endsWith("REFUSED")) {
+            log.notice(hint + "\r\n");
+        }
+        return std::unique_ptr<ByteLink>();
+    });
+    ActivityLog log;
+    log.followConnection(connection);
+    connection.search();
+    ASSERT_EQ(log.entries().size(), 3u);
+    EXPECT_EQ(log.entries()[1].text, QString::fromStdString(hint));
+    EXPECT_EQ(log.entries()[2].text, "/dev/ttyQUIET: cannot be opened.");
 }
 
 TEST(ActivityLog, TheLostConnectionNamesDeviceAndWhatToCheck) {
