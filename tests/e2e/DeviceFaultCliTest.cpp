@@ -267,7 +267,11 @@ TEST_F(DeviceFaults, LoaderThatRejectsEveryFrameNeverEndsAsSuccess) {
 // Item: what was missing is said.
 
 TEST_F(DeviceFaults, SlowDescriptorAnswersStillDescribeTheDevice) {
-    auto sim = device({"--split", "4", "--model", "QEM-2", "--product", "Split Answers"});
+    // Pieces of 4 bytes 5 ms apart: the long description still comes slowly, in many pieces,
+    // while the short reply to the first probe stays well inside that probe's fixed 150 ms wait
+    // on a loaded machine (15 ms apart, under the sanitizers it sometimes missed it).
+    auto sim = device(
+        {"--split", "4", "--split-delay", "5", "--model", "QEM-2", "--product", "Split Answers"});
     CliRun run = RunCli({"search", "--no-ethernet", "--port", sim->path(), "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QJsonObject row = QJsonDocument::fromJson(run.out).array()[0].toObject();
