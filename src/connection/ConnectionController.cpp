@@ -169,16 +169,7 @@ void ConnectionController::search() {
         net_->sendProbe();
     }
     if (comPort) {
-        ports_ = ListSerialPorts(givenPorts);
-        emit portsListed(ports_);
-        if (ports_.isEmpty()) {
-            searchReasons_ << tr("Com Port: no serial port found on this computer.");
-        }
-        for (const QString& port : ports_) {
-            if (searchPort(port, epoch) || epoch != epoch_) {
-                break;
-            }
-        }
+        searchPorts(epoch);
     }
     if (epoch == epoch_ && devices_.count == 0 && ethernet) {
         session_.wait(100);
@@ -191,22 +182,38 @@ void ConnectionController::search() {
             session_.setConnected(true);
             listed_ = true;
         }
-        if (devices_.count == 0 && ethernet) {
-            searchReasons_
-                << (net_ ? tr("Ethernet: no device replied. Check the cable and that the firewall "
-                              "lets UDP replies in on port 31002 (for example: sudo ufw allow "
-                              "31002/udp).")
-                         : tr("Ethernet: the network endpoints are not open."));
-        }
-        if (!ethernet && !comPort) {
-            searchReasons_ << tr("Both interfaces are unchecked in the Interface menu.");
-        }
+        addInterfaceReasons();
     }
     emit stateChanged();
     if (epoch == epoch_) {
         emit searchEnded(devices_.count, devices_.count > 0 ? QStringList() : searchReasons_);
     }
     setBusy(false);
+}
+
+void ConnectionController::searchPorts(std::uint64_t epoch) {
+    ports_ = ListSerialPorts(givenPorts);
+    emit portsListed(ports_);
+    if (ports_.isEmpty()) {
+        searchReasons_ << tr("Com Port: no serial port found on this computer.");
+    }
+    for (const QString& port : ports_) {
+        if (searchPort(port, epoch) || epoch != epoch_) {
+            break;
+        }
+    }
+}
+
+void ConnectionController::addInterfaceReasons() {
+    if (devices_.count == 0 && ethernet) {
+        searchReasons_ << (net_ ? tr("Ethernet: no device replied. Check the cable and that the "
+                                     "firewall lets UDP replies in on port 31002 (for example: "
+                                     "sudo ufw allow 31002/udp).")
+                                : tr("Ethernet: the network endpoints are not open."));
+    }
+    if (!ethernet && !comPort) {
+        searchReasons_ << tr("Both interfaces are unchecked in the Interface menu.");
+    }
 }
 
 // One port of the Search: true when the Search stops here (a device accepted, the table is

@@ -139,6 +139,10 @@ private:
 
     void networkDeviceAdded(int index, const QStringList& row);
     void lose();
+    // The Search's COM port part: every port listed, or those given, until one stops it.
+    void searchPorts(std::uint64_t epoch);
+    // Why an interface gave no device (the network's silence, both interfaces off).
+    void addInterfaceReasons();
     // Why the Search found nothing: one line per port and interface that gave no device.
     QStringList searchReasons_;
 

@@ -2,11 +2,13 @@
 // colours, Copy and Save, its open or closed state across runs, the reasons of an empty
 // Search and the message of a lost connection; against linkvex-devsim.
 #include "connection/ActivityLog.h"
+#include "LoopbackWindow.h"
 #include "app/ActivityLogView.h"
 #include "app/MainWindow.h"
 #include "edid/EdidControllerTool.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
+#include "support/Screenshot.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,13 +26,6 @@ using namespace lvx;
 using namespace lvx::test;
 
 namespace {
-
-void SaveShot(QWidget* widget, const QString& name) {
-    const QString dir = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        widget->grab().save(QDir(dir).filePath(name));
-    }
-}
 
 QStringList Texts(const ActivityLog& log) {
     QStringList texts;
@@ -55,16 +50,7 @@ class ActivityLogTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<MainWindow> open(const QStringList& ports) {
-        AppOptions options;
-        options.loopback = true;
-        options.ports = ports;
-        options.settingsFile = dir_.filePath(QStringLiteral("settings.ini"));
-        auto window = std::make_unique<MainWindow>(options, &prompt_);
-        if (!window->start()) {
-            return nullptr;
-        }
-        window->show();
-        return window;
+        return OpenLoopbackWindow(ports, &prompt_, dir_.filePath(QStringLiteral("settings.ini")));
     }
 
 private slots:

@@ -1,6 +1,7 @@
 // The creator in the whole program against linkvex-devsim: "Write EDID to Device" asks first,
 // its "Ok." is shown black on a page that stays enabled while the write runs, the write and
 // the save reach the activity log, and the "Select" group opens the hex table window.
+#include "LoopbackWindow.h"
 #include "app/CommanderWindow.h"
 #include "app/EdidCreatorTab.h"
 #include "app/HexTableWindow.h"
@@ -30,16 +31,7 @@ class CreatorFeedbackTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<MainWindow> open(const QStringList& ports) {
-        AppOptions options;
-        options.loopback = true;
-        options.ports = ports;
-        options.settingsFile = dir_.filePath(QStringLiteral("settings.ini"));
-        auto window = std::make_unique<MainWindow>(options, &prompt_);
-        if (!window->start()) {
-            return nullptr;
-        }
-        window->show();
-        return window;
+        return OpenLoopbackWindow(ports, &prompt_, dir_.filePath(QStringLiteral("settings.ini")));
     }
 
     template <typename T>

@@ -6,6 +6,7 @@
 #include "app/SystemTab.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
+#include "support/Screenshot.h"
 #include "system/IpConfigTool.h"
 
 #include <QComboBox>
@@ -24,17 +25,6 @@
 
 using namespace lvx;
 using namespace lvx::test;
-
-namespace {
-
-void SaveShot(QWidget* widget, const QString& name) {
-    const QString dir = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        widget->grab().save(QDir(dir).filePath(name));
-    }
-}
-
-} // namespace
 
 class IpConfigTabTest : public QObject {
     Q_OBJECT

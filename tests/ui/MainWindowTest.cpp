@@ -9,6 +9,7 @@
 #include "app/SystemTab.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
+#include "support/Screenshot.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -56,13 +57,6 @@ bool Shown(const QWidget* widget) {
 QString Cell(const MainWindow& window, int row, int column) {
     const QTableWidgetItem* item = window.grid()->item(row, column);
     return item ? item->text() : QString();
-}
-
-void SaveShot(QWidget* widget, const QString& name) {
-    const QString dir = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        widget->grab().save(QDir(dir).filePath(name));
-    }
 }
 
 QJsonObject NetworkConfig() {

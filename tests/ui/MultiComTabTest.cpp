@@ -8,6 +8,7 @@
 #include "multicom/MultiComTool.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
+#include "support/Screenshot.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -62,13 +63,6 @@ QByteArray Stream(char letter, int count) {
 // end between the two) as one too.
 QString Shown(const QByteArray& bytes) {
     return QString::fromLatin1(QByteArray(bytes).replace("\r\n", "\n").replace('\r', '\n'));
-}
-
-void SaveShot(QWidget* widget, const QString& name) {
-    const QString dir = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        widget->grab().save(QDir(dir).filePath(name));
-    }
 }
 
 } // namespace

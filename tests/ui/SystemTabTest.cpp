@@ -10,6 +10,7 @@
 #include "support/DevsimLog.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
+#include "support/Screenshot.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,13 +34,6 @@ using namespace lvx;
 using namespace lvx::test;
 
 namespace {
-
-void SaveShot(QWidget* widget, const QString& name) {
-    const QString dir = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        widget->grab().save(QDir(dir).filePath(name));
-    }
-}
 
 // A firmware image with its header at 512.
 QByteArray FirmwareFile(int size) {

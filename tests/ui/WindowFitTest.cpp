@@ -9,6 +9,7 @@
 #include "support/DevsimLog.h"
 #include "support/Processes.h"
 #include "support/RecordingPrompt.h"
+#include "support/Screenshot.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,13 +31,6 @@ namespace {
 
 QRect Area() {
     return QGuiApplication::primaryScreen()->availableGeometry();
-}
-
-void SaveShot(QWidget* widget, const QString& name) {
-    const QString dir = qEnvironmentVariable("LVX_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        widget->grab().save(QDir(dir).filePath(name));
-    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // a session of work in the activity log, a lost connection, a firmware update that fails on a
 // page and one that finishes. Run by tools/feedback-shots.sh under Xvfb, in a network
 // namespace of its own (the Search also asks the network, on loopback).
+#include "ShotSupport.h"
 #include "app/CommanderWindow.h"
 #include "app/MainWindow.h"
 #include "app/WidgetPrompt.h"
@@ -15,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -29,15 +29,14 @@ namespace {
 QDir g_out;
 
 bool Save(QWidget* window, const QString& name) {
-    const QString path = g_out.filePath(name);
-    const bool saved = window->grab().save(path);
-    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
-    return saved;
+    return shots::SavePicture(window, g_out.filePath(name));
 }
 
 // The program's own dialogs are answered as they show (a message with OK, a question with
 // OK), each photographed first under the next name given; the file dialogs are answered from a
 // list, unseen.
+using shots::Devsim;
+
 class GrabbingPrompt : public lvx::WidgetPrompt {
 public:
     explicit GrabbingPrompt(const QString& settings) : WidgetPrompt(nullptr, settings) {
@@ -80,39 +79,6 @@ private:
     }
 
     QTimer answerer_;
-};
-
-class Devsim {
-public:
-    explicit Devsim(const QStringList& args) {
-        process_.start(QApplication::applicationDirPath() + QStringLiteral("/linkvex-devsim"),
-                       args);
-        if (!process_.waitForStarted(5000)) {
-            return;
-        }
-        for (;;) {
-            if (!process_.canReadLine() && !process_.waitForReadyRead(5000)) {
-                return;
-            }
-            const QString line = QString::fromLocal8Bit(process_.readLine().trimmed());
-            if (line == QLatin1String("ready")) {
-                return;
-            }
-            if (path_.isEmpty()) {
-                path_ = line;
-            }
-        }
-    }
-    ~Devsim() { stop(); }
-    void stop() {
-        process_.terminate();
-        process_.waitForFinished(3000);
-    }
-    const QString& path() const { return path_; }
-
-private:
-    QProcess process_;
-    QString path_;
 };
 
 // A firmware image for target 1A2B, product 2037, version 3.10, its header at 512.

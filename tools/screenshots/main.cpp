@@ -1,6 +1,7 @@
 // linkvex-screenshots OUTDIR [--network]: the README's pictures of the program, taken against
 // linkvex-devsim: the main window after a Search, the Commander window of the selected
 // device, and the analyzer of its first input's EDID. Run by tools/screenshots.sh under Xvfb.
+#include "ShotSupport.h"
 #include "app/AnalyzerWindow.h"
 #include "app/CommanderWindow.h"
 #include "app/DeviceGrid.h"
@@ -18,7 +19,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -54,9 +54,7 @@ bool WaitFor(Done done, int ms) {
 }
 
 bool Save(QWidget* window, const QString& path) {
-    const bool saved = window->grab().save(path);
-    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
-    return saved;
+    return shots::SavePicture(window, path);
 }
 
 // File > Apply Site File... with the dry run of a site file that changes one user slot and
@@ -103,7 +101,6 @@ int main(int argc, char** argv) {
     }
     const QDir out(args.at(1));
     const bool network = args.contains(QStringLiteral("--network"));
-    const QString bin = QApplication::applicationDirPath();
     const QString edid = QStringLiteral(LVX_SOURCE_DIR "/tests/data/edid/A2E567512AB1.bin");
 
     QTemporaryDir work;
@@ -128,23 +125,10 @@ int main(int argc, char** argv) {
     file.write(QJsonDocument(config).toJson());
     file.close();
 
-    QProcess devsim;
-    devsim.start(bin + QStringLiteral("/linkvex-devsim"), {"--config", file.fileName()});
-    QString port;
-    if (!devsim.waitForStarted(5000)) {
+    shots::Devsim devsim({QStringLiteral("--config"), file.fileName()});
+    const QString port = devsim.path();
+    if (port.isEmpty()) {
         return Fail(QStringLiteral("linkvex-devsim does not start"));
-    }
-    for (;;) {
-        if (!devsim.canReadLine() && !devsim.waitForReadyRead(5000)) {
-            return Fail(QStringLiteral("linkvex-devsim is not ready"));
-        }
-        const QString line = QString::fromLocal8Bit(devsim.readLine().trimmed());
-        if (line == QLatin1String("ready")) {
-            break;
-        }
-        if (port.isEmpty()) {
-            port = line;
-        }
     }
 
     SilentPrompt prompt;
@@ -195,7 +179,6 @@ int main(int argc, char** argv) {
     ok = SaveSiteDryRun(window, work, port, out.filePath(QStringLiteral("site-apply.png"))) && ok;
 
     window.disconnectDevices();
-    devsim.terminate();
-    devsim.waitForFinished(3000);
+    devsim.stop();
     return ok ? 0 : 1;
 }
